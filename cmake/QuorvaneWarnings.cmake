@@ -1,0 +1,22 @@
+# Strict warnings, as errors, for our own code only (not GoogleTest).
+function(quorvane_warnings target)
+  target_compile_options(${target} PRIVATE
+    -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Wnon-virtual-dtor
+    -Wold-style-cast -Wcast-align -Woverloaded-virtual -Wnull-dereference -Wdouble-promotion
+    -Wformat=2 -Wimplicit-fallthrough -Werror)
+endfunction()
+
+# Picks the platform's variant of a seam: foo_win32.cpp on Windows, foo_posix.cpp elsewhere.
+function(quorvane_platform_filter out_var)
+  set(result)
+  foreach(file ${ARGN})
+    if(WIN32 AND file MATCHES "_posix\\.cpp$")
+      continue()
+    endif()
+    if(NOT WIN32 AND file MATCHES "_win32\\.cpp$")
+      continue()
+    endif()
+    list(APPEND result ${file})
+  endforeach()
+  set(${out_var} ${result} PARENT_SCOPE)
+endfunction()

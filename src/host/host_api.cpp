@@ -1,0 +1,213 @@
+#include "host/host_api.h"
+
+#include <cmath>
+
+namespace quorvane::host {
+namespace {
+
+template <typename Fn>
+void BindOne(void* (*getFunc)(const char*), const char* name, Fn* slot) {
+  *slot = reinterpret_cast<Fn>(getFunc(name));
+}
+
+constexpr const char* kPitchShiftVar = "audioprshift";
+constexpr const char* kSmoothSeekVar = "smoothseek";
+
+}  // namespace
+
+bool HostApi::Bind(void* (*getFunc)(const char*)) {
+  if (!getFunc) return false;
+  BindOne(getFunc, "CountProjectMarkers", &CountProjectMarkers);
+  BindOne(getFunc, "EnumProjectMarkers3", &EnumProjectMarkers3);
+  BindOne(getFunc, "SetEditCurPos", &SetEditCurPos);
+  BindOne(getFunc, "OnPlayButton", &OnPlayButton);
+  BindOne(getFunc, "OnStopButton", &OnStopButton);
+  BindOne(getFunc, "GetPlayPosition", &GetPlayPosition);
+  BindOne(getFunc, "GetPlayState", &GetPlayState);
+  BindOne(getFunc, "Master_GetPlayRate", &Master_GetPlayRate);
+  BindOne(getFunc, "CSurf_OnPlayRateChange", &CSurf_OnPlayRateChange);
+  BindOne(getFunc, "TimeMap_GetDividedBpmAtTime", &TimeMap_GetDividedBpmAtTime);
+  BindOne(getFunc, "TimeMap_GetTimeSigAtTime", &TimeMap_GetTimeSigAtTime);
+  BindOne(getFunc, "TimeMap2_timeToBeats", &TimeMap2_timeToBeats);
+  BindOne(getFunc, "TimeMap2_beatsToTime", &TimeMap2_beatsToTime);
+  BindOne(getFunc, "get_config_var", &get_config_var);
+  BindOne(getFunc, "GetSet_LoopTimeRange", &GetSet_LoopTimeRange);
+  BindOne(getFunc, "ShowConsoleMsg", &ShowConsoleMsg);
+  BindOne(getFunc, "GetProjExtState", &GetProjExtState);
+  BindOne(getFunc, "SetProjExtState", &SetProjExtState);
+  BindOne(getFunc, "MarkProjectDirty", &MarkProjectDirty);
+  BindOne(getFunc, "Main_OnCommand", &Main_OnCommand);
+  BindOne(getFunc, "GetToggleCommandState", &GetToggleCommandState);
+  BindOne(getFunc, "CountTracks", &CountTracks);
+  BindOne(getFunc, "GetTrack", &GetTrack);
+  BindOne(getFunc, "GetMediaTrackInfo", &GetMediaTrackInfo);
+  BindOne(getFunc, "GetSetMediaTrackInfo_String", &GetSetMediaTrackInfo_String);
+  BindOne(getFunc, "GetSetMediaTrackInfo", &GetSetMediaTrackInfo);
+
+  return CountProjectMarkers && EnumProjectMarkers3 && SetEditCurPos && OnPlayButton &&
+         OnStopButton && GetPlayPosition && GetPlayState && GetSet_LoopTimeRange &&
+         ShowConsoleMsg && GetProjExtState && SetProjExtState && Main_OnCommand &&
+         GetToggleCommandState;
+}
+
+std::vector<ProjectRegion> HostApi::EnumerateRegions() const {
+  std::vector<ProjectRegion> regions;
+  if (!CountProjectMarkers || !EnumProjectMarkers3) return regions;
+  int markers = 0;
+  int regionCount = 0;
+  CountProjectMarkers(nullptr, &markers, &regionCount);
+  const int total = markers + regionCount;
+  for (int i = 0; i < total; ++i) {
+    bool isRegion = false;
+    double pos = 0.0;
+    double end = 0.0;
+    const char* name = nullptr;
+    int number = 0;
+    int colour = 0;
+    if (EnumProjectMarkers3(nullptr, i, &isRegion, &pos, &end, &name, &number, &colour) == 0) {
+      continue;
+    }
+    if (!isRegion) continue;
+    regions.push_back(ProjectRegion{number, name ? name : "", pos, end});
+  }
+  return regions;
+}
+
+std::vector<ProjectMarker> HostApi::EnumerateMarkersInRegion(const ProjectRegion& region) const {
+  std::vector<ProjectMarker> found;
+  if (!CountProjectMarkers || !EnumProjectMarkers3) return found;
+  int markers = 0;
+  int regionCount = 0;
+  CountProjectMarkers(nullptr, &markers, &regionCount);
+  const int total = markers + regionCount;
+  for (int i = 0; i < total; ++i) {
+    bool isRegion = false;
+    double pos = 0.0;
+    double end = 0.0;
+    const char* name = nullptr;
+    int number = 0;
+    int colour = 0;
+    if (EnumProjectMarkers3(nullptr, i, &isRegion, &pos, &end, &name, &number, &colour) == 0) {
+      continue;
+    }
+    if (isRegion || pos < region.start || pos >= region.end) continue;
+    found.push_back(ProjectMarker{name ? name : "", pos, number, colour});
+  }
+  return found;
+}
+
+bool HostApi::FindRegion(int regionId, ProjectRegion* out) const {
+  for (ProjectRegion& region : EnumerateRegions()) {
+    if (region.regionId == regionId) {
+      if (out) *out = std::move(region);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool HostApi::ClearTimeSelection() const {
+  if (!GetSet_LoopTimeRange) return false;
+  double start = 0.0;
+  double end = 0.0;
+  GetSet_LoopTimeRange(true, false, &start, &end, false);
+  return true;
+}
+
+bool HostApi::IsRepeatOn() const {
+  return GetToggleCommandState && GetToggleCommandState(kRepeatToggleCommand) == 1;
+}
+
+bool HostApi::SetRepeat(bool on) const {
+  if (!Main_OnCommand || !GetToggleCommandState) return false;
+  if (IsRepeatOn() == on) return true;
+  Main_OnCommand(kRepeatToggleCommand, 0);
+  return IsRepeatOn() == on;
+}
+
+double HostApi::GetPlayRate() const {
+  if (!Master_GetPlayRate) return 1.0;
+  const double rate = Master_GetPlayRate(nullptr);
+  return std::isfinite(rate) && rate > 0.0 ? rate : 1.0;
+}
+
+int* HostApi::ConfigInt(const char* name) const {
+  if (!get_config_var) return nullptr;
+  int size = 0;
+  void* value = get_config_var(name, &size);
+  if (!value || size < 4) return nullptr;
+  return static_cast<int*>(value);
+}
+
+bool HostApi::SetPlayRate(double rate) {
+  if (!CSurf_OnPlayRateChange || !std::isfinite(rate) || rate <= 0.0) return false;
+  if (std::fabs(rate - 1.0) < 1e-6) {
+    CSurf_OnPlayRateChange(1.0);
+    RestorePitchShiftMode();
+    return true;
+  }
+  if (!pitchShift_.overridden) {
+    int* saved = ConfigInt(kPitchShiftVar);
+    if (!saved) return false;
+    pitchShift_.value = *saved;
+    pitchShift_.overridden = true;
+  }
+  int* current = ConfigInt(kPitchShiftVar);
+  if (!current) return false;
+  if (*current == 0) *current = 1;
+  CSurf_OnPlayRateChange(rate);
+  return true;
+}
+
+void HostApi::RestorePitchShiftMode() {
+  if (pitchShift_.overridden) {
+    if (int* value = ConfigInt(kPitchShiftVar)) *value = pitchShift_.value;
+  }
+  pitchShift_.Clear();
+}
+
+bool HostApi::OverrideSmoothSeek() {
+  if (!smoothSeek_.overridden) {
+    int* saved = ConfigInt(kSmoothSeekVar);
+    if (!saved) return false;
+    smoothSeek_.value = *saved;
+    smoothSeek_.overridden = true;
+  }
+  int* current = ConfigInt(kSmoothSeekVar);
+  if (!current) {
+    smoothSeek_.Clear();
+    return false;
+  }
+  *current = smoothSeek_.value | 3;
+  return true;
+}
+
+bool HostApi::RestoreSmoothSeek() {
+  if (!smoothSeek_.overridden) return true;
+  int* value = ConfigInt(kSmoothSeekVar);
+  if (value) *value = smoothSeek_.value;
+  smoothSeek_.Clear();
+  return value != nullptr;
+}
+
+bool HostApi::GetTimeSignatureAndBpmAt(double time, TimeSignatureAndBpm* out) const {
+  TimeSignatureAndBpm result;
+  if (out) *out = result;
+  if (!TimeMap_GetTimeSigAtTime) return false;
+  TimeMap_GetTimeSigAtTime(nullptr, time, &result.numerator, &result.denominator, &result.bpm);
+  if (out) *out = result;
+  return result.numerator >= 1 && result.denominator >= 1 && std::isfinite(result.bpm) &&
+         result.bpm > 0.0;
+}
+
+double HostApi::GetPlayPositionSafe() const { return GetPlayPosition ? GetPlayPosition() : 0.0; }
+
+bool HostApi::IsHostPlaying() const { return GetPlayState && (GetPlayState() & 1) != 0; }
+
+bool HostApi::SeekTo(double time) const {
+  if (!SetEditCurPos) return false;
+  SetEditCurPos(time, true, false);
+  return true;
+}
+
+}  // namespace quorvane::host

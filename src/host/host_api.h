@@ -1,0 +1,111 @@
+// The host functions we use, bound once at load from the host record, and the small wrappers that
+// several subsystems share. Every wrapper has a fixed fallback for a missing optional function.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/reaper_api.h"
+
+namespace quorvane::host {
+
+// One region of the current project, enumerated fresh whenever needed.
+struct ProjectRegion {
+  int regionId = 0;
+  std::string name;
+  double start = 0.0;
+  double end = 0.0;
+};
+
+// One plain marker of the current project.
+struct ProjectMarker {
+  std::string name;
+  double position = 0.0;
+  int number = 0;
+  int colour = 0;
+};
+
+struct TimeSignatureAndBpm {
+  int numerator = 0;
+  int denominator = 0;
+  double bpm = 0.0;
+};
+
+// A host setting saved once while we override it, put back when the reason ends.
+struct SavedSetting {
+  bool overridden = false;
+  int value = 0;
+  void Clear() {
+    overridden = false;
+    value = 0;
+  }
+};
+
+class HostApi {
+ public:
+  // The functions, in binding order. Null when the host does not offer one.
+  hostfn::CountProjectMarkers CountProjectMarkers = nullptr;
+  hostfn::EnumProjectMarkers3 EnumProjectMarkers3 = nullptr;
+  hostfn::SetEditCurPos SetEditCurPos = nullptr;
+  hostfn::OnPlayButton OnPlayButton = nullptr;
+  hostfn::OnStopButton OnStopButton = nullptr;
+  hostfn::GetPlayPosition GetPlayPosition = nullptr;
+  hostfn::GetPlayState GetPlayState = nullptr;
+  hostfn::Master_GetPlayRate Master_GetPlayRate = nullptr;
+  hostfn::CSurf_OnPlayRateChange CSurf_OnPlayRateChange = nullptr;
+  hostfn::TimeMap_GetDividedBpmAtTime TimeMap_GetDividedBpmAtTime = nullptr;
+  hostfn::TimeMap_GetTimeSigAtTime TimeMap_GetTimeSigAtTime = nullptr;
+  hostfn::TimeMap2_timeToBeats TimeMap2_timeToBeats = nullptr;
+  hostfn::TimeMap2_beatsToTime TimeMap2_beatsToTime = nullptr;
+  hostfn::get_config_var get_config_var = nullptr;
+  hostfn::GetSet_LoopTimeRange GetSet_LoopTimeRange = nullptr;
+  hostfn::ShowConsoleMsg ShowConsoleMsg = nullptr;
+  hostfn::GetProjExtState GetProjExtState = nullptr;
+  hostfn::SetProjExtState SetProjExtState = nullptr;
+  hostfn::MarkProjectDirty MarkProjectDirty = nullptr;
+  hostfn::Main_OnCommand Main_OnCommand = nullptr;
+  hostfn::GetToggleCommandState GetToggleCommandState = nullptr;
+  hostfn::CountTracks CountTracks = nullptr;
+  hostfn::GetTrack GetTrack = nullptr;
+  hostfn::GetMediaTrackInfo GetMediaTrackInfo = nullptr;
+  hostfn::GetSetMediaTrackInfo_String GetSetMediaTrackInfo_String = nullptr;
+  hostfn::GetSetMediaTrackInfo GetSetMediaTrackInfo = nullptr;
+
+  // Binds every entry through `getFunc`, in table order. False when `getFunc` is null or a
+  // required entry is missing (the optional ones may stay null).
+  bool Bind(void* (*getFunc)(const char*));
+
+  std::vector<ProjectRegion> EnumerateRegions() const;
+  std::vector<ProjectMarker> EnumerateMarkersInRegion(const ProjectRegion& region) const;
+  // The first region of a fresh enumeration with this number; false when absent.
+  bool FindRegion(int regionId, ProjectRegion* out) const;
+
+  bool ClearTimeSelection() const;
+  bool IsRepeatOn() const;
+  bool SetRepeat(bool on) const;
+  double GetPlayRate() const;
+  bool SetPlayRate(double rate);
+  void RestorePitchShiftMode();
+  // Overrides "smoothseek" with the saved value OR 3; false when the variable is unusable.
+  bool OverrideSmoothSeek();
+  bool RestoreSmoothSeek();
+  bool GetTimeSignatureAndBpmAt(double time, TimeSignatureAndBpm* out) const;
+  double GetPlayPositionSafe() const;
+  bool IsHostPlaying() const;  // play state bit 0; false when unbound
+
+  // A host config variable as a 32-bit integer, usable only when its pointer is non-null and its
+  // reported size is at least 4 bytes; null otherwise.
+  int* ConfigInt(const char* name) const;
+
+  // Moves the edit cursor with the usual seek of this system (move view, no seek-play).
+  bool SeekTo(double time) const;
+
+  const SavedSetting& SavedPitchShift() const { return pitchShift_; }
+  const SavedSetting& SavedSmoothSeek() const { return smoothSeek_; }
+
+ private:
+  SavedSetting pitchShift_;  // "audioprshift"
+  SavedSetting smoothSeek_;  // "smoothseek"
+};
+
+}  // namespace quorvane::host
