@@ -1,0 +1,90 @@
+// A practise or sound-check run: one section of one song, from a start point to a stop point,
+// optionally looped, optionally preceded by a synthesised count-in click, at a chosen rate. The
+// selection lives in the window state record; the run and the host settings it holds live here.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "host/host_api.h"
+#include "platform/clock.h"
+#include "platform/message_box.h"
+#include "ui/plugin_ui.h"
+
+namespace quorvane::practise {
+
+class CountInPlayer;
+
+// The 21 playback rates from 0.50 to 1.50 in steps of 0.05; the rate box lists them in order.
+inline constexpr std::array<double, 21> kPlaybackRateTable = {
+    0.50, 0.55, 0.60, 0.65, 0.70, 0.75, 0.80, 0.85, 0.90, 0.95, 1.00,
+    1.05, 1.10, 1.15, 1.20, 1.25, 1.30, 1.35, 1.40, 1.45, 1.50};
+
+// The run in progress.
+struct PractiseRun {
+  bool active = false;
+  bool countingIn = false;
+  bool playing = false;
+  double sectionStart = 0.0;
+  double sectionEnd = 0.0;
+  double sectionBpm = 120.0;
+  double sectionRate = 1.0;
+  int32_t sectionPrecount = 0;
+  uint64_t countInDeadline = 0;  // milliseconds since system start
+  bool loopActive = false;
+};
+
+// Host settings a run changes, each with a flag saying a value is held.
+struct HeldHostSettings {
+  bool repeatSaved = false;
+  bool savedRepeat = false;
+  bool metronomeSaved = false;
+  uint32_t savedMetronome = 0;
+  bool prerollSaved = false;
+  uint32_t savedPreroll = 0;
+};
+
+class PractiseSession {
+ public:
+  // `countIn` may be null (no click can play then).
+  PractiseSession(host::HostApi& host, const platform::Clock& clock,
+                  const platform::MessageBoxes& messages, ui::PluginUI& ui,
+                  CountInPlayer* countIn);
+
+  void StartPractise();
+  void StopPractise();
+  void ResetPractise();
+  void PractiseTick();
+
+  bool SelectPractiseSong(int32_t regionId);
+  bool SetPractiseStartChoice(int32_t choice);
+  bool SetPractiseStopChoice(int32_t choice);
+  void SetPractisePrecount(int32_t beats);
+  bool SetPractiseRate(double rate);
+  void SelectPractiseRateIndex(int32_t index);
+  int32_t CurrentPractiseMarker() const;
+  void OnLoopToggled();
+
+  // What entering a page does to the selection (the page switches call these).
+  void EnterPractisePage();
+  void EnterSoundCheckPage();
+  // Live page: the rate goes back to 1.0 and is applied to the host.
+  void ResetRateToNormal();
+
+  const PractiseRun& Run() const { return run_; }
+  const HeldHostSettings& Held() const { return held_; }
+
+ private:
+  bool ApplyPractiseTransport();
+  void RestorePractiseHostSettings();
+
+  host::HostApi& host_;
+  const platform::Clock& clock_;
+  const platform::MessageBoxes& messages_;
+  ui::PluginUI& ui_;
+  CountInPlayer* countIn_;
+  PractiseRun run_;
+  HeldHostSettings held_;
+};
+
+}  // namespace quorvane::practise
