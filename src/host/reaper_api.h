@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/preview_lock.h"
+
 #ifdef _WIN32
 // The same handle types as <windows.h> declares, without pulling it in outside the platform layer.
 struct HWND__;
@@ -14,16 +16,10 @@ struct HMENU__;
 typedef HWND__* HWND;
 typedef HINSTANCE__* HINSTANCE;
 typedef HMENU__* HMENU;
-// Layout of a CRITICAL_SECTION on x64; the platform layer checks it against the real one.
-struct PreviewLock {
-  alignas(8) unsigned char bytes[40];
-};
 #else
-#include <pthread.h>
 using HWND = void*;
 using HINSTANCE = void*;
 using HMENU = void*;
-using PreviewLock = pthread_mutex_t;
 #endif
 
 // The host's ACCEL record: BYTE fVirt; WORD key; WORD cmd.
@@ -58,7 +54,7 @@ struct gaccel_register_t {
 };
 
 struct preview_register_t {
-  PreviewLock lock;  // a CRITICAL_SECTION on Windows, initialised and deleted by us
+  quorvane::platform::PreviewLock lock;  // a CRITICAL_SECTION on Windows, initialised and deleted by us
   PCM_source* src;
   int m_out_chan;
   double curpos;
