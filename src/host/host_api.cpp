@@ -200,9 +200,13 @@ bool HostApi::GetTimeSignatureAndBpmAt(double time, TimeSignatureAndBpm* out) co
          result.bpm > 0.0;
 }
 
-double HostApi::GetPlayPositionSafe() const { return GetPlayPosition ? GetPlayPosition() : 0.0; }
+double HostApi::GetPlayPositionSafe() const {
+  return GetPlayPosition ? GetPlayPosition() : 0.0;
+}
 
-bool HostApi::IsHostPlaying() const { return GetPlayState && (GetPlayState() & 1) != 0; }
+bool HostApi::IsHostPlaying() const {
+  return GetPlayState && (GetPlayState() & 1) != 0;
+}
 
 bool HostApi::SeekTo(double time) const {
   if (!SetEditCurPos) return false;

@@ -54,7 +54,8 @@ struct gaccel_register_t {
 };
 
 struct preview_register_t {
-  quorvane::platform::PreviewLock lock;  // a CRITICAL_SECTION on Windows, initialised and deleted by us
+  quorvane::platform::PreviewLock
+      lock;  // a CRITICAL_SECTION on Windows, initialised and deleted by us
   PCM_source* src;
   int m_out_chan;
   double curpos;

@@ -4,10 +4,10 @@
 
 #include "platform/preview_lock.h"
 
-static_assert(sizeof(PreviewLock) == sizeof(CRITICAL_SECTION), "preview lock is a CRITICAL_SECTION");
-static_assert(alignof(PreviewLock) >= alignof(CRITICAL_SECTION), "preview lock alignment");
-
 namespace quorvane::platform {
+
+static_assert(sizeof(PreviewLock) == sizeof(CRITICAL_SECTION), "the lock is a CRITICAL_SECTION");
+static_assert(alignof(PreviewLock) >= alignof(CRITICAL_SECTION), "preview lock alignment");
 
 void InitPreviewLock(PreviewLock* lock) {
   InitializeCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(lock));

@@ -1,0 +1,32 @@
+// Follows the host's current project across ticks: a tab switch, a save under a new name or a
+// closed project all count as a change of project.
+#pragma once
+
+#include <string>
+
+#include "host/reaper_api.h"
+
+namespace quorvane::host {
+
+// The project's name for remote clients: the file name without its folders and extension;
+// "Untitled Project" when there is no file.
+std::string ProjectDisplayName(const std::string& path);
+
+class ProjectTracker {
+ public:
+  enum class Change { kNone, kOpened, kClosed };
+
+  // `getFunc` looks "EnumProjects" up on the first poll that needs it.
+  explicit ProjectTracker(void* (*getFunc)(const char*)) : getFunc_(getFunc) {}
+
+  Change Poll();
+  const std::string& Path() const { return lastPath_; }
+
+ private:
+  void* (*getFunc_)(const char*);
+  hostfn::EnumProjects enumProjects_ = nullptr;
+  ReaProject* lastProject_ = nullptr;
+  std::string lastPath_;
+};
+
+}  // namespace quorvane::host
