@@ -10,7 +10,9 @@ uint64_t Clock::MillisecondsSinceStart() const {
   return source_.millisecondsSinceStart(source_.context);
 }
 
-int64_t Clock::MonotonicNanoseconds() const { return source_.monotonicNanoseconds(source_.context); }
+int64_t Clock::MonotonicNanoseconds() const {
+  return source_.monotonicNanoseconds(source_.context);
+}
 
 LocalTimeOfDay Clock::LocalTime() const {
   LocalTimeOfDay t;

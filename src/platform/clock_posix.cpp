@@ -31,6 +31,8 @@ const ClockSource kSystem{nullptr, &TickMs, &SteadyNs, &LocalTimeOfDayNow};
 
 }  // namespace
 
-const ClockSource& SystemClockSource() { return kSystem; }
+const ClockSource& SystemClockSource() {
+  return kSystem;
+}
 
 }  // namespace quorvane::platform

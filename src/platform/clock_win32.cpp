@@ -7,7 +7,9 @@
 namespace quorvane::platform {
 namespace {
 
-uint64_t TickMs(void*) { return GetTickCount64(); }
+uint64_t TickMs(void*) {
+  return GetTickCount64();
+}
 
 int64_t SteadyNs(void*) {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -27,6 +29,8 @@ const ClockSource kSystem{nullptr, &TickMs, &SteadyNs, &LocalTimeOfDayNow};
 
 }  // namespace
 
-const ClockSource& SystemClockSource() { return kSystem; }
+const ClockSource& SystemClockSource() {
+  return kSystem;
+}
 
 }  // namespace quorvane::platform

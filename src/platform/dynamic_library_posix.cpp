@@ -4,7 +4,9 @@
 
 namespace quorvane::platform {
 
-DynamicLibrary::~DynamicLibrary() { Close(); }
+DynamicLibrary::~DynamicLibrary() {
+  Close();
+}
 
 bool DynamicLibrary::Open(const std::string& path, std::string* error) {
   Close();

@@ -5,12 +5,15 @@
 
 namespace quorvane::platform {
 
-DynamicLibrary::~DynamicLibrary() { Close(); }
+DynamicLibrary::~DynamicLibrary() {
+  Close();
+}
 
 bool DynamicLibrary::Open(const std::string& path, std::string* error) {
   Close();
   handle_ = LoadLibraryW(Utf8ToWide(path).c_str());
-  if (!handle_ && error) *error = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
+  if (!handle_ && error)
+    *error = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
   return handle_ != nullptr;
 }
 

@@ -4,9 +4,13 @@
 
 namespace quorvane::platform {
 
-void InitPreviewLock(PreviewLock* lock) { pthread_mutex_init(lock, nullptr); }
+void InitPreviewLock(PreviewLock* lock) {
+  pthread_mutex_init(lock, nullptr);
+}
 
-void DeletePreviewLock(PreviewLock* lock) { pthread_mutex_destroy(lock); }
+void DeletePreviewLock(PreviewLock* lock) {
+  pthread_mutex_destroy(lock);
+}
 
 bool ProbePreviewLock(PreviewLock* lock) {
   if (pthread_mutex_trylock(lock) != 0) return false;

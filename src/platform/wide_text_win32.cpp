@@ -6,8 +6,8 @@ namespace quorvane::platform {
 namespace {
 
 std::wstring Convert(UINT codePage, DWORD flags, const std::string& text) {
-  const int length = MultiByteToWideChar(codePage, flags, text.data(),
-                                         static_cast<int>(text.size()), nullptr, 0);
+  const int length =
+      MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), nullptr, 0);
   if (length <= 0) return {};
   std::wstring wide(static_cast<size_t>(length), L'\0');
   MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), wide.data(),

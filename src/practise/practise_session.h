@@ -48,8 +48,7 @@ class PractiseSession {
  public:
   // `countIn` may be null (no click can play then).
   PractiseSession(host::HostApi& host, const platform::Clock& clock,
-                  const platform::MessageBoxes& messages, ui::PluginUI& ui,
-                  CountInPlayer* countIn);
+                  const platform::MessageBoxes& messages, ui::PluginUI& ui, CountInPlayer* countIn);
 
   void StartPractise();
   void StopPractise();
