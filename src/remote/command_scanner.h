@@ -1,0 +1,26 @@
+// Reading a remote command line. Remote apps send small flat JSON objects; the fields are found
+// by a minimal scanner (the quoted key, then the first colon after it) rather than a JSON parser,
+// so members may come in any order and unknown members are ignored.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace quorvane::remote {
+
+// The text between the two double quotes that follow the first colon after "cmd"; empty when any
+// step finds nothing. Nothing is unescaped.
+std::string ReadCommandType(const std::string& line);
+
+// A base-10 integer right after the colon of `key`, with strtol's rules (white space, sign,
+// saturation); none when the key, the colon or any digit is missing.
+std::optional<int> ReadIntField(const std::string& line, const char* key);
+
+// true when the 8 characters after the colon of `key` hold "true", else false when they hold
+// "false"; none otherwise.
+std::optional<bool> ReadBoolField(const std::string& line, const char* key);
+
+// A real right after the colon of "rate", with strtod's rules.
+std::optional<double> ReadRateField(const std::string& line);
+
+}  // namespace quorvane::remote
