@@ -1,0 +1,362 @@
+#include "show/show_engine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "host/host_api.h"
+#include "platform/clock.h"
+#include "platform/message_box.h"
+#include "practise/practise_session.h"
+#include "show/pages.h"
+#include "show/project_store.h"
+#include "ui/plugin_ui.h"
+
+namespace quorvane::show {
+namespace {
+
+using ui::LiveTransport;
+using ui::ShowStatus;
+
+constexpr const char* kMessageTitle = "Quorvane";
+// The play position must move by more than this to count as motion.
+constexpr double kMotionEpsilon = 0.001;
+// A song whose position has not moved for this long is paused or stuck.
+constexpr uint64_t kStallMs = 700;
+// Positions this close to the song's end count as its natural end, not an interruption.
+constexpr double kEndTolerance = 0.05;
+
+const host::ProjectRegion* FindIn(const std::vector<host::ProjectRegion>& regions, int32_t id) {
+  for (const host::ProjectRegion& region : regions) {
+    if (region.regionId == id) return &region;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+ShowEngine::ShowEngine(host::HostApi& host, const platform::Clock& clock,
+                       const platform::MessageBoxes& messages, Setlist& setlist, ui::PluginUI& ui,
+                       practise::PractiseSession& practise)
+    : host_(host),
+      clock_(clock),
+      messages_(messages),
+      setlist_(setlist),
+      ui_(ui),
+      practise_(practise),
+      player_(host, setlist) {}
+
+void* ShowEngine::MessageOwner() const {
+  return ui_.window ? ui_.window->MessageOwner() : nullptr;
+}
+
+bool ShowEngine::SaveShowState() const {
+  return show::SaveShowState(host_, record_);
+}
+
+bool ShowEngine::SaveSetlist() const {
+  return show::SaveSetlist(host_, setlist_);
+}
+
+// --- Load and project change ---
+
+void ShowEngine::InitShowEngine() {
+  // A damaged or partial stored setlist is not used at all.
+  setlist_.Clear();
+  if (!LoadSetlist(host_, setlist_)) setlist_.Clear();
+  ui_.setlist = &setlist_;
+  player_.Reset();
+  if (ui_.window) ui_.window->RebuildSetlistViews();
+}
+
+void ShowEngine::ResetForProjectChange() {
+  host_.RestorePitchShiftMode();
+  practise_.StopPractise();
+  player_.StopPlayback();
+  ResetShow();
+  ui_.ResetAutoStart();
+  ui_.ClearPlayedItems();
+  ResetAutoStartClock();
+  setlist_.Clear();
+}
+
+// --- Per tick ---
+
+void ShowEngine::Tick() {
+  SuperviseSong();
+  CheckAutoStart();
+  HandleSongFinished();
+}
+
+void ShowEngine::SuperviseSong() {
+  const TransportReading before = ReadTransportBefore();
+  player_.PlayerTick();
+  CheckTransportInterrupted(before);
+}
+
+TransportReading ShowEngine::ReadTransportBefore() {
+  TransportReading reading;
+  reading.wasPlaying = player_.Playing();
+  reading.hostPlaying = host_.IsHostPlaying();
+  reading.position = host_.GetPlayPositionSafe();
+  reading.nowMs = clock_.MillisecondsSinceStart();
+  return reading;
+}
+
+void ShowEngine::CheckTransportInterrupted(const TransportReading& before) {
+  // A song started since the last check counts as moving: the host may not have advanced its
+  // position yet, and the time spent standing still before the start is not a stall.
+  const bool justStarted = before.wasPlaying && !playingAtLastCheck_;
+  if (lastPos_ < 0.0 || std::fabs(before.position - lastPos_) > kMotionEpsilon || justStarted) {
+    lastPos_ = before.position;
+    lastMoveMs_ = before.nowMs;
+  } else if (lastMoveMs_ == 0) {
+    lastMoveMs_ = before.nowMs;
+  }
+
+  const bool hostPlayingAfter = host_.IsHostPlaying();
+  const double positionAfter = host_.GetPlayPositionSafe();
+  // Read again: a song that ended in this tick has no region any more.
+  const double regionEnd = player_.RegionEnd();
+  const bool stoppedByUser = before.hostPlaying && !hostPlayingAfter;
+  const bool stalled = lastMoveMs_ != 0 && before.nowMs - lastMoveMs_ >= kStallMs;
+  const bool interrupted = before.wasPlaying && regionEnd > 0.0 &&
+                           regionEnd - kEndTolerance > positionAfter && (stoppedByUser || stalled);
+  // The song is not marked played and stays current, so that it can be played again.
+  if (interrupted && record_.status == ShowStatus::kLive) StopLive();
+  playingAtLastCheck_ = player_.Playing();
+}
+
+void ShowEngine::CheckAutoStart() {
+  if (record_.status != ShowStatus::kPrepared) return;
+  const bool enabled = ui_.IsAutoStartEnabled();
+  int hour = -1;
+  int minute = -1;
+  const bool valid = ui_.GetAutoStartTime(&hour, &minute);
+  if (!enabled || !valid) {
+    autoStart_.lastEnabled = enabled;
+    autoStart_.lastHour = valid ? hour : -1;
+    autoStart_.lastMinute = valid ? minute : -1;
+    autoStart_.fired = false;
+    return;
+  }
+  if (enabled != autoStart_.lastEnabled || hour != autoStart_.lastHour ||
+      minute != autoStart_.lastMinute) {
+    autoStart_.fired = false;
+    autoStart_.lastEnabled = enabled;
+    autoStart_.lastHour = hour;
+    autoStart_.lastMinute = minute;
+  } else if (autoStart_.fired) {
+    return;
+  }
+  if (!ui_.IsLivePage()) return;
+
+  const platform::LocalTimeOfDay now = clock_.LocalTime();
+  const int nowMinutes = now.hour * 60 + now.minute;
+  const int targetMinutes = hour * 60 + minute;
+  if (nowMinutes < targetMinutes) return;
+  // A minute that has passed is not caught up: no start until the settings change.
+  autoStart_.fired = true;
+  if (nowMinutes > targetMinutes) return;
+  // A failed start is tried again on the next tick of the same minute.
+  if (!StartShow()) autoStart_.fired = false;
+}
+
+void ShowEngine::HandleSongFinished() {
+  if (record_.status != ShowStatus::kLive) return;
+  if (!player_.ConsumeSongFinished()) return;
+
+  int32_t finished = player_.ChainArmed() ? player_.PendingFromIndex() : -1;
+  if (finished < 0) finished = snapshot_.currentIndex;
+  ui_.MarkItemPlayed(finished);
+  ui_.SetLiveTransport(LiveTransport::kNext);
+
+  const bool wasChained = player_.ChainArmed();
+  player_.ClearChain();
+  if (wasChained) {
+    SaveSetlist();  // the current index moved on to the chained song
+    return;
+  }
+
+  // The player stopped at the end of a song.
+  if (setlist_.NextSongAfter(finished) < 0) {
+    EndShow();
+    return;
+  }
+  const int32_t next = setlist_.CurrentIndex() + 1;
+  if (!setlist_.IsValidIndex(next)) return;
+  if (setlist_.At(next).isPause) {
+    // The show waits on the pause until the band plays on.
+    setlist_.SetCurrentIndex(next, host_);
+    SaveSetlist();
+    return;
+  }
+  if (!setlist_.At(next).autoStart) return;  // waits on the finished song; the button says NEXT
+  if (!setlist_.SetCurrentIndex(next, host_)) return;
+  SaveSetlist();
+  PlayCurrent();
+}
+
+void ShowEngine::UpdateShowTiming() {
+  if (setlist_.IsValidIndex(setlist_.CurrentIndex())) {
+    record_.showCurrentIndex = setlist_.CurrentIndex();
+  }
+  if (record_.status != ShowStatus::kLive) {
+    record_.showRemaining = std::max(0.0, record_.duration - record_.elapsed);
+    record_.playbackRemaining = 0.0;
+    record_.delay = 0.0;
+    record_.hasDelay = false;
+    return;
+  }
+  if (record_.startMs <= 0) return;
+  const int64_t now = clock_.MonotonicMilliseconds();
+  record_.elapsed = static_cast<double>(now - record_.startMs) / 1000.0;
+  record_.showRemaining = std::max(0.0, record_.duration - record_.elapsed);
+  record_.playbackRemaining = ComputePlaybackRemaining();
+  const double over = record_.playbackRemaining + record_.elapsed - record_.duration;
+  record_.hasDelay = over > 0.0;
+  record_.delay = over > 0.0 ? over : 0.0;
+}
+
+double ShowEngine::ComputePlaybackRemaining() const {
+  const int32_t current = record_.showCurrentIndex;
+  if (setlist_.Empty() || !setlist_.IsValidIndex(current)) return 0.0;
+  const std::vector<host::ProjectRegion> regions = host_.EnumerateRegions();
+  double remaining = 0.0;
+  if (setlist_.IsSong(current)) {
+    if (const host::ProjectRegion* region = FindIn(regions, setlist_.At(current).regionId)) {
+      const double pos = player_.Playing() ? host_.GetPlayPositionSafe() : 0.0;
+      remaining += (region->start <= pos && pos < region->end) ? region->end - pos
+                                                               : region->end - region->start;
+    }
+  }
+  for (int32_t i = current + 1; i < setlist_.Count(); ++i) {
+    if (!setlist_.IsSong(i)) continue;
+    if (const host::ProjectRegion* region = FindIn(regions, setlist_.At(i).regionId)) {
+      remaining += region->end - region->start;
+    }
+  }
+  return remaining;
+}
+
+void ShowEngine::SnapshotShowState() {
+  snapshot_.status = record_.status;
+  snapshot_.startMs = record_.startMs;
+  snapshot_.finishMs = record_.finishMs;
+  snapshot_.currentIndex = setlist_.Empty() ? -1 : setlist_.CurrentIndex();
+  if (setlist_.Empty()) snapshot_.selectedIndex = -1;
+  snapshot_.playing = player_.Playing();
+  snapshot_.position = player_.Playing() ? host_.GetPlayPositionSafe() : 0.0;
+  snapshot_.regionStart = player_.RegionStart();
+  snapshot_.regionEnd = player_.RegionEnd();
+  snapshot_.duration = record_.duration;
+  snapshot_.elapsed = record_.elapsed;
+  snapshot_.showRemaining = record_.showRemaining;
+  snapshot_.playbackRemaining = record_.playbackRemaining;
+  snapshot_.hasDelay = record_.hasDelay;
+  snapshot_.delay = record_.delay;
+}
+
+// --- Player ---
+
+void ShowEngine::StopLive() {
+  player_.StopPlayback();
+  ui_.SetLiveTransport(LiveTransport::kReplay);
+}
+
+bool ShowEngine::SelectSong(int32_t index, Refusal refusal) {
+  const bool tell = refusal == Refusal::kShowMessage;
+  if (player_.Playing()) {
+    if (tell) {
+      messages_.Show(MessageOwner(), "Cannot select another song during playback.", kMessageTitle,
+                     platform::MessageIcon::kWarning);
+    }
+    return false;
+  }
+  if (!setlist_.SetCurrentIndex(index, host_)) {
+    if (tell) {
+      messages_.Show(MessageOwner(), "Could not select this song.", kMessageTitle,
+                     platform::MessageIcon::kError);
+    }
+    return false;
+  }
+  SaveSetlist();
+  if (record_.status == ShowStatus::kLive) {
+    ui_.SetLiveTransport(setlist_.IsPause(index) ? LiveTransport::kNext : LiveTransport::kSelected);
+  }
+  return true;
+}
+
+// --- Show ---
+
+bool ShowEngine::StartShow() {
+  ui_.ClearPlayedItems();
+  const int32_t first = setlist_.NextSongAfter(-1);  // leading pauses are skipped
+  if (first < 0) return false;
+  if (!setlist_.SetCurrentIndex(first, host_)) return false;
+
+  record_.elapsed = 0.0;
+  record_.showRemaining = record_.duration;
+  record_.playbackRemaining = 0.0;
+  record_.delay = 0.0;
+  record_.finishMs = 0;
+  record_.status = ShowStatus::kLive;
+  record_.showCurrentIndex = first;
+  record_.startMs = clock_.MonotonicMilliseconds();
+  record_.hasDelay = false;
+  SaveShowState();
+
+  if (PlayCurrent()) {
+    ShowLivePage(ui_, practise_, record_.status);
+    return true;
+  }
+  record_.status = ShowStatus::kPrepared;
+  record_.startMs = 0;
+  SaveShowState();
+  return false;
+}
+
+bool ShowEngine::EndShow() {
+  if (record_.status != ShowStatus::kLive) return false;
+  player_.StopPlayback();
+  record_.status = ShowStatus::kFinished;
+  record_.finishMs = clock_.MonotonicMilliseconds();
+  UpdateShowTiming();
+  return SaveShowState();
+}
+
+void ShowEngine::ResetShow() {
+  player_.StopPlayback();
+  record_ = ShowRecord{};
+  SaveShowState();
+}
+
+bool ShowEngine::SetShowDuration(double seconds) {
+  if (!std::isfinite(seconds) || seconds <= 0.0) return false;
+  record_.duration = seconds;
+  return SaveShowDuration(host_, seconds);
+}
+
+void ShowEngine::ResetAutoStartClock() {
+  autoStart_ = AutoStartClock{};
+}
+
+std::string ShowEngine::AutoStartBannerText() const {
+  if (!ui_.IsLivePage() || record_.status != ShowStatus::kPrepared) return {};
+  if (!ui_.IsAutoStartEnabled()) return {};
+  int hour = -1;
+  int minute = -1;
+  if (!ui_.GetAutoStartTime(&hour, &minute)) return {};
+  const int target = (hour * 60 + minute) * 60;
+  const int now = clock_.LocalTime().SecondsSinceMidnight();
+  // No wrap past midnight: a time earlier today is not scheduled.
+  if (target <= now) return {};
+  const int left = target - now;
+  char text[96];
+  std::snprintf(text, sizeof text, "AUTO-START SCHEDULED FOR %02d:%02d    STARTS IN %02d:%02d:%02d",
+                hour, minute, left / 3600, left / 60 % 60, left % 60);
+  return text;
+}
+
+}  // namespace quorvane::show

@@ -1,0 +1,131 @@
+// The show: plays the setlist through the song player, keeps the show's status and clock
+// (elapsed, show remaining, music still to play, delay), starts the show by itself at the
+// auto-start minute, and follows song ends and interruptions. Everything runs on the host's main
+// thread: the timer tick, window callbacks, host actions and remote commands.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "show/setlist.h"
+#include "show/show_record.h"
+#include "show/song_player.h"
+#include "ui/show_snapshot.h"
+
+namespace quorvane::host {
+class HostApi;
+}
+namespace quorvane::platform {
+class Clock;
+class MessageBoxes;
+}  // namespace quorvane::platform
+namespace quorvane::practise {
+class PractiseSession;
+}
+namespace quorvane::ui {
+class PluginUI;
+}
+
+namespace quorvane::show {
+
+// Whether a refused selection tells the user. Remote commands fail silently; the window's clicks
+// explain why nothing happened.
+enum class Refusal { kShowMessage, kSilent };
+
+// What the interruption check reads before the player's tick.
+struct TransportReading {
+  bool wasPlaying = false;
+  bool hostPlaying = false;
+  double position = 0.0;
+  uint64_t nowMs = 0;  // milliseconds since system start
+};
+
+// The auto-start bookkeeping: the settings seen last and whether their minute has been handled.
+struct AutoStartClock {
+  bool fired = false;
+  bool lastEnabled = false;
+  int lastHour = -1;
+  int lastMinute = -1;
+};
+
+class ShowEngine {
+ public:
+  ShowEngine(host::HostApi& host, const platform::Clock& clock,
+             const platform::MessageBoxes& messages, Setlist& setlist, ui::PluginUI& ui,
+             practise::PractiseSession& practise);
+
+  // --- Load and project change ---
+  // Loads the project's setlist (an empty one when nothing usable is stored), binds it to the
+  // window state and resets the player.
+  void InitShowEngine();
+  // The host's current project changed: everything the show and practise hold is given back.
+  void ResetForProjectChange();
+
+  // --- Per tick, in this order (the timer tick interleaves the practise tick after Tick) ---
+  // Song supervision with the interruption check, CheckAutoStart, HandleSongFinished.
+  void Tick();
+  void UpdateShowTiming();
+  void SnapshotShowState();
+
+  // The steps of Tick, for a caller that needs them one by one.
+  void SuperviseSong();
+  TransportReading ReadTransportBefore();
+  // Motion bookkeeping and the interrupted test; a LIVE song that was stopped or stalled is
+  // handled by StopLive.
+  void CheckTransportInterrupted(const TransportReading& before);
+  void CheckAutoStart();
+  void HandleSongFinished();
+
+  // --- Player ---
+  bool PlayCurrent() { return player_.PlayCurrent(); }
+  bool PlayNext() { return player_.PlayNext(); }
+  bool StopPlayback() { return player_.StopPlayback(); }
+  // Stops and offers to replay the song.
+  void StopLive();
+  // The live page's selection; refused while a song plays.
+  bool SelectSong(int32_t index, Refusal refusal = Refusal::kShowMessage);
+
+  // --- Show ---
+  bool StartShow();
+  bool EndShow();
+  void ResetShow();
+  bool SetShowDuration(double seconds);
+  bool SaveShowState() const;
+  bool SaveSetlist() const;
+  double ComputePlaybackRemaining() const;
+  // Forgets which auto-start minute was handled (leaving the live mode).
+  void ResetAutoStartClock();
+  // "AUTO-START SCHEDULED FOR hh:mm    STARTS IN hh:mm:ss" while a start is scheduled and the
+  // live page is shown; empty otherwise.
+  std::string AutoStartBannerText() const;
+
+  // --- Reading ---
+  const ShowRecord& Record() const { return record_; }
+  ui::ShowStatus Status() const { return record_.status; }
+  const ui::ShowSnapshot& Snapshot() const { return snapshot_; }
+  const SongPlayer& Player() const { return player_; }
+  SongPlayer& Player() { return player_; }
+  const AutoStartClock& AutoStart() const { return autoStart_; }
+
+ private:
+  void* MessageOwner() const;
+
+  host::HostApi& host_;
+  const platform::Clock& clock_;
+  const platform::MessageBoxes& messages_;
+  Setlist& setlist_;
+  ui::PluginUI& ui_;
+  practise::PractiseSession& practise_;
+
+  SongPlayer player_;
+  ShowRecord record_;
+  ui::ShowSnapshot snapshot_;
+  AutoStartClock autoStart_;
+
+  // Motion bookkeeping of the interruption check.
+  double lastPos_ = -1.0;
+  uint64_t lastMoveMs_ = 0;
+  bool playingAtLastCheck_ = false;
+};
+
+}  // namespace quorvane::show

@@ -1,0 +1,26 @@
+// The show's own record: its status, start and finish, its set duration and the timers derived
+// from them. Kept apart from the engine so that persistence can write it without the engine.
+#pragma once
+
+#include <cstdint>
+
+#include "ui/show_snapshot.h"
+
+namespace quorvane::show {
+
+inline constexpr double kDefaultShowDuration = 2700.0;  // 45 minutes
+
+struct ShowRecord {
+  ui::ShowStatus status = ui::ShowStatus::kPrepared;
+  int64_t startMs = 0;   // monotonic milliseconds at show start; 0 = not started
+  int64_t finishMs = 0;  // monotonic milliseconds at show end
+  int32_t showCurrentIndex = -1;
+  double duration = kDefaultShowDuration;  // seconds
+  double elapsed = 0.0;
+  double showRemaining = 0.0;
+  double playbackRemaining = 0.0;
+  bool hasDelay = false;
+  double delay = 0.0;
+};
+
+}  // namespace quorvane::show

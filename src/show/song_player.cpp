@@ -1,0 +1,199 @@
+#include "show/song_player.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "host/host_api.h"
+
+namespace quorvane::show {
+
+void SongPlayer::ClearPending() {
+  pendingFromIndex_ = -1;
+  pendingRegionId_ = -1;
+  pendingStart_ = 0.0;
+  pendingEnd_ = 0.0;
+}
+
+void SongPlayer::ClearChain() {
+  chainArmed_ = false;
+  ClearPending();
+}
+
+void SongPlayer::Reset() {
+  playing_ = false;
+  currentRegionId_ = -1;
+  regionStart_ = 0.0;
+  regionEnd_ = 0.0;
+  repeatWasOn_ = false;
+  repeatSaved_ = false;
+  songFinished_ = false;
+  ClearChain();
+}
+
+bool SongPlayer::ConsumeSongFinished() {
+  if (!songFinished_) return false;
+  songFinished_ = false;
+  return true;
+}
+
+void SongPlayer::SuspendRepeat() {
+  if (repeatSaved_) return;
+  repeatWasOn_ = host_.IsRepeatOn();
+  repeatSaved_ = true;
+  if (repeatWasOn_ && host_.Main_OnCommand) host_.Main_OnCommand(kRepeatToggleCommand, 0);
+}
+
+void SongPlayer::RestoreRepeat() {
+  if (!repeatSaved_) return;
+  host_.SetRepeat(repeatWasOn_);
+  repeatSaved_ = false;
+}
+
+bool SongPlayer::SeekToSongStart(double start) {
+  // A time selection would make the host loop or stop inside the song.
+  if (!host_.ClearTimeSelection()) return false;
+  return host_.SeekTo(start);
+}
+
+void SongPlayer::StartAt(const host::ProjectRegion& region) {
+  currentRegionId_ = region.regionId;
+  regionStart_ = region.start;
+  regionEnd_ = region.end;
+  SuspendRepeat();
+  if (host_.OnPlayButton) host_.OnPlayButton();
+  playing_ = host_.OnPlayButton != nullptr;
+}
+
+bool SongPlayer::PlayCurrent() {
+  songFinished_ = false;
+  ClearChain();
+  const int32_t index = setlist_.CurrentIndex();
+  if (!setlist_.IsSong(index)) return false;
+  host::ProjectRegion region;
+  if (!host_.FindRegion(setlist_.At(index).regionId, &region)) return false;
+  if (!SeekToSongStart(region.start)) return false;
+  StartAt(region);
+  return playing_;
+}
+
+bool SongPlayer::PlayNext() {
+  songFinished_ = false;
+  chainArmed_ = false;
+  pendingFromIndex_ = -1;
+  const int32_t current = setlist_.CurrentIndex();
+  if (!setlist_.IsValidIndex(current)) return false;
+  const int32_t next = setlist_.NextSongAfter(current);
+  if (next < 0) return false;
+  host::ProjectRegion region;
+  if (!host_.FindRegion(setlist_.At(next).regionId, &region)) return false;
+  if (!SeekToSongStart(region.start)) return false;
+  setlist_.MakeCurrent(next);
+  StartAt(region);
+  return playing_;
+}
+
+bool SongPlayer::StopPlayback() {
+  host_.RestoreSmoothSeek();
+  songFinished_ = false;
+  ClearChain();
+  if (host_.OnStopButton) host_.OnStopButton();
+  playing_ = false;
+  regionStart_ = 0.0;
+  regionEnd_ = 0.0;
+  currentRegionId_ = -1;
+  RestoreRepeat();
+  return host_.OnStopButton != nullptr;
+}
+
+void SongPlayer::ArmChain(int32_t fromIndex, const host::ProjectRegion& next) {
+  pendingFromIndex_ = fromIndex;
+  pendingRegionId_ = next.regionId;
+  pendingStart_ = next.start;
+  pendingEnd_ = next.end;
+  chainArmed_ = true;
+}
+
+bool SongPlayer::LastBarStart(double* lastBar) const {
+  const double t = std::max(regionEnd_ - 0.001, regionStart_);
+  int measures = 0;
+  int measureBeats = 0;
+  double fullBeats = 0.0;
+  int denominator = 0;
+  const double beatsInMeasure =
+      host_.TimeMap2_timeToBeats(nullptr, t, &measures, &measureBeats, &fullBeats, &denominator);
+  if (measureBeats <= 0 || !std::isfinite(beatsInMeasure) || !std::isfinite(fullBeats)) {
+    return false;
+  }
+  double barBeats = fullBeats - beatsInMeasure;
+  // A song ending right on a bar line: its last bar is the one before.
+  if (std::fabs(beatsInMeasure) <= 0.0001) barBeats -= measureBeats;
+  const double barTime = host_.TimeMap2_beatsToTime(nullptr, barBeats, nullptr);
+  if (!std::isfinite(barTime)) return false;
+  *lastBar = std::max(regionStart_, barTime);
+  return true;
+}
+
+bool SongPlayer::PreRoll(double pos) {
+  double lastBar = 0.0;
+  if (!LastBarStart(&lastBar) || pos < lastBar) return true;
+  const int32_t index = setlist_.CurrentIndex();
+  const int32_t next = index + 1;
+  if (setlist_.IsPause(next)) return false;
+  if (!setlist_.IsValidIndex(index) || !setlist_.IsSong(next) || !setlist_.At(next).autoStart) {
+    return true;
+  }
+  host::ProjectRegion region;
+  if (!host_.FindRegion(setlist_.At(next).regionId, &region) || region.end <= region.start ||
+      !host_.SetEditCurPos) {
+    return true;
+  }
+  // With smooth seek on, the host carries playback into the next song at the bar line.
+  if (!host_.OverrideSmoothSeek()) return true;
+  host_.SetEditCurPos(region.start, false, true);
+  ArmChain(index, region);
+  return true;
+}
+
+void SongPlayer::FinishSong() {
+  StopPlayback();
+  songFinished_ = true;
+}
+
+void SongPlayer::PlayerTick() {
+  if (!playing_) return;
+  const double pos = host_.GetPlayPositionSafe();
+  if (!chainArmed_ && pos < regionEnd_ && host_.TimeMap2_timeToBeats &&
+      host_.TimeMap2_beatsToTime) {
+    if (!PreRoll(pos)) return;
+  }
+  if (pos < regionEnd_) return;
+
+  // The song has reached its end: chain into an auto-start successor, or stop.
+  const int32_t index = setlist_.CurrentIndex();
+  const int32_t next = index + 1;
+  if (!setlist_.IsValidIndex(index)) return FinishSong();
+  if (chainArmed_) {
+    if (!setlist_.IsSong(next)) {
+      ClearChain();
+      return FinishSong();
+    }
+  } else {
+    // Without a pre-roll the host simply plays on past the region end into the next song.
+    if (!setlist_.IsSong(next) || !setlist_.At(next).autoStart) return FinishSong();
+    host::ProjectRegion region;
+    if (!host_.FindRegion(setlist_.At(next).regionId, &region) || region.end <= region.start) {
+      return FinishSong();
+    }
+    ArmChain(index, region);
+  }
+  if (!setlist_.At(next).autoStart || pendingStart_ >= pendingEnd_) return FinishSong();
+
+  setlist_.MakeCurrent(next);
+  host_.RestoreSmoothSeek();
+  currentRegionId_ = pendingRegionId_;
+  regionStart_ = pendingStart_;
+  regionEnd_ = pendingEnd_;
+  songFinished_ = true;
+}
+
+}  // namespace quorvane::show

@@ -1,0 +1,81 @@
+// Plays setlist songs through the host's transport: starts a song at its region start, watches
+// the play position every tick, pre-rolls into a following auto-start song so that it starts at
+// the bar line without a gap, and notices the end of a song. The host does the playing; the
+// player only moves the edit cursor and presses play and stop.
+#pragma once
+
+#include <cstdint>
+
+#include "show/setlist.h"
+
+namespace quorvane::host {
+class HostApi;
+struct ProjectRegion;
+}  // namespace quorvane::host
+
+namespace quorvane::show {
+
+class SongPlayer {
+ public:
+  SongPlayer(host::HostApi& host, Setlist& setlist) : host_(host), setlist_(setlist) {}
+
+  // Plays the setlist's current item from its region start. False for a pause, a song whose
+  // region is gone, or a host that cannot seek or play.
+  bool PlayCurrent();
+  // Moves to the next song after the current item (pauses skipped) and plays it.
+  bool PlayNext();
+  // Stops the host and puts back the host settings held for playback. True when stop was pressed.
+  bool StopPlayback();
+  // Per-tick supervision: pre-roll, then the end of the song (chain or stop).
+  void PlayerTick();
+
+  // The host's repeat stays off from the first song until the player stops.
+  void SuspendRepeat();
+  void RestoreRepeat();
+
+  // Back to the initial values without touching the host.
+  void Reset();
+  // Hands the song-finished event to the show: true once per event.
+  bool ConsumeSongFinished();
+  // Forgets the armed chain and its pending song.
+  void ClearChain();
+
+  bool Playing() const { return playing_; }
+  int32_t CurrentRegionId() const { return currentRegionId_; }
+  double RegionStart() const { return regionStart_; }
+  double RegionEnd() const { return regionEnd_; }
+  bool SongFinished() const { return songFinished_; }
+  bool ChainArmed() const { return chainArmed_; }
+  int32_t PendingFromIndex() const { return pendingFromIndex_; }
+  int32_t PendingRegionId() const { return pendingRegionId_; }
+  bool RepeatSaved() const { return repeatSaved_; }
+
+ private:
+  void ClearPending();
+  // Time map: the start of the bar that holds the song's last moment; false when unknown.
+  bool LastBarStart(double* lastBar) const;
+  // Seeks into the next song during the current song's last bar. False ends the whole tick.
+  bool PreRoll(double pos);
+  void ArmChain(int32_t fromIndex, const host::ProjectRegion& next);
+  bool SeekToSongStart(double start);
+  void StartAt(const host::ProjectRegion& region);
+  void FinishSong();
+
+  host::HostApi& host_;
+  Setlist& setlist_;
+
+  bool playing_ = false;
+  int32_t currentRegionId_ = -1;
+  double regionStart_ = 0.0;
+  double regionEnd_ = 0.0;
+  bool repeatWasOn_ = false;
+  bool repeatSaved_ = false;
+  bool songFinished_ = false;
+  bool chainArmed_ = false;
+  int32_t pendingFromIndex_ = -1;
+  int32_t pendingRegionId_ = -1;
+  double pendingStart_ = 0.0;
+  double pendingEnd_ = 0.0;
+};
+
+}  // namespace quorvane::show
