@@ -1,0 +1,311 @@
+#include "practise/practise_session.h"
+
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
+#include "practise/count_in_player.h"
+
+namespace quorvane::practise {
+namespace {
+
+constexpr const char* kMetronomeVar = "projmetroen";
+constexpr const char* kPrerollVar = "preroll";
+constexpr uint32_t kHostCountInBit = 8;  // "projmetroen": count-in before playback
+constexpr uint32_t kHostPrerollBit = 1;  // "preroll": pre-roll before playback
+constexpr double kRateSnapTolerance = 0.001;
+constexpr double kMarkerLookAhead = 0.0005;
+constexpr const char* kBrandCaption = "KALVERN LIVE PLAYBACK SYSTEM";
+constexpr const char* kNoTempoMessage =
+    "Could not determine the BPM at the selected start position.";
+
+bool IsPrecountValue(int32_t beats) {
+  return beats == 0 || beats == 4 || beats == 8;
+}
+
+// The marker at `choice` when it names one of the song's markers, else `edge`.
+double ChoicePosition(const std::vector<host::ProjectMarker>& markers, int32_t choice,
+                      double edge) {
+  if (choice >= 0 && static_cast<size_t>(choice) < markers.size()) {
+    return markers[static_cast<size_t>(choice)].position;
+  }
+  return edge;
+}
+
+// Milliseconds of `beats` beats at `bpm` x `rate`, halves away from zero.
+uint64_t CountInMilliseconds(int32_t beats, double bpm, double rate) {
+  const double ms = std::round(beats * 60.0 / (bpm * rate) * 1000.0);
+  // PlayCountIn has already refused tempos whose beats would not fit here.
+  if (!(ms > 0.0)) return 0;
+  constexpr double kLimit = 9.0e18;
+  return ms < kLimit ? static_cast<uint64_t>(ms) : static_cast<uint64_t>(kLimit);
+}
+
+// Saves a host config variable and clears `bit` in it; false when the variable is unusable.
+bool HoldConfigBitOff(const host::HostApi& host, const char* name, uint32_t bit, bool* saved,
+                      uint32_t* value) {
+  *value = 0;
+  int* live = host.ConfigInt(name);
+  if (!live) return false;
+  *value = static_cast<uint32_t>(*live);
+  *saved = true;
+  *live = static_cast<int>(*value & ~bit);
+  return true;
+}
+
+void GiveConfigBack(const host::HostApi& host, const char* name, bool saved, uint32_t value) {
+  if (!saved) return;
+  if (int* live = host.ConfigInt(name)) *live = static_cast<int>(value);
+}
+
+}  // namespace
+
+PractiseSession::PractiseSession(host::HostApi& host, const platform::Clock& clock,
+                                 const platform::MessageBoxes& messages, ui::PluginUI& ui,
+                                 CountInPlayer* countIn)
+    : host_(host), clock_(clock), messages_(messages), ui_(ui), countIn_(countIn) {}
+
+void PractiseSession::StartPractise() {
+  if (run_.active) return;
+  const ui::PractiseSelection& selection = ui_.practise;
+  if (selection.songRegionId < 0) return;
+  host::ProjectRegion region;
+  if (!host_.FindRegion(selection.songRegionId, &region)) return;
+
+  const std::vector<host::ProjectMarker> markers = host_.EnumerateMarkersInRegion(region);
+  const double start = ChoicePosition(markers, selection.startChoice, region.start);
+  const double stop = ChoicePosition(markers, selection.stopChoice, region.end);
+  if (!(start < stop)) return;
+
+  const double tempo =
+      host_.TimeMap_GetDividedBpmAtTime ? host_.TimeMap_GetDividedBpmAtTime(start) : 0.0;
+  if (!(tempo > 0.0)) {
+    messages_.Show(ui_.window ? ui_.window->MessageOwner() : nullptr, kNoTempoMessage,
+                   kBrandCaption, platform::MessageIcon::kError);
+    return;
+  }
+  const double rate = selection.playbackRate;
+  if (!std::isfinite(tempo) || !std::isfinite(rate) || !(rate > 0.0) ||
+      !IsPrecountValue(selection.preCountBeats)) {
+    return;
+  }
+
+  run_.sectionStart = start;
+  run_.sectionEnd = stop;
+  run_.sectionBpm = tempo;
+  run_.sectionRate = rate;
+
+  if (!ApplyPractiseTransport()) {
+    RestorePractiseHostSettings();
+    return;
+  }
+  if (!host_.SeekTo(run_.sectionStart)) {
+    RestorePractiseHostSettings();
+    return;
+  }
+  run_.active = true;
+  run_.sectionPrecount = selection.preCountBeats;
+
+  if (run_.sectionPrecount != 0) {
+    // The click sounds at the tempo the section will be heard at.
+    const double clickBpm = run_.sectionBpm * run_.sectionRate;
+    if (countIn_ && countIn_->PlayCountIn(clickBpm, run_.sectionPrecount)) {
+      run_.countingIn = true;
+      run_.playing = false;
+      run_.countInDeadline =
+          clock_.MillisecondsSinceStart() +
+          CountInMilliseconds(run_.sectionPrecount, run_.sectionBpm, run_.sectionRate);
+    } else {
+      // No section plays without the click it was asked for.
+      ResetPractise();
+    }
+    return;
+  }
+  if (host_.OnPlayButton) {
+    host_.OnPlayButton();
+    run_.countingIn = false;
+    run_.playing = true;
+  } else {
+    ResetPractise();
+  }
+}
+
+bool PractiseSession::ApplyPractiseTransport() {
+  if (!held_.repeatSaved) {
+    held_.savedRepeat = host_.IsRepeatOn();
+    held_.repeatSaved = true;
+  }
+  const bool canToggle = host_.Main_OnCommand && host_.GetToggleCommandState;
+  if (run_.loopActive) {
+    if (!host_.GetSet_LoopTimeRange || !(run_.sectionStart < run_.sectionEnd)) return false;
+    double start = run_.sectionStart;
+    double end = run_.sectionEnd;
+    host_.GetSet_LoopTimeRange(true, false, &start, &end, false);
+    if (!canToggle) return false;
+    if (host_.GetToggleCommandState(kRepeatToggleCommand) != 1) {
+      host_.Main_OnCommand(kRepeatToggleCommand, 0);
+      if (host_.GetToggleCommandState(kRepeatToggleCommand) != 1) return false;
+    }
+  } else if (canToggle && host_.GetToggleCommandState(kRepeatToggleCommand) == 1) {
+    host_.Main_OnCommand(kRepeatToggleCommand, 0);
+  }
+  // Only our click may sound before the section: the host's own count-in and pre-roll go off.
+  HoldConfigBitOff(host_, kMetronomeVar, kHostCountInBit, &held_.metronomeSaved,
+                   &held_.savedMetronome);
+  HoldConfigBitOff(host_, kPrerollVar, kHostPrerollBit, &held_.prerollSaved, &held_.savedPreroll);
+  return true;
+}
+
+void PractiseSession::RestorePractiseHostSettings() {
+  GiveConfigBack(host_, kMetronomeVar, held_.metronomeSaved, held_.savedMetronome);
+  GiveConfigBack(host_, kPrerollVar, held_.prerollSaved, held_.savedPreroll);
+  if (held_.repeatSaved) host_.SetRepeat(held_.savedRepeat);
+  held_.metronomeSaved = false;
+  held_.prerollSaved = false;
+  held_.repeatSaved = false;
+}
+
+void PractiseSession::ResetPractise() {
+  if (countIn_) countIn_->StopCountIn();
+  run_.active = false;
+  run_.countingIn = false;
+  run_.playing = false;
+  RestorePractiseHostSettings();
+}
+
+void PractiseSession::StopPractise() {
+  if (run_.playing && host_.OnStopButton) host_.OnStopButton();
+  if (run_.active || run_.countingIn) ResetPractise();
+}
+
+void PractiseSession::PractiseTick() {
+  if (!run_.active) return;
+  if (run_.countingIn) {
+    if (clock_.MillisecondsSinceStart() < run_.countInDeadline) return;
+    // The click file and source stay loaded until the next start or unload.
+    if (countIn_) countIn_->StopCountIn();
+    if (!host_.SetEditCurPos || !host_.OnPlayButton) {
+      ResetPractise();
+      return;
+    }
+    host_.SeekTo(run_.sectionStart);
+    host_.OnPlayButton();
+    run_.countingIn = false;
+    run_.playing = true;
+    return;
+  }
+  // With loop the host's repeat over the time selection keeps the section going until STOP.
+  if (run_.playing && !run_.loopActive) {
+    if (host_.GetPlayPositionSafe() >= run_.sectionEnd) {
+      if (host_.OnStopButton) host_.OnStopButton();
+      ResetPractise();
+    }
+  }
+}
+
+bool PractiseSession::SelectPractiseSong(int32_t regionId) {
+  for (const host::ProjectRegion& region : host_.EnumerateRegions()) {
+    if (region.regionId != regionId) continue;
+    ui_.practise.songRegionId = regionId;
+    ui_.practise.startChoice = -2;
+    ui_.practise.stopChoice = -1;
+    if (ui_.window) ui_.window->RefreshPractiseLists();
+    return true;
+  }
+  return false;
+}
+
+bool PractiseSession::SetPractiseStartChoice(int32_t choice) {
+  if (choice < -2) return false;
+  ui_.practise.startChoice = choice;
+  if (!ui_.window) return true;
+  return ui_.window->SelectPractiseStartChoice(choice);
+}
+
+bool PractiseSession::SetPractiseStopChoice(int32_t choice) {
+  if (choice < -1) return false;
+  ui_.practise.stopChoice = choice;
+  if (!ui_.window) return true;
+  return ui_.window->SelectPractiseStopChoice(choice);
+}
+
+void PractiseSession::SetPractisePrecount(int32_t beats) {
+  if (!IsPrecountValue(beats)) return;
+  ui_.practise.preCountBeats = beats;
+  if (ui_.window) ui_.window->ShowPrecountToggles(beats);
+}
+
+bool PractiseSession::SetPractiseRate(double rate) {
+  size_t best = 0;
+  double bestDistance = std::fabs(rate - kPlaybackRateTable[0]);
+  for (size_t i = 1; i < kPlaybackRateTable.size(); ++i) {
+    const double distance = std::fabs(rate - kPlaybackRateTable[i]);
+    if (distance < bestDistance) {
+      best = i;
+      bestDistance = distance;
+    }
+  }
+  // Written so that a rate that is not a number is refused too.
+  if (!(bestDistance <= kRateSnapTolerance)) return false;
+  ui_.practise.playbackRate = kPlaybackRateTable[best];
+  if (ui_.window) ui_.window->SelectPractiseRateIndex(static_cast<int>(best));
+  host_.SetPlayRate(ui_.practise.playbackRate);
+  return true;
+}
+
+void PractiseSession::SelectPractiseRateIndex(int32_t index) {
+  if (index >= 0 && static_cast<size_t>(index) < kPlaybackRateTable.size()) {
+    ui_.practise.playbackRate = kPlaybackRateTable[static_cast<size_t>(index)];
+  }
+  host_.SetPlayRate(ui_.practise.playbackRate);
+}
+
+int32_t PractiseSession::CurrentPractiseMarker() const {
+  if (!run_.playing) return -1;
+  host::ProjectRegion region;
+  if (!host_.FindRegion(ui_.practise.songRegionId, &region)) return -1;
+  const double position = host_.GetPlayPositionSafe() + kMarkerLookAhead;
+  int32_t current = -1;
+  int32_t index = 0;
+  for (const host::ProjectMarker& marker : host_.EnumerateMarkersInRegion(region)) {
+    if (marker.position > position) break;
+    current = index++;
+  }
+  return current;
+}
+
+void PractiseSession::OnLoopToggled() {
+  run_.loopActive = ui_.practise.loopEnabled;
+}
+
+void PractiseSession::EnterPractisePage() {
+  const std::vector<host::ProjectRegion> regions = host_.EnumerateRegions();
+  ui::PractiseSelection& selection = ui_.practise;
+  selection.songRegionId = regions.empty() ? -1 : regions.front().regionId;
+  selection.startChoice = -2;
+  selection.stopChoice = -1;
+  selection.preCountBeats = 0;
+  selection.loopEnabled = false;
+  run_.loopActive = false;
+  if (ui_.window) {
+    ui_.window->ShowPrecountToggles(0);
+    ui_.window->ShowLoopToggle(false);
+  }
+}
+
+void PractiseSession::EnterSoundCheckPage() {
+  const std::vector<host::ProjectRegion> regions = host_.EnumerateRegions();
+  bool songPresent = false;
+  for (const host::ProjectRegion& region : regions) {
+    if (region.regionId == ui_.practise.songRegionId) songPresent = true;
+  }
+  if (!songPresent && !regions.empty()) ui_.practise.songRegionId = regions.front().regionId;
+  ResetRateToNormal();
+}
+
+void PractiseSession::ResetRateToNormal() {
+  ui_.practise.playbackRate = 1.0;
+  host_.SetPlayRate(1.0);
+}
+
+}  // namespace quorvane::practise
