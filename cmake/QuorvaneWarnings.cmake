@@ -6,14 +6,15 @@ function(quorvane_warnings target)
     -Wformat=2 -Wimplicit-fallthrough -Werror)
 endfunction()
 
-# Picks the platform's variant of a seam: foo_win32.cpp on Windows, foo_posix.cpp elsewhere.
+# Picks the platform's variant of a seam: foo_win32.cpp on Windows, foo_posix.cpp elsewhere (and
+# their suites, foo_win32_test(s).cpp and foo_posix_test(s).cpp).
 function(quorvane_platform_filter out_var)
   set(result)
   foreach(file ${ARGN})
-    if(WIN32 AND file MATCHES "_posix\\.cpp$")
+    if(WIN32 AND file MATCHES "_posix(_tests?)?\\.cpp$")
       continue()
     endif()
-    if(NOT WIN32 AND file MATCHES "_win32\\.cpp$")
+    if(NOT WIN32 AND file MATCHES "_win32(_tests?)?\\.cpp$")
       continue()
     endif()
     list(APPEND result ${file})
