@@ -65,7 +65,7 @@ PractiseSession::PractiseSession(host::HostApi& host, const platform::Clock& clo
                                  CountInPlayer* countIn)
     : host_(host), clock_(clock), messages_(messages), ui_(ui), countIn_(countIn) {}
 
-void PractiseSession::StartPractise() {
+void PractiseSession::StartPractise(Report report) {
   if (run_.active) return;
   const ui::PractiseSelection& selection = ui_.practise;
   if (selection.songRegionId < 0) return;
@@ -80,8 +80,10 @@ void PractiseSession::StartPractise() {
   const double tempo =
       host_.TimeMap_GetDividedBpmAtTime ? host_.TimeMap_GetDividedBpmAtTime(start) : 0.0;
   if (!(tempo > 0.0)) {
-    messages_.Show(ui_.window ? ui_.window->MessageOwner() : nullptr, kNoTempoMessage,
-                   kBrandCaption, platform::MessageIcon::kError);
+    if (report == Report::kShowMessage) {
+      messages_.Show(ui_.window ? ui_.window->MessageOwner() : nullptr, kNoTempoMessage,
+                     kBrandCaption, platform::MessageIcon::kError);
+    }
     return;
   }
   const double rate = selection.playbackRate;

@@ -44,13 +44,17 @@ struct HeldHostSettings {
   uint32_t savedPreroll = 0;
 };
 
+// Whether a refused start tells the user. Remote commands fail silently; the window's PLAY
+// button explains why nothing happened.
+enum class Report { kShowMessage, kSilent };
+
 class PractiseSession {
  public:
   // `countIn` may be null (no click can play then).
   PractiseSession(host::HostApi& host, const platform::Clock& clock,
                   const platform::MessageBoxes& messages, ui::PluginUI& ui, CountInPlayer* countIn);
 
-  void StartPractise();
+  void StartPractise(Report report = Report::kShowMessage);
   void StopPractise();
   void ResetPractise();
   void PractiseTick();
