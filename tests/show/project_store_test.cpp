@@ -1,0 +1,160 @@
+// The setlist and the show's progress as the project stores them, and what a damaged store loads.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <map>
+#include <string>
+
+#include "show/project_store.h"
+#include "show_fixture.h"
+
+namespace quorvane::show {
+namespace {
+
+using Stored = std::map<std::string, std::string>;
+
+class ProjectStore : public test::ShowTest {
+ protected:
+  void Store(const Stored& values) {
+    for (const auto& [key, value] : values)
+      host.SetExtState("Quorvane", key, value);
+  }
+  std::vector<std::string> WrittenKeys() const {
+    std::vector<std::string> written;
+    for (const sim::HostCall& call : host.CallsTo("SetProjExtState"))
+      written.push_back(call.text);
+    return written;
+  }
+};
+
+TEST_F(ProjectStore, SetlistIsStoredByteForByte) {
+  setlist.Append(SetlistItem::Song(4));
+  setlist.Append(SetlistItem::Pause());
+  setlist.Append(SetlistItem::Song(7, true));
+  host.ClearCalls();
+  ASSERT_TRUE(SaveSetlist(api, setlist));
+  EXPECT_EQ(WrittenKeys(), (std::vector<std::string>{
+                               "Quorvane/Setlist.Count=3",
+                               "Quorvane/Setlist.Item.0.RegionID=4",
+                               "Quorvane/Setlist.Item.0.Type=SONG",
+                               "Quorvane/Setlist.Item.0.AutoStart=0",
+                               "Quorvane/Setlist.Item.1.RegionID=-1",
+                               "Quorvane/Setlist.Item.1.Type=PAUSE",
+                               "Quorvane/Setlist.Item.1.AutoStart=0",
+                               "Quorvane/Setlist.Item.2.RegionID=7",
+                               "Quorvane/Setlist.Item.2.Type=SONG",
+                               "Quorvane/Setlist.Item.2.AutoStart=1",
+                           }));
+
+  // It loads back with the first item current; a song right after a pause cannot start by itself.
+  engine.InitShowEngine();
+  EXPECT_EQ(setlist.Items(),
+            (std::vector{SetlistItem::Song(4), SetlistItem::Pause(), SetlistItem::Song(7, false)}));
+  EXPECT_EQ(setlist.CurrentIndex(), 0);
+  EXPECT_EQ(ui.setlist, &setlist);
+}
+
+TEST_F(ProjectStore, ShrunkSetlistReloadsWithItsNewCount) {
+  for (int region = 1; region <= 5; ++region)
+    setlist.AddRegionToSetlist(region);
+  SaveSetlist(api, setlist);
+  for (int i = 0; i < 3; ++i)
+    setlist.RemoveItem(0);
+  SaveSetlist(api, setlist);
+  engine.InitShowEngine();
+  EXPECT_EQ(setlist.Items(), (std::vector{SetlistItem::Song(4), SetlistItem::Song(5)}));
+}
+
+TEST_F(ProjectStore, LenientValuesAreReadAsTheCLibraryReadsThem) {
+  Store({{"Setlist.Count", " +4 items"},
+         {"Setlist.Item.0.RegionID", " 12abc"},
+         {"Setlist.Item.0.Type", "SONG"},
+         {"Setlist.Item.1.RegionID", "9"},  // a pause whatever it says
+         {"Setlist.Item.1.Type", "PAUSE"},
+         {"Setlist.Item.1.AutoStart", "1"},
+         {"Setlist.Item.2.RegionID", "5"},  // no Type: a song
+         {"Setlist.Item.2.AutoStart", "1"},
+         {"Setlist.Item.3.RegionID", "99999999999"},
+         {"Setlist.Item.3.Type", "pause"},  // only "PAUSE" makes a pause
+         {"Setlist.Item.3.AutoStart", "-2"}});
+  engine.InitShowEngine();
+  EXPECT_EQ(setlist.Items(),
+            (std::vector{SetlistItem::Song(12), SetlistItem::Pause(), SetlistItem::Song(5, false),
+                         SetlistItem::Song(INT_MAX, true)}));
+
+  EXPECT_EQ(ParseStoredInt("-99999999999"), INT_MIN);
+  EXPECT_EQ(ParseStoredInt("\t\n-17x"), -17);
+  EXPECT_EQ(ParseStoredInt("- 3"), 0);
+  EXPECT_EQ(ParseStoredInt("abc"), 0);
+}
+
+TEST_F(ProjectStore, EmptyStoredSetlistLoadsEmpty) {
+  Store({{"Setlist.Count", "0"}});
+  setlist.AddRegionToSetlist(3);
+  engine.InitShowEngine();
+  EXPECT_TRUE(setlist.Empty());
+  EXPECT_EQ(setlist.CurrentIndex(), -1);
+}
+
+// Every failure leaves an empty setlist, never the items read before the failure.
+TEST_F(ProjectStore, DamagedOrPartialSetlistLoadsEmpty) {
+  const std::vector<std::pair<std::string, Stored>> damaged = {
+      {"never used", {}},
+      {"negative count", {{"Setlist.Count", "-1"}}},
+      {"count beyond the items",
+       {{"Setlist.Count", "3"},
+        {"Setlist.Item.0.RegionID", "4"},
+        {"Setlist.Item.1.RegionID", "5"}}},
+      {"song zero",
+       {{"Setlist.Count", "2"},
+        {"Setlist.Item.0.RegionID", "4"},
+        {"Setlist.Item.1.RegionID", "0"}}},
+      {"song without a number",
+       {{"Setlist.Count", "2"},
+        {"Setlist.Item.0.RegionID", "4"},
+        {"Setlist.Item.1.RegionID", "abc"},
+        {"Setlist.Item.1.Type", "SONG"}}},
+      {"negative song", {{"Setlist.Count", "1"}, {"Setlist.Item.0.RegionID", "-3"}}},
+  };
+  for (const auto& [name, values] : damaged) {
+    SCOPED_TRACE(name);
+    sim::Host fresh;
+    host::HostApi freshApi;
+    ASSERT_TRUE(freshApi.Bind(fresh.Info()->GetFunc));
+    for (const auto& [key, value] : values)
+      fresh.SetExtState("Quorvane", key, value);
+    Setlist loaded;
+    loaded.AddRegionToSetlist(8);
+    ShowEngine freshEngine{freshApi, clock, messages, loaded, ui, practise};
+    freshEngine.InitShowEngine();
+    EXPECT_TRUE(loaded.Empty());
+    EXPECT_EQ(loaded.CurrentIndex(), -1);
+  }
+}
+
+TEST_F(ProjectStore, ShowStateAndDurationTexts) {
+  engine.ResetShow();
+  EXPECT_EQ(Key("show_status"), "PREPARED");
+  EXPECT_EQ(Key("show_start"), "0");
+  EXPECT_EQ(Key("show_finish"), "0");
+  EXPECT_EQ(Key("show_current"), "-1");
+  EXPECT_EQ(Key("show_duration"), "2700.000");
+
+  host.ClearCalls();
+  EXPECT_TRUE(engine.SetShowDuration(90.5));
+  EXPECT_EQ(WrittenKeys(), std::vector<std::string>{"Quorvane/show_duration=90.500000"});
+  EXPECT_FALSE(engine.SetShowDuration(0.0));
+  EXPECT_FALSE(engine.SetShowDuration(-60.0));
+  EXPECT_EQ(engine.Record().duration, 90.5);
+  EXPECT_EQ(host.CountCalls("SetProjExtState"), 1);
+
+  host.ClearCalls();
+  engine.SaveShowState();
+  EXPECT_EQ(WrittenKeys(),
+            (std::vector<std::string>{"Quorvane/show_status=PREPARED", "Quorvane/show_start=0",
+                                      "Quorvane/show_finish=0", "Quorvane/show_current=-1",
+                                      "Quorvane/show_duration=90.500"}));
+}
+
+}  // namespace
+}  // namespace quorvane::show
