@@ -1,10 +1,15 @@
 #include "host/extension.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "platform/host_seams.h"
 #include "platform/menu.h"
+#include "remote/command_handler.h"
+#include "remote/state_document.h"
+#include "show/callback_binding.h"
+#include "show/pages.h"
 
 namespace quorvane::host {
 namespace {
@@ -37,16 +42,28 @@ Extension::Extension(HINSTANCE instance, reaper_plugin_info_t* rec)
       clock_(SimulatedClock(rec)),
       messages_(SimulatedMessages(rec)),
       projects_(rec->GetFunc),
+      practise_(host_, clock_, messages_, ui_, &countIn_),
+      engine_(host_, clock_, messages_, setlist_, ui_, practise_),
+      system_{host_, ui_, setlist_, engine_, practise_, server_},
       registrations_(rec->Register) {}
 
 Extension::~Extension() {
   host_.RestorePitchShiftMode();
+  server_.Stop();
+  practise_.StopPractise();
   registrations_.UnregisterAll();
   rec_ = nullptr;
 }
 
 bool Extension::Load() {
+  countIn_.SetPreviewFunctions(practise::BindPreviewFunctions(rec_->GetFunc));
   if (!host_.Bind(rec_->GetFunc)) return false;
+  engine_.InitShowEngine();
+  show::ConfigurePluginUI(ui_, setlist_, engine_, practise_, host_);
+  server_.SetCommandHandler(
+      [this](const std::string& line) { remote::HandleRemoteCommand(system_, line); });
+  server_.SetStateProvider([this] { return remote::BuildStateDocument(system_); });
+  server_.Start();  // without the server the extension still runs, only not remotely
 
   if (!registrations_.Add("timer", reinterpret_cast<void*>(&Extension::TimerThunk))) return false;
   if (!RegisterAction(Action::kShowWindow)) return false;
@@ -93,7 +110,64 @@ bool Extension::OnHookCommand(int command, int /*flag*/) {
   return false;
 }
 
-void Extension::RunAction(Action /*action*/) {}
+void Extension::RunAction(Action action) {
+  switch (action) {
+    case Action::kShowWindow:
+      break;  // the window exists only in the Windows build
+    case Action::kShowSetlist:
+      host_.ShowConsoleMsg(SetlistReport().c_str());
+      break;
+    case Action::kEnginePlayCurrent:
+      engine_.PlayCurrent();
+      break;
+    case Action::kEnginePlayNext:
+      engine_.PlayNext();
+      break;
+    case Action::kEngineStop:
+      engine_.StopPlayback();
+      break;
+    case Action::kStartShow:
+      engine_.StartShow();
+      break;
+    case Action::kEndShow:
+      engine_.EndShow();
+      break;
+    case Action::kShowState:
+      host_.ShowConsoleMsg(ShowStateReport().c_str());
+      break;
+  }
+}
+
+std::string Extension::SetlistReport() const {
+  std::string report;
+  char line[160];
+  std::snprintf(line, sizeof line,
+                "\n=== QUORVANE ===\nSETLIST\n---------------------------\nTotal: %zu\n"
+                "Current Index: %d\n\n",
+                setlist_.Items().size(), setlist_.CurrentIndex());
+  report += line;
+  for (size_t i = 0; i < setlist_.Items().size(); ++i) {
+    const bool current = static_cast<int32_t>(i) == setlist_.CurrentIndex();
+    std::snprintf(line, sizeof line, "%zu. Region ID: %d%s\n", i + 1, setlist_.Items()[i].regionId,
+                  current ? "  <-- CURRENT" : "");
+    report += line;
+  }
+  return report;
+}
+
+std::string Extension::ShowStateReport() const {
+  const show::ShowRecord& show = engine_.Record();
+  char text[640];
+  std::snprintf(text, sizeof text,
+                "\n=== SHOW STATE ===\nStatus: %s\nCurrent Index: %d\nPlaying: %s\n\n"
+                "Show Duration: %.1f\nElapsed: %.1f\nShow Remaining: %.1f\n"
+                "Playback Remaining: %.1f\nHas Delay: %s\nDelay: %.1f\n==================\n",
+                ui::ShowStatusName(show.status), show.showCurrentIndex,
+                engine_.Player().Playing() ? "YES" : "NO", show.duration, show.elapsed,
+                show.showRemaining, show.playbackRemaining, show.hasDelay ? "YES" : "NO",
+                show.delay);
+  return text;
+}
 
 void Extension::OnHookCustomMenu(const char* menuId, HMENU menu, int flag) {
   if (!menuId || !menu || flag != 0) return;

@@ -12,6 +12,13 @@
 #include "host/registrations.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "practise/count_in_player.h"
+#include "practise/practise_session.h"
+#include "remote/remote_server.h"
+#include "remote/system_view.h"
+#include "show/setlist.h"
+#include "show/show_engine.h"
+#include "ui/plugin_ui.h"
 
 namespace quorvane::host {
 
@@ -41,6 +48,9 @@ class Extension {
  private:
   void RunAction(Action action);
   bool RegisterAction(Action action);
+  void TrackProject();
+  std::string SetlistReport() const;
+  std::string ShowStateReport() const;
 
   static Extension* current_;
 
@@ -50,6 +60,13 @@ class Extension {
   platform::Clock clock_;
   platform::MessageBoxes messages_;
   ProjectTracker projects_;
+  practise::CountInPlayer countIn_;
+  ui::PluginUI ui_;
+  show::Setlist setlist_;
+  practise::PractiseSession practise_;
+  show::ShowEngine engine_;
+  remote::RemoteServer server_;
+  remote::SystemView system_;
   std::array<int, kActions.size()> commandIds_{};
   std::array<gaccel_register_t, kActions.size()> accelerators_{};
   Registrations registrations_;

@@ -1,0 +1,259 @@
+// Loading and unloading the extension through its real entry point, against the simulator.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/actions.h"
+#include "host/reaper_api.h"
+#include "sim/sim_host.h"
+
+QUORVANE_EXPORT int ReaperPluginEntry(HINSTANCE instance, reaper_plugin_info_t* rec);
+
+namespace {
+
+using quorvane::sim::Host;
+
+int Load(Host& host) {
+  return ReaperPluginEntry(nullptr, host.Info());
+}
+int Unload() {
+  return ReaperPluginEntry(nullptr, nullptr);
+}
+
+// Registration keys in the order they were made, with the action or description they carried.
+std::vector<std::string> RegistrationsMade(const Host& host) {
+  std::vector<std::string> made;
+  for (const auto& call : host.Registrations()) {
+    made.push_back(call.what.empty() ? call.name : call.name + ":" + call.what);
+  }
+  return made;
+}
+
+int RegisteredHooks(const Host& host) {
+  return host.RegisteredCount("timer") + host.RegisteredCount("hookcommand") +
+         host.RegisteredCount("hookcustommenu") + host.RegisteredCount("gaccel");
+}
+
+class EntryPoint : public ::testing::Test {
+ protected:
+  void TearDown() override { Unload(); }
+  Host host;
+};
+
+TEST_F(EntryPoint, RegistersTimerActionsMenuHookAndCommandHookInOrder) {
+  ASSERT_EQ(Load(host), 1);
+
+  std::vector<std::string> expected = {"timer"};
+  const auto addAction = [&](size_t i) {
+    expected.push_back(std::string("command_id:") + quorvane::host::kActions[i].commandName);
+    expected.push_back(std::string("gaccel:") + quorvane::host::kActions[i].description);
+  };
+  addAction(0);
+  expected.push_back("hookcustommenu");
+  for (size_t i = 1; i < quorvane::host::kActions.size(); ++i)
+    addAction(i);
+  expected.push_back("hookcommand");
+  EXPECT_EQ(RegistrationsMade(host), expected);
+
+  for (const auto& action : quorvane::host::kActions) {
+    EXPECT_GT(host.CommandId(action.commandName), 0) << action.commandName;
+  }
+  EXPECT_EQ(host.AcceleratorDescriptions().size(), 8u);
+}
+
+TEST_F(EntryPoint, UnloadLeavesNothingRegistered) {
+  ASSERT_EQ(Load(host), 1);
+  EXPECT_EQ(Unload(), 0);
+  EXPECT_EQ(RegisteredHooks(host), 0);
+  // Every hook we registered was unregistered with its own "-" form.
+  int removals = 0;
+  for (const auto& call : host.Registrations())
+    removals += call.name[0] == '-' ? 1 : 0;
+  EXPECT_EQ(removals, 11);  // timer, menu hook, command hook and eight accelerators
+}
+
+TEST_F(EntryPoint, UnloadWithoutLoadTouchesNothing) {
+  EXPECT_EQ(Unload(), 0);
+  EXPECT_TRUE(host.Registrations().empty());
+  EXPECT_TRUE(host.FunctionLookups().empty());
+}
+
+TEST_F(EntryPoint, RefusesAnotherInterfaceVersionWithoutLookingAnythingUp) {
+  for (int version : {0x20D, 0x20F}) {
+    Host other;
+    other.SetCallerVersion(version);
+    EXPECT_EQ(Load(other), 0);
+    EXPECT_TRUE(other.FunctionLookups().empty());
+    EXPECT_TRUE(other.Registrations().empty());
+  }
+}
+
+TEST_F(EntryPoint, RefusesARecordWithoutRegisterOrGetFunc) {
+  {
+    Host other;
+    other.RemoveRegisterFunction();
+    EXPECT_EQ(Load(other), 0);
+    EXPECT_TRUE(other.FunctionLookups().empty());
+  }
+  {
+    Host other;
+    other.RemoveGetFuncFunction();
+    EXPECT_EQ(Load(other), 0);
+    EXPECT_TRUE(other.Registrations().empty());
+  }
+}
+
+class MissingRequiredFunction : public ::testing::TestWithParam<const char*> {
+ protected:
+  void TearDown() override { Unload(); }
+};
+
+TEST_P(MissingRequiredFunction, FailsTheLoadWithNothingRegistered) {
+  Host host;
+  host.RemoveFunction(GetParam());
+  EXPECT_EQ(Load(host), 0);
+  EXPECT_EQ(RegisteredHooks(host), 0);
+  for (const auto& call : host.Registrations())
+    EXPECT_NE(call.name, "command_id");
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryRequiredFunction, MissingRequiredFunction,
+                         ::testing::Values("CountProjectMarkers", "EnumProjectMarkers3",
+                                           "SetEditCurPos", "OnPlayButton", "OnStopButton",
+                                           "GetPlayPosition", "GetPlayState",
+                                           "GetSet_LoopTimeRange", "ShowConsoleMsg",
+                                           "GetProjExtState", "SetProjExtState", "Main_OnCommand",
+                                           "GetToggleCommandState"));
+
+TEST_F(EntryPoint, LoadsWithEveryOptionalFunctionMissing) {
+  for (const char* name :
+       {"Master_GetPlayRate", "CSurf_OnPlayRateChange", "TimeMap_GetDividedBpmAtTime",
+        "TimeMap_GetTimeSigAtTime", "TimeMap2_timeToBeats", "TimeMap2_beatsToTime",
+        "get_config_var", "MarkProjectDirty", "CountTracks", "GetTrack", "GetMediaTrackInfo",
+        "GetSetMediaTrackInfo_String", "GetSetMediaTrackInfo", "EnumProjects",
+        "PCM_Source_CreateFromFile", "PCM_Source_Destroy", "PlayPreviewEx", "StopPreview"}) {
+    host.RemoveFunction(name);
+  }
+  EXPECT_EQ(Load(host), 1);
+  host.Run(200);  // ticks run without the optional functions
+  EXPECT_EQ(host.RegisteredCount("timer"), 1);
+}
+
+TEST_F(EntryPoint, BindsHostFunctionsInTableOrder) {
+  ASSERT_EQ(Load(host), 1);
+  const std::vector<std::string> table = {"PCM_Source_CreateFromFile",
+                                          "PCM_Source_Destroy",
+                                          "PlayPreviewEx",
+                                          "StopPreview",
+                                          "CountProjectMarkers",
+                                          "EnumProjectMarkers3",
+                                          "SetEditCurPos",
+                                          "OnPlayButton",
+                                          "OnStopButton",
+                                          "GetPlayPosition",
+                                          "GetPlayState",
+                                          "Master_GetPlayRate",
+                                          "CSurf_OnPlayRateChange",
+                                          "TimeMap_GetDividedBpmAtTime",
+                                          "TimeMap_GetTimeSigAtTime",
+                                          "TimeMap2_timeToBeats",
+                                          "TimeMap2_beatsToTime",
+                                          "get_config_var",
+                                          "GetSet_LoopTimeRange",
+                                          "ShowConsoleMsg",
+                                          "GetProjExtState",
+                                          "SetProjExtState",
+                                          "MarkProjectDirty",
+                                          "Main_OnCommand",
+                                          "GetToggleCommandState",
+                                          "CountTracks",
+                                          "GetTrack",
+                                          "GetMediaTrackInfo",
+                                          "GetSetMediaTrackInfo_String",
+                                          "GetSetMediaTrackInfo",
+                                          "AddExtensionsMainMenu"};
+  std::vector<std::string> seen;
+  for (const auto& name : host.FunctionLookups()) {
+    for (const auto& wanted : table) {
+      if (name == wanted && std::find(seen.begin(), seen.end(), name) == seen.end()) {
+        seen.push_back(name);
+      }
+    }
+  }
+  EXPECT_EQ(seen, table);
+}
+
+struct FailingStep {
+  const char* key;
+  const char* what;
+};
+
+class FailingRegistration : public ::testing::TestWithParam<FailingStep> {
+ protected:
+  void TearDown() override { Unload(); }
+};
+
+// Whatever step fails, the host is told 0 and nothing of ours stays registered: the host unloads
+// the library at once, so a hook left behind would point into unloaded code.
+TEST_P(FailingRegistration, RollsBackEverythingAlreadyRegistered) {
+  Host host;
+  host.FailRegistration(GetParam().key, GetParam().what);
+  EXPECT_EQ(Load(host), 0);
+  EXPECT_EQ(RegisteredHooks(host), 0);
+  host.Tick();  // no timer left to call
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachStep, FailingRegistration,
+    ::testing::Values(FailingStep{"timer", ""}, FailingStep{"command_id", "Quorvane_ShowWindow"},
+                      FailingStep{"gaccel", "KALVERN LIVE PLAYBACK SYSTEM: Show/Hide Window"},
+                      FailingStep{"hookcustommenu", ""},
+                      FailingStep{"command_id", "Quorvane_EnginePlayNext"},
+                      FailingStep{"gaccel", "Quorvane: Start Show"},
+                      FailingStep{"command_id", "Quorvane_ShowState"},
+                      FailingStep{"gaccel", "Quorvane: Show State"},
+                      FailingStep{"hookcommand", ""}));
+
+TEST_F(EntryPoint, MissingMenuFunctionFailsAndRollsBack) {
+  Host other;
+  other.RemoveFunction("AddExtensionsMainMenu");
+  EXPECT_EQ(Load(other), 0);
+  EXPECT_EQ(RegisteredHooks(other), 0);
+}
+
+TEST_F(EntryPoint, AnswersOnlyItsOwnCommands) {
+  ASSERT_EQ(Load(host), 1);
+  for (const auto& action : quorvane::host::kActions) {
+    if (std::string(action.commandName) == "Quorvane_ShowWindow") continue;
+    EXPECT_TRUE(host.RunAction(action.commandName)) << action.commandName;
+  }
+  EXPECT_FALSE(host.RunCommand(40044));
+  EXPECT_FALSE(host.RunCommand(0));
+}
+
+TEST_F(EntryPoint, AddsItsMenuItemOnceToTheExtensionsMenu) {
+  ASSERT_EQ(Load(host), 1);
+  const int showWindow = host.CommandId("Quorvane_ShowWindow");
+
+  const auto built = host.BuildMenu("Main extensions", 0, 2);
+  ASSERT_EQ(built.size(), 1u);
+  EXPECT_EQ(built[0].id, showWindow);
+  EXPECT_EQ(built[0].text, "KALVERN LIVE PLAYBACK SYSTEM");
+
+  EXPECT_EQ(host.BuildMenu("MAIN extensions", 0).size(), 1u);
+  EXPECT_TRUE(host.BuildMenu("Main extensions", 1).empty());
+  EXPECT_TRUE(host.BuildMenu("Main file", 0).empty());
+}
+
+TEST_F(EntryPoint, ReportsArePrintedToTheHostConsole) {
+  ASSERT_EQ(Load(host), 1);
+  host.RunAction("Quorvane_ShowSetlist");
+  host.RunAction("Quorvane_ShowState");
+  const auto printed = host.CallsTo("ShowConsoleMsg");
+  ASSERT_EQ(printed.size(), 2u);
+  EXPECT_EQ(printed[0].text.rfind("\n=== QUORVANE ===\nSETLIST\n", 0), 0u);
+  EXPECT_EQ(printed[1].text.rfind("\n=== SHOW STATE ===\nStatus: PREPARED\n", 0), 0u);
+}
+
+}  // namespace

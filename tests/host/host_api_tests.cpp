@@ -1,0 +1,154 @@
+// The host binding's wrappers and their fallbacks, against the simulator.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "host/host_api.h"
+#include "host/project_tracker.h"
+#include "sim/sim_host.h"
+
+namespace {
+
+using quorvane::host::HostApi;
+using quorvane::sim::Host;
+
+class HostApiTest : public ::testing::Test {
+ protected:
+  HostApi Bound() {
+    HostApi api;
+    api.Bind(host.Info()->GetFunc);
+    return api;
+  }
+  Host host;
+};
+
+TEST_F(HostApiTest, RegionsAreEnumeratedInHostOrderWithoutMarkers) {
+  host.AddMarker(1, "intro", 1.0);
+  host.AddRegion(2, "Second", 30.0, 60.0);
+  host.AddMarker(2, "verse", 12.0);
+  host.AddRegion(1, "", 10.0, 20.0);
+  host.AddMarker(3, "bridge", 40.0);
+  const auto regions = Bound().EnumerateRegions();
+  ASSERT_EQ(regions.size(), 2u);
+  EXPECT_EQ(regions[0].regionId, 1);
+  EXPECT_EQ(regions[0].name, "");  // an unnamed region is not an error
+  EXPECT_EQ(regions[1].regionId, 2);
+  EXPECT_EQ(regions[1].name, "Second");
+  EXPECT_DOUBLE_EQ(regions[1].start, 30.0);
+  EXPECT_DOUBLE_EQ(regions[1].end, 60.0);
+
+  Host empty;
+  HostApi api;
+  api.Bind(empty.Info()->GetFunc);
+  EXPECT_TRUE(api.EnumerateRegions().empty());
+}
+
+TEST_F(HostApiTest, MarkersOfARegionIncludeItsStartButNotItsEnd) {
+  host.AddRegion(1, "Song", 10.0, 20.0);
+  host.AddMarker(1, "at start", 10.0);
+  host.AddMarker(2, "inside", 15.0);
+  host.AddMarker(3, "at end", 20.0);
+  host.AddMarker(4, "before", 9.999);
+  const HostApi api = Bound();
+  quorvane::host::ProjectRegion region;
+  ASSERT_TRUE(api.FindRegion(1, &region));
+  const auto markers = api.EnumerateMarkersInRegion(region);
+  ASSERT_EQ(markers.size(), 2u);
+  EXPECT_EQ(markers[0].name, "at start");
+  EXPECT_EQ(markers[1].name, "inside");
+  EXPECT_FALSE(api.FindRegion(7, &region));
+}
+
+TEST_F(HostApiTest, PlayRateNearOneBecomesExactlyOneAndPutsPitchShiftBack) {
+  host.SetConfigVar("audioprshift", 0);
+  HostApi api = Bound();
+  ASSERT_TRUE(api.SetPlayRate(0.8));
+  EXPECT_EQ(host.ConfigVar("audioprshift"), 1);  // pitch preserved while slowed down
+  ASSERT_TRUE(api.SetPlayRate(0.9));
+  ASSERT_TRUE(api.SetPlayRate(1.0000005));
+  EXPECT_DOUBLE_EQ(host.PlayRate(), 1.0);
+  EXPECT_EQ(host.ConfigVar("audioprshift"), 0);  // the first saved value, not the 1 we set
+}
+
+TEST_F(HostApiTest, PitchShiftIsSavedOnlyOnceAcrossRateChanges) {
+  host.SetConfigVar("audioprshift", 0);
+  HostApi api = Bound();
+  ASSERT_TRUE(api.SetPlayRate(0.8));
+  ASSERT_TRUE(api.SetPlayRate(0.8));
+  api.RestorePitchShiftMode();
+  EXPECT_EQ(host.ConfigVar("audioprshift"), 0);
+}
+
+TEST_F(HostApiTest, InvalidPlayRatesChangeNothing) {
+  HostApi api = Bound();
+  ASSERT_TRUE(api.SetPlayRate(1.25));
+  host.ClearCalls();
+  for (double rate : {0.0, -1.0, std::numeric_limits<double>::infinity(),
+                      std::numeric_limits<double>::quiet_NaN()}) {
+    EXPECT_FALSE(api.SetPlayRate(rate));
+  }
+  EXPECT_EQ(host.CountCalls("CSurf_OnPlayRateChange"), 0);
+  EXPECT_DOUBLE_EQ(host.PlayRate(), 1.25);
+}
+
+TEST_F(HostApiTest, PlayRateWithoutConfigVariablesIsRefused) {
+  host.RemoveFunction("get_config_var");
+  HostApi api = Bound();
+  EXPECT_FALSE(api.SetPlayRate(0.75));
+  EXPECT_TRUE(api.SetPlayRate(1.0));
+  EXPECT_DOUBLE_EQ(api.GetPlayRate(), 1.0);
+}
+
+TEST_F(HostApiTest, RepeatIsToggledOnlyWhenItDiffers) {
+  const HostApi api = Bound();
+  ASSERT_FALSE(host.RepeatOn());
+  EXPECT_TRUE(api.SetRepeat(false));
+  EXPECT_EQ(host.CountCalls("Main_OnCommand"), 0);
+  EXPECT_TRUE(api.SetRepeat(true));
+  EXPECT_TRUE(host.RepeatOn());
+  EXPECT_TRUE(api.IsRepeatOn());
+  EXPECT_EQ(host.CountCalls("Main_OnCommand"), 1);
+}
+
+TEST_F(HostApiTest, MissingOptionalFunctionsGiveTheirFallbacks) {
+  for (const char* name : {"Master_GetPlayRate", "TimeMap_GetTimeSigAtTime"}) {
+    host.RemoveFunction(name);
+  }
+  const HostApi api = Bound();
+  EXPECT_DOUBLE_EQ(api.GetPlayRate(), 1.0);
+  quorvane::host::TimeSignatureAndBpm sig;
+  EXPECT_FALSE(api.GetTimeSignatureAndBpmAt(0.0, &sig));
+  EXPECT_EQ(sig.numerator, 0);
+  EXPECT_DOUBLE_EQ(sig.bpm, 0.0);
+}
+
+TEST_F(HostApiTest, ConfigVariablesSmallerThanFourBytesAreLeftAlone) {
+  host.SetConfigVar("smoothseek", 5, 2);
+  HostApi api = Bound();
+  EXPECT_FALSE(api.OverrideSmoothSeek());
+  EXPECT_EQ(host.ConfigVar("smoothseek"), 5);
+  EXPECT_TRUE(api.RestoreSmoothSeek());  // nothing was overridden
+}
+
+TEST_F(HostApiTest, SmoothSeekOverrideIsPutBack) {
+  host.SetConfigVar("smoothseek", 4);
+  HostApi api = Bound();
+  ASSERT_TRUE(api.OverrideSmoothSeek());
+  EXPECT_EQ(host.ConfigVar("smoothseek"), 7);
+  ASSERT_TRUE(api.OverrideSmoothSeek());
+  EXPECT_TRUE(api.RestoreSmoothSeek());
+  EXPECT_EQ(host.ConfigVar("smoothseek"), 4);
+}
+
+TEST(ProjectDisplayName, IsTheFileNameWithoutFoldersAndExtension) {
+  using quorvane::host::ProjectDisplayName;
+  EXPECT_EQ(ProjectDisplayName(""), "Untitled Project");
+  EXPECT_EQ(ProjectDisplayName("C:\\Shows\\Tour 2026.rpp"), "Tour 2026");
+  EXPECT_EQ(ProjectDisplayName("/home/band/set.list.rpp"), "set.list");
+  EXPECT_EQ(ProjectDisplayName("/home/band/shows/"), "shows");
+  EXPECT_EQ(ProjectDisplayName("/home/band/.hidden"), ".hidden");
+  EXPECT_EQ(ProjectDisplayName("\\/"), "Untitled Project");
+}
+
+}  // namespace
