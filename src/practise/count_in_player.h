@@ -119,6 +119,8 @@ class CountInPlayer {
 
   bool ClickPlaying() const { return clickPlaying_; }
   const std::string& ClickFilePath() const { return clickFile_.Path(); }
+  // The record the host is reading while the click plays; null otherwise.
+  const preview_register_t* ClickPreview() const { return clickPreview_.Get(); }
 
  private:
   // Back to empty: stop, release the source, delete the file (in that order).
