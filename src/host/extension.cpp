@@ -93,7 +93,35 @@ bool Extension::RegisterAction(Action action) {
 }
 
 void Extension::OnTimer() {
-  projects_.Poll();
+  TrackProject();
+  server_.SetProjectName(ProjectDisplayName(projects_.Path()));
+  server_.DispatchRemoteCommands();
+  engine_.Tick();
+  if (practise_.Run().active) practise_.PractiseTick();
+  engine_.UpdateShowTiming();
+  engine_.SnapshotShowState();
+  show::SyncWindowState(ui_, engine_.Snapshot());
+  if (ui_.window) {
+    const practise::PractiseRun& run = practise_.Run();
+    ui_.window->RefreshPractiseStatus(run.active, run.countingIn, run.playing,
+                                      host_.GetPlayPositionSafe());
+  }
+  server_.BroadcastState();
+}
+
+void Extension::TrackProject() {
+  switch (projects_.Poll()) {
+    case ProjectTracker::Change::kNone:
+      return;
+    case ProjectTracker::Change::kClosed:
+      engine_.ResetForProjectChange();
+      break;
+    case ProjectTracker::Change::kOpened:
+      engine_.ResetForProjectChange();
+      engine_.InitShowEngine();
+      break;
+  }
+  show::ShowModeSelectPage(ui_);
 }
 
 bool Extension::OnHookCommand(int command, int /*flag*/) {

@@ -1,0 +1,55 @@
+// A stage for end-to-end runs: the host simulator with a small band project and its stored
+// setlist, and the extension loaded through its real entry point.
+#pragma once
+
+#include <string>
+
+#include "host/reaper_api.h"
+#include "sim/sim_host.h"
+
+QUORVANE_EXPORT int ReaperPluginEntry(HINSTANCE instance, reaper_plugin_info_t* rec);
+
+namespace quorvane::e2e {
+
+// Four one-minute songs at 120 BPM in 4/4 (one bar = 2 s), stored as the setlist
+// [Opener, Second (auto-start), pause, Third, Closer].
+inline void BuildBandProject(sim::Host& host) {
+  host.AddRegion(1, "Opener", 0.0, 60.0);
+  host.AddMarker(1, "Verse", 10.0);
+  host.AddMarker(2, "Chorus", 30.0);
+  host.AddRegion(2, "Second", 60.0, 120.0);
+  host.AddRegion(3, "Third", 120.0, 180.0);
+  host.AddRegion(4, "Closer", 180.0, 240.0);
+  host.AddTrack("Click", 0);
+  host.AddTrack("Backing", 1);
+  host.AddTrack("Keys", -1);
+  const char* items[][3] = {{"1", "SONG", "0"},
+                            {"2", "SONG", "1"},
+                            {"-1", "PAUSE", "0"},
+                            {"3", "SONG", "0"},
+                            {"4", "SONG", "0"}};
+  host.SetExtState("Quorvane", "Setlist.Count", "5");
+  for (int i = 0; i < 5; ++i) {
+    const std::string prefix = "Setlist.Item." + std::to_string(i) + ".";
+    host.SetExtState("Quorvane", prefix + "RegionID", items[i][0]);
+    host.SetExtState("Quorvane", prefix + "Type", items[i][1]);
+    host.SetExtState("Quorvane", prefix + "AutoStart", items[i][2]);
+  }
+  host.SetConfigVar("smoothseek", 0);
+}
+
+class Stage {
+ public:
+  Stage() {
+    BuildBandProject(host);
+    loaded = ReaperPluginEntry(nullptr, host.Info()) == 1;
+  }
+  ~Stage() { ReaperPluginEntry(nullptr, nullptr); }
+  Stage(const Stage&) = delete;
+  Stage& operator=(const Stage&) = delete;
+
+  sim::Host host;
+  bool loaded = false;
+};
+
+}  // namespace quorvane::e2e
