@@ -1,0 +1,137 @@
+// Remote commands acting on the records: the fields they read, the rules they obey, and what they
+// leave alone when a field is missing or out of range.
+#include <gtest/gtest.h>
+
+#include "remote/command_handler.h"
+#include "remote/system_fixture.h"
+
+namespace {
+
+using quorvane::remote::HandleRemoteCommand;
+using quorvane::remote::testing::SystemFixture;
+using quorvane::sim::Host;
+using quorvane::ui::UiPage;
+
+class RemoteCommands : public ::testing::Test {
+ protected:
+  RemoteCommands() {
+    host.AddRegion(1, "One", 0.0, 30.0);
+    host.AddRegion(2, "Two", 30.0, 60.0);
+    host.AddMarker(1, "A", 5.0);
+    host.AddMarker(2, "B", 10.0);
+    system.emplace(host);
+  }
+  void Run(const std::string& line) { HandleRemoteCommand(system->view, line); }
+  std::string Stored(const std::string& key) const { return host.ExtState("Quorvane", key); }
+
+  Host host;
+  std::optional<SystemFixture> system;
+};
+
+TEST_F(RemoteCommands, SetupEditsFollowTheSetlistRulesAndAreStored) {
+  Run(R"({"cmd":"SETUP_ADD_REGION","regionId":2})");
+  Run(R"({"cmd":"SETUP_ADD_REGION","regionId":2})");
+  Run(R"({"cmd":"SETUP_ADD_REGION","regionId":0})");
+  Run(R"({"cmd":"SETUP_ADD_PAUSE"})");
+  Run(R"({"cmd":"SETUP_ADD_REGION","regionId":1})");
+  ASSERT_EQ(system->setlist.Count(), 3);
+  EXPECT_EQ(Stored("Setlist.Count"), "3");
+  EXPECT_EQ(system->ui.page, UiPage::kSetlistSetup);
+  EXPECT_EQ(host.Project().dirtyCount, 3);
+
+  Run(R"({"cmd":"SETUP_TOGGLE_AUTOSTART","index":2})");  // follows a pause: refused
+  EXPECT_FALSE(system->setlist.At(2).autoStart);
+  Run(R"({"cmd":"SETUP_MOVE_UP","index":0})");
+  Run(R"({"cmd":"SETUP_MOVE_DOWN","index":2})");
+  Run(R"({"cmd":"SETUP_MOVE_UP","index":2})");  // [2, 1, pause]
+  EXPECT_EQ(Stored("Setlist.Item.1.RegionID"), "1");
+  Run(R"({"cmd":"SETUP_TOGGLE_AUTOSTART","index":1})");
+  EXPECT_EQ(Stored("Setlist.Item.1.AutoStart"), "1");
+
+  for (int i = 0; i < 3; ++i)
+    Run(R"({"cmd":"SETUP_REMOVE","index":0})");
+  EXPECT_TRUE(system->setlist.Empty());
+  EXPECT_EQ(system->setlist.CurrentIndex(), -1);
+  EXPECT_EQ(Stored("Setlist.Count"), "0");
+}
+
+TEST_F(RemoteCommands, DurationNeedsAtLeastFiveWholeMinutes) {
+  Run(R"({"cmd":"SETUP_DURATION","minutes":4})");
+  Run(R"({"cmd":"SETUP_DURATION","minutes":"60"})");
+  EXPECT_DOUBLE_EQ(system->engine.Record().duration, 2700.0);
+  Run(R"({"cmd":"SETUP_DURATION","minutes":90})");
+  EXPECT_DOUBLE_EQ(system->engine.Record().duration, 5400.0);
+  EXPECT_EQ(Stored("show_duration"), "5400.000000");
+}
+
+TEST_F(RemoteCommands, PractiseRateSnapsToTheTableOrIsRefused) {
+  Run(R"({"cmd":"PRACTISE_RATE","rate":0.7495})");
+  EXPECT_DOUBLE_EQ(system->ui.practise.playbackRate, 0.75);
+  EXPECT_DOUBLE_EQ(host.PlayRate(), 0.75);
+  for (const char* refused : {"0.76", "0.749", "0.4", "1.7", "\"1.0\""}) {
+    Run(std::string(R"({"cmd":"PRACTISE_RATE","rate":)") + refused + "}");
+    EXPECT_DOUBLE_EQ(system->ui.practise.playbackRate, 0.75) << refused;
+  }
+}
+
+TEST_F(RemoteCommands, PrecountTakesOnlyNoneFourOrEight) {
+  Run(R"({"cmd":"PRACTISE_PRECOUNT","beats":8})");
+  EXPECT_EQ(system->ui.practise.preCountBeats, 8);
+  Run(R"({"cmd":"PRACTISE_PRECOUNT","beats":12})");
+  Run(R"({"cmd":"PRACTISE_PRECOUNT","beats":6})");
+  Run(R"({"cmd":"PRACTISE_PRECOUNT"})");
+  EXPECT_EQ(system->ui.practise.preCountBeats, 8);
+  Run(R"({"cmd":"PRACTISE_PRECOUNT","beats":0})");
+  EXPECT_EQ(system->ui.practise.preCountBeats, 0);
+}
+
+TEST_F(RemoteCommands, PractiseSelectionTakesRegionNumbersAndMarkerChoices) {
+  Run(R"({"cmd":"PRACTISE_REGION","index":2})");
+  EXPECT_EQ(system->ui.practise.songRegionId, 2);
+  Run(R"({"cmd":"PRACTISE_REGION","index":7})");  // no such region
+  EXPECT_EQ(system->ui.practise.songRegionId, 2);
+  Run(R"({"cmd":"PRACTISE_START","index":1})");
+  Run(R"({"cmd":"PRACTISE_START","index":-3})");
+  EXPECT_EQ(system->ui.practise.startChoice, 1);
+  Run(R"({"cmd":"PRACTISE_STOP_POINT","index":-2})");
+  EXPECT_EQ(system->ui.practise.stopChoice, -1);
+  Run(R"({"cmd":"PRACTISE_LOOP","enabled":     true})");  // five spaces: not read
+  EXPECT_FALSE(system->ui.practise.loopEnabled);
+  Run(R"({"cmd":"PRACTISE_LOOP","enabled":    true})");
+  EXPECT_TRUE(system->ui.practise.loopEnabled);
+  EXPECT_TRUE(system->practise.Run().loopActive);
+}
+
+TEST_F(RemoteCommands, ARemotePlayWithoutTempoIsRefusedWithoutAMessage) {
+  host.RemoveFunction("TimeMap_GetDividedBpmAtTime");
+  SystemFixture noTempo(host);
+  noTempo.ui.practise.songRegionId = 1;
+  HandleRemoteCommand(noTempo.view, R"({"cmd":"PRACTISE_PLAY"})");
+  EXPECT_FALSE(noTempo.practise.Run().active);
+  EXPECT_TRUE(host.Messages().empty());
+  // The window's own button still explains it.
+  noTempo.ui.slots.onPractisePlay();
+  EXPECT_EQ(host.Messages().size(), 1u);
+}
+
+TEST_F(RemoteCommands, PagesAndOptionsChangeWithoutAWindow) {
+  Run(R"({"cmd":"OPEN_ABOUT"})");
+  EXPECT_EQ(system->ui.page, UiPage::kAbout);
+  Run(R"({"cmd":"OPEN_OPTIONS"})");
+  EXPECT_EQ(system->ui.page, UiPage::kOptions);
+  Run(R"({"cmd":"OPTIONS_LIVE_MARKERS","enabled":false})");
+  Run(R"({"cmd":"OPTIONS_TIME_SIG_BPM","enabled":"no"})");
+  EXPECT_FALSE(system->ui.showMarkerNames);
+  EXPECT_TRUE(system->ui.showTimeSignatureAndBpm);
+  Run(R"({"cmd":"MODE_LIVE"})");  // an empty setlist opens the setup page
+  EXPECT_EQ(system->ui.page, UiPage::kSetlistSetup);
+  Run(R"({"cmd":"MODE_PRACTISE"})");
+  EXPECT_EQ(system->ui.page, UiPage::kPractise);
+  EXPECT_EQ(system->ui.practise.songRegionId, 1);
+  Run(R"({"cmd":"EXIT_MODE"})");
+  EXPECT_EQ(system->ui.page, UiPage::kModeSelect);
+  Run(R"({"cmd":"SETUP_AUTOSTART_SHOW","enabled":true})");  // no window: nothing to tick
+  EXPECT_FALSE(system->ui.IsAutoStartEnabled());
+}
+
+}  // namespace
