@@ -226,6 +226,23 @@ TEST(ClickSynthesis, UnwritableTemporaryFolderLeavesNothing) {
   EXPECT_EQ(folder.ClickFiles()[0], plainFile);
 }
 
+TEST(ClickSynthesis, PathTooLongToHandOnIsRefusedAndRemoved) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the temporary folder and file name stay within MAX_PATH, under the limit";
+#endif
+  ScopedTempFolder folder;
+  std::filesystem::path deep = folder.Path();
+  for (int level = 0; level < 4; ++level)
+    deep /= std::string(250, static_cast<char>('a' + level));
+  std::error_code error;
+  if (!std::filesystem::create_directories(deep, error)) {
+    GTEST_SKIP() << "this file system refuses a folder that deep: " << error.message();
+  }
+  folder.Redirect(deep);
+  EXPECT_TRUE(WriteClickFile(120.0, 4).Empty());
+  EXPECT_TRUE(std::filesystem::is_empty(deep));
+}
+
 TEST(ClickSynthesis, FileLandsInATemporaryFolderOutsideTheAnsiCodePage) {
   ScopedTempFolder folder("qrv-\xCE\xA9\xD0\xBC\xD0\xB8\xD1\x80-\xE6\xB8\xAC\xE8\xA9\xA6");
   platform::TempFile file = WriteClickFile(120.0, 4);
