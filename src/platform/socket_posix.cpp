@@ -1,0 +1,252 @@
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <vector>
+
+#include "platform/socket.h"
+
+namespace quorvane::platform {
+namespace {
+
+// A send to a peer that has gone must fail with an error, not raise SIGPIPE in the host process.
+#ifdef MSG_NOSIGNAL
+constexpr int kSendFlags = MSG_NOSIGNAL;
+#else
+constexpr int kSendFlags = 0;
+#endif
+
+int Fd(Socket::Handle handle) {
+  return static_cast<int>(handle);
+}
+
+sockaddr_in ToAddress(const Endpoint& endpoint) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(endpoint.address);
+  address.sin_port = htons(endpoint.port);
+  return address;
+}
+
+bool SetFlag(int fd, int level, int option) {
+  const int one = 1;
+  return setsockopt(fd, level, option, &one, sizeof one) == 0;
+}
+
+bool Bind(int fd, const Endpoint& endpoint) {
+  const sockaddr_in address = ToAddress(endpoint);
+  return bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+}
+
+bool IsWouldBlock(int error) {
+  return error == EAGAIN || error == EWOULDBLOCK || error == EINTR || error == EINPROGRESS;
+}
+
+IoResult Transferred(ssize_t result, bool zeroMeansClosed) {
+  if (result > 0) return IoResult{IoStatus::kDone, static_cast<std::size_t>(result)};
+  if (result == 0) return IoResult{zeroMeansClosed ? IoStatus::kClosed : IoStatus::kDone, 0};
+  return IoResult{IsWouldBlock(errno) ? IoStatus::kWouldBlock : IoStatus::kFailed, 0};
+}
+
+// Reserves the descriptor on creation so that a later exec of the host does not inherit it.
+int NewSocket(int type) {
+  return socket(AF_INET, type | SOCK_CLOEXEC, 0);
+}
+
+}  // namespace
+
+SocketLibrary::SocketLibrary() : started_(true) {}
+SocketLibrary::~SocketLibrary() = default;
+
+Socket::~Socket() {
+  Close();
+}
+
+Socket::Socket(Socket&& other) noexcept : handle_(other.handle_) {
+  other.handle_ = kInvalid;
+}
+
+Socket& Socket::operator=(Socket&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = kInvalid;
+  }
+  return *this;
+}
+
+void Socket::Close() {
+  if (handle_ != kInvalid) close(Fd(handle_));
+  handle_ = kInvalid;
+}
+
+Socket Socket::ListenTcp() {
+  Socket listener(NewSocket(SOCK_STREAM));
+  if (!listener.IsValid()) return {};
+  const int fd = Fd(listener.handle_);
+  if (!SetFlag(fd, SOL_SOCKET, SO_REUSEADDR)) return {};
+  if (!Bind(fd, Endpoint{INADDR_ANY, 0})) return {};
+  if (listen(fd, SOMAXCONN) != 0) return {};
+  return listener;
+}
+
+Socket Socket::ConnectTcp(const Endpoint& to) {
+  Socket connection(NewSocket(SOCK_STREAM));
+  if (!connection.IsValid()) return {};
+  const sockaddr_in address = ToAddress(to);
+  int result = 0;
+  do {
+    result = connect(Fd(connection.handle_), reinterpret_cast<const sockaddr*>(&address),
+                     sizeof address);
+  } while (result != 0 && errno == EINTR);
+  if (result != 0) return {};
+  return connection;
+}
+
+Socket Socket::ConnectTcp(const Endpoint& to, int timeoutMilliseconds, bool* timedOut) {
+  if (timedOut) *timedOut = false;
+  Socket connection(NewSocket(SOCK_STREAM));
+  if (!connection.IsValid()) return {};
+  const int fd = Fd(connection.handle_);
+  const int flags = fcntl(fd, F_GETFL, 0);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return {};
+  const sockaddr_in address = ToAddress(to);
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    // An interrupted non-blocking connect goes on in the background like one in progress.
+    if (errno != EINPROGRESS && errno != EINTR) return {};
+    const auto deadline =
+        std::chrono::steady_clock::now() +
+        std::chrono::milliseconds(timeoutMilliseconds < 0 ? 0 : timeoutMilliseconds);
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      pollfd entry{fd, POLLOUT, 0};
+      const int ready = poll(&entry, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+      if (ready > 0) break;
+      if (ready == 0) {
+        if (timedOut) *timedOut = true;
+        return {};
+      }
+      if (errno != EINTR) return {};
+    }
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) return {};
+  }
+  if (fcntl(fd, F_SETFL, flags) != 0) return {};
+  return connection;
+}
+
+Socket Socket::BindSharedUdp(uint16_t port) {
+  Socket udp(NewSocket(SOCK_DGRAM));
+  if (!udp.IsValid()) return {};
+  const int fd = Fd(udp.handle_);
+  // On Linux, UDP sockets that all set SO_REUSEADDR may share a port: a broadcast reaches each of
+  // them and a unicast datagram the one bound last. SO_REUSEPORT is deliberately not set: it would
+  // refuse sharing with instances that did not set it too, and spread unicast probes over the
+  // instances by a hash of the sender instead.
+  if (!SetFlag(fd, SOL_SOCKET, SO_REUSEADDR)) return {};
+  if (!SetFlag(fd, SOL_SOCKET, SO_BROADCAST)) return {};
+  if (!Bind(fd, Endpoint{INADDR_ANY, port})) return {};
+  return udp;
+}
+
+Socket Socket::BindUdp(const Endpoint& local) {
+  Socket udp(NewSocket(SOCK_DGRAM));
+  if (!udp.IsValid()) return {};
+  if (!Bind(Fd(udp.handle_), local)) return {};
+  return udp;
+}
+
+bool Socket::SetNonBlocking() {
+  const int flags = fcntl(Fd(handle_), F_GETFL, 0);
+  return flags >= 0 && fcntl(Fd(handle_), F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+bool Socket::SetNoDelay() {
+  return SetFlag(Fd(handle_), IPPROTO_TCP, TCP_NODELAY);
+}
+
+bool Socket::SetReceiveTimeout(int milliseconds) {
+  timeval timeout{};
+  timeout.tv_sec = milliseconds / 1000;
+  timeout.tv_usec = (milliseconds % 1000) * 1000;
+  return setsockopt(Fd(handle_), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) == 0;
+}
+
+uint16_t Socket::LocalPort() const {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
+  if (getsockname(Fd(handle_), reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
+  return ntohs(address.sin_port);
+}
+
+bool Socket::ShutdownSend() {
+  return shutdown(Fd(handle_), SHUT_WR) == 0;
+}
+
+Socket Socket::Accept() const {
+  int fd = -1;
+  do {
+    fd = accept4(Fd(handle_), nullptr, nullptr, SOCK_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  return fd < 0 ? Socket() : Socket(fd);
+}
+
+IoResult Socket::Send(const void* data, std::size_t size) const {
+  return Transferred(send(Fd(handle_), data, size, kSendFlags), false);
+}
+
+IoResult Socket::Receive(void* buffer, std::size_t capacity) const {
+  return Transferred(recv(Fd(handle_), buffer, capacity, 0), true);
+}
+
+IoResult Socket::SendTo(const void* data, std::size_t size, const Endpoint& to) const {
+  const sockaddr_in address = ToAddress(to);
+  return Transferred(sendto(Fd(handle_), data, size, kSendFlags,
+                            reinterpret_cast<const sockaddr*>(&address), sizeof address),
+                     false);
+}
+
+IoResult Socket::ReceiveFrom(void* buffer, std::size_t capacity, Endpoint* from) const {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
+  const ssize_t result =
+      recvfrom(Fd(handle_), buffer, capacity, 0, reinterpret_cast<sockaddr*>(&address), &length);
+  if (result >= 0 && from)
+    *from = Endpoint{ntohl(address.sin_addr.s_addr), ntohs(address.sin_port)};
+  return Transferred(result, false);
+}
+
+WaitResult WaitForSockets(std::span<PollEntry> entries, int timeoutMilliseconds) {
+  std::vector<pollfd> fds(entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    fds[i].fd = Fd(entries[i].handle);
+    fds[i].events = static_cast<short>((entries[i].wantRead ? POLLIN : 0) |
+                                       (entries[i].wantWrite ? POLLOUT : 0));
+  }
+  const int result = poll(fds.data(), static_cast<nfds_t>(fds.size()), timeoutMilliseconds);
+  if (result < 0) return errno == EINTR ? WaitResult::kTimeout : WaitResult::kFailed;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const short seen = fds[i].revents;
+    entries[i].readable = (seen & (POLLIN | POLLERR | POLLHUP | POLLNVAL)) != 0;
+    entries[i].writable = (seen & POLLOUT) != 0;
+  }
+  return result == 0 ? WaitResult::kTimeout : WaitResult::kReady;
+}
+
+std::string HostName() {
+  std::array<char, 256> name{};
+  if (gethostname(name.data(), 255) != 0 || name[0] == '\0') return "REAPER";
+  return std::string(name.data());
+}
+
+}  // namespace quorvane::platform
