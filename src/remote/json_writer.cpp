@@ -1,0 +1,183 @@
+#include "remote/json_writer.h"
+
+#include <charconv>
+#include <cmath>
+#include <system_error>
+#include <utility>
+
+namespace quorvane::remote {
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// Length of the valid UTF-8 sequence at the start of `text`, or 0 when it does not start with one
+// (a stray continuation byte, an overlong form, a surrogate, a value past U+10FFFF, a cut end).
+std::size_t Utf8SequenceLength(std::string_view text) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  std::size_t length = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (text.size() < length) return 0;
+  if (byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+  }
+  return length;
+}
+
+}  // namespace
+
+void AppendJsonString(std::string& out, std::string_view text) {
+  out.reserve(out.size() + text.size() + 2);
+  out += '"';
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      const std::size_t length = Utf8SequenceLength(text.substr(i));
+      if (length == 0) {
+        out += "\xEF\xBF\xBD";  // U+FFFD REPLACEMENT CHARACTER
+        ++i;
+      } else {
+        out.append(text.substr(i, length));
+        i += length;
+      }
+      continue;
+    }
+    switch (c) {
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        if (c < 0x20) {
+          out += "\\u00";
+          out += kHexDigits[c >> 4];
+          out += kHexDigits[c & 0x0F];
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+    ++i;
+  }
+  out += '"';
+}
+
+void AppendJsonReal(std::string& out, double value) {
+  // std::to_chars never consults a locale, unlike printf and unimbued streams: the host may have
+  // switched the process to one with a decimal comma. 330 characters hold any finite double.
+  char buffer[340];
+  if (std::isfinite(value)) {
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 4);
+    if (error == std::errc()) {
+      out.append(buffer, end);
+      return;
+    }
+  }
+  out += "0.0000";
+}
+
+void AppendJsonInteger(std::string& out, int64_t value) {
+  char buffer[24];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+}
+
+void AppendJsonUnsigned(std::string& out, uint64_t value) {
+  char buffer[24];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+}
+
+void JsonWriter::Separate() {
+  if (text_.empty()) return;
+  const char last = text_.back();
+  if (last != '{' && last != '[' && last != ':') text_ += ',';
+}
+
+JsonWriter& JsonWriter::BeginObject() {
+  Separate();
+  text_ += '{';
+  return *this;
+}
+
+JsonWriter& JsonWriter::EndObject() {
+  text_ += '}';
+  return *this;
+}
+
+JsonWriter& JsonWriter::BeginArray() {
+  Separate();
+  text_ += '[';
+  return *this;
+}
+
+JsonWriter& JsonWriter::EndArray() {
+  text_ += ']';
+  return *this;
+}
+
+JsonWriter& JsonWriter::Key(std::string_view name) {
+  Separate();
+  AppendJsonString(text_, name);
+  text_ += ':';
+  return *this;
+}
+
+JsonWriter& JsonWriter::String(std::string_view value) {
+  Separate();
+  AppendJsonString(text_, value);
+  return *this;
+}
+
+JsonWriter& JsonWriter::Real(double value) {
+  Separate();
+  AppendJsonReal(text_, value);
+  return *this;
+}
+
+JsonWriter& JsonWriter::Bool(bool value) {
+  Separate();
+  text_ += value ? "true" : "false";
+  return *this;
+}
+
+JsonWriter& JsonWriter::Raw(std::string_view json) {
+  Separate();
+  text_.append(json);
+  return *this;
+}
+
+std::string JsonWriter::Take() {
+  std::string text = std::move(text_);
+  text_.clear();
+  return text;
+}
+
+}  // namespace quorvane::remote
