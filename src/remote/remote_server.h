@@ -1,0 +1,151 @@
+// The remote-control server: a TCP listener whose clients receive the state document as JSON lines
+// and send command lines, plus the UDP discovery responder that tells them the listener's port.
+//
+// Two worker threads: the control thread accepts clients, greets them, reads their bytes and
+// queues complete command lines and sends what a client's socket could not take at once; the
+// discovery thread answers probes. Commands run and state documents are built only on the host's
+// main thread, in DispatchRemoteCommands and BroadcastState; the callbacks never run with one of
+// the server's locks held.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/socket.h"
+#include "remote/discovery_responder.h"
+
+namespace quorvane::remote {
+
+inline constexpr int kProtocolVersion = 2;
+
+class RemoteServer {
+ public:
+  // Executes one received command line, on the main thread.
+  using CommandHandler = std::function<void(const std::string& line)>;
+  // Returns the whole state as one JSON object without a line feed, on the main thread.
+  using StateProvider = std::function<std::string()>;
+  // The steady clock in nanoseconds; it paces the broadcasts.
+  using SteadyClock = std::function<int64_t()>;
+
+  // Limits that keep one misbehaving client from exhausting the host's memory. A client that
+  // passes one of them is dropped; the other clients are not affected.
+  static constexpr std::size_t kMaxClients = 64;  // a further connection is closed at once
+  static constexpr std::size_t kMaxLineBytes = 64 * 1024;
+  static constexpr std::size_t kMaxQueuedLines = 10000;
+  static constexpr std::size_t kMaxOutgoingBytes = 8 * 1024 * 1024;
+  static constexpr int64_t kBroadcastIntervalNanoseconds = 50'000'000;
+  static constexpr int kControlWaitMilliseconds = 50;
+
+  // `discoveryPort` 0 lets the system choose (see DiscoveryPort); an empty clock means
+  // std::chrono::steady_clock.
+  explicit RemoteServer(uint16_t discoveryPort = kDiscoveryPort, SteadyClock clock = {});
+  ~RemoteServer();
+  RemoteServer(const RemoteServer&) = delete;
+  RemoteServer& operator=(const RemoteServer&) = delete;
+
+  void SetCommandHandler(CommandHandler handler);
+  void SetStateProvider(StateProvider provider);
+
+  // Opens the listener and the discovery socket and starts both threads. True when running
+  // afterwards (also when it already was); false leaves nothing open.
+  bool Start();
+  // Closes every socket, joins both threads and discards the unexecuted commands. Does nothing
+  // when not running.
+  void Stop();
+  bool IsRunning() const { return running_.load(); }
+
+  // Main thread: executes the queued command lines in arrival order. Lines are dropped when no
+  // handler is installed; a handler that throws loses only its own line.
+  void DispatchRemoteCommands();
+  // Main thread: sends the state document to every client when it changed since the last one
+  // sent, at most once per 50 ms; greets clients accepted since the last call with the current
+  // document, whatever the pace (such a client may get that document once more with the next
+  // broadcast: each document replaces the previous one, so a repeat is harmless).
+  void BroadcastState();
+
+  void SetProjectName(std::string name);
+  std::string ProjectName() const;
+  // 16 upper-case hexadecimal digits, drawn once per object.
+  std::string InstanceId() const;
+  std::string HostName() const;
+
+  std::size_t ClientCount() const;
+  // Command lines received and not yet dispatched.
+  std::size_t QueuedCommandCount() const;
+  // The TCP port announced to clients; 0 when not running.
+  uint16_t Port() const { return port_.load(); }
+  // The UDP port the discovery responder listens on; 0 when not running.
+  uint16_t DiscoveryPort() const { return boundDiscoveryPort_.load(); }
+
+ private:
+  struct Client {
+    platform::Socket socket;
+    std::string incoming;  // bytes of the line not finished yet
+    std::string outgoing;  // bytes the socket has not taken yet, whole lines only
+    std::size_t outgoingSent = 0;
+    bool awaitingGreeting = true;
+  };
+
+  void RunControlLoop() noexcept;
+  // One wait and what follows it; false when the wait itself failed, which ends the thread.
+  bool ControlPass();
+  void AcceptClients();
+  // The functions below need clientsMutex_ held. False means the client must be dropped.
+  bool ReadFrom(Client& client);
+  bool TakeBytes(Client& client, std::string_view bytes);
+  bool QueueLine(Client& client, std::string_view line);
+  bool Flush(Client& client);
+  // Moves a client out of `clients_`; its socket is closed by the control thread after its
+  // current wait, so that no thread ever waits on a closed handle.
+  void Retire(platform::Socket::Handle handle);
+
+  DiscoveryIdentity Identity() const;
+  void CloseAll();
+
+  const uint16_t discoveryPort_;
+  const SteadyClock clock_;
+
+  std::atomic<bool> running_{false};
+  std::atomic<uint16_t> port_{0};
+  std::atomic<uint16_t> boundDiscoveryPort_{0};
+
+  std::mutex lifecycleMutex_;  // serialises Start and Stop; guards the members below
+  std::optional<platform::SocketLibrary> library_;
+  platform::Socket listener_;
+  platform::Socket discoverySocket_;
+  platform::Socket wakeSocket_;  // a datagram to it ends both threads' waits at a stop
+  std::thread controlThread_;
+  std::thread discoveryThread_;
+
+  mutable std::mutex clientsMutex_;  // taken before queueMutex_ when both are needed
+  std::unordered_map<platform::Socket::Handle, Client> clients_;
+  std::vector<platform::Socket> retired_;
+
+  mutable std::mutex queueMutex_;
+  std::deque<std::string> commandQueue_;
+
+  mutable std::mutex callbacksMutex_;
+  CommandHandler commandHandler_;
+  StateProvider stateProvider_;
+
+  mutable std::mutex identityMutex_;
+  std::string instanceId_;
+  std::string projectName_ = "Untitled Project";
+  std::string hostName_;
+
+  // Main thread only.
+  std::string lastStateSent_;
+  std::optional<int64_t> lastBroadcastTime_;
+};
+
+}  // namespace quorvane::remote
