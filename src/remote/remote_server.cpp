@@ -60,9 +60,7 @@ std::string WelcomeLine(uint16_t port) {
 
 RemoteServer::RemoteServer(uint16_t discoveryPort, SteadyClock clock)
     : discoveryPort_(discoveryPort),
-      clock_(clock ? std::move(clock) : SteadyClock(&SteadyNanoseconds)),
-      instanceId_(DrawInstanceId()),
-      hostName_(platform::HostName()) {}
+      clock_(clock ? std::move(clock) : SteadyClock(&SteadyNanoseconds)) {}
 
 RemoteServer::~RemoteServer() {
   try {
@@ -89,6 +87,11 @@ bool RemoteServer::Start() {
   const auto open = [this] {
     library_.emplace();
     if (!library_->IsStarted()) return false;
+    {
+      std::lock_guard lock(identityMutex_);
+      if (instanceId_.empty()) instanceId_ = DrawInstanceId();
+      if (hostName_.empty()) hostName_ = platform::HostName();
+    }
     listener_ = platform::Socket::ListenTcp();
     if (!listener_.IsValid()) return false;
     port_ = listener_.LocalPort();
@@ -388,6 +391,7 @@ std::string RemoteServer::ProjectName() const {
 
 std::string RemoteServer::InstanceId() const {
   std::lock_guard lock(identityMutex_);
+  if (instanceId_.empty()) instanceId_ = DrawInstanceId();
   return instanceId_;
 }
 

@@ -75,8 +75,11 @@ class RemoteServer {
 
   void SetProjectName(std::string name);
   std::string ProjectName() const;
-  // 16 upper-case hexadecimal digits, drawn once per object.
+  // 16 upper-case hexadecimal digits, drawn once per object at its first use (not while the host
+  // loads the library: the random source may need to load system libraries).
   std::string InstanceId() const;
+  // The computer's name ("REAPER" when unreadable), read at the first start: the object may be
+  // built while the host loads the library, when Windows Sockets must not be started yet.
   std::string HostName() const;
 
   std::size_t ClientCount() const;
@@ -139,7 +142,7 @@ class RemoteServer {
   StateProvider stateProvider_;
 
   mutable std::mutex identityMutex_;
-  std::string instanceId_;
+  mutable std::string instanceId_;  // drawn on first use
   std::string projectName_ = "Untitled Project";
   std::string hostName_;
 

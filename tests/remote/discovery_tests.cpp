@@ -41,6 +41,7 @@ TEST_F(DiscoveryTest, AnswersTheExactProbeWithTheInstanceAndItsPort) {
   EXPECT_EQ(from, platform::Endpoint::Loopback(server_.DiscoveryPort()));
 
   const auto json = nlohmann::ordered_json::parse(*reply);
+  EXPECT_FALSE(server_.HostName().empty());
   EXPECT_EQ(json["host"], server_.HostName());
   if (json["host"].get<std::string>().find_first_of("\"\\") == std::string::npos) {
     EXPECT_EQ(*reply, R"({"type":"KALVERN_DISCOVERY","protocol":2,"port":)" +
