@@ -86,7 +86,7 @@ TEST(CommandLine, AliasesSendTheirCommandWithTypedArguments) {
             R"({"cmd":"SETUP_AUTOSTART_TIME","hour":20,"minute":30})");
   EXPECT_EQ(LineOf({"rate", "1"}), R"({"cmd":"PRACTISE_RATE","rate":1})");
   // Every alias names a known command.
-  for (const AliasSpec& alias : Aliases()) {
+  for (const AliasInfo& alias : Aliases()) {
     EXPECT_NE(FindCommand(alias.command), nullptr) << alias.word;
   }
 }
@@ -178,7 +178,7 @@ TEST(CommandLine, HelpExistsForEveryVerbAliasAndCommand) {
     EXPECT_EQ(RunRemoteTool({topic, "--help"}, text, err), kExitOk) << topic;
     EXPECT_EQ(text.str().rfind(std::string("Usage: quorvane-remote ") + topic, 0), 0u) << topic;
   }
-  for (const AliasSpec& alias : Aliases()) {
+  for (const AliasInfo& alias : Aliases()) {
     std::ostringstream text;
     EXPECT_EQ(RunRemoteTool({std::string(alias.word), "-h"}, text, err), kExitOk);
     EXPECT_NE(text.str().find(alias.command), std::string::npos) << alias.word;

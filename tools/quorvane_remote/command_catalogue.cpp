@@ -3,8 +3,8 @@
 namespace quorvane::remote_cli {
 namespace {
 
-constexpr FieldSpec kIndex{"index", FieldType::kInteger, "INDEX"};
-constexpr FieldSpec kEnabled{"enabled", FieldType::kBoolean, "on|off"};
+constexpr FieldInfo kIndex{"index", FieldType::kInteger, "INDEX"};
+constexpr FieldInfo kEnabled{"enabled", FieldType::kBoolean, "on|off"};
 
 }  // namespace
 
@@ -20,8 +20,8 @@ std::string_view FieldTypeName(FieldType type) {
   return "value";
 }
 
-const std::vector<CommandSpec>& Commands() {
-  static const std::vector<CommandSpec> commands = {
+const std::vector<CommandInfo>& Commands() {
+  static const std::vector<CommandInfo> commands = {
       {"PING", {}, "keep-alive; changes nothing"},
       {"REQUEST_STATE", {}, "refresh the show clock; a STATE follows when anything changed"},
       {"MODE_MENU", {}, "window to the mode selection page"},
@@ -85,22 +85,22 @@ const std::vector<CommandSpec>& Commands() {
   return commands;
 }
 
-const CommandSpec* FindCommand(std::string_view name) {
-  for (const CommandSpec& command : Commands()) {
+const CommandInfo* FindCommand(std::string_view name) {
+  for (const CommandInfo& command : Commands()) {
     if (command.name == name) return &command;
   }
   return nullptr;
 }
 
-const FieldSpec* FindField(const CommandSpec& command, std::string_view name) {
-  for (const FieldSpec& field : command.fields) {
+const FieldInfo* FindField(const CommandInfo& command, std::string_view name) {
+  for (const FieldInfo& field : command.fields) {
     if (field.name == name) return &field;
   }
   return nullptr;
 }
 
-const std::vector<AliasSpec>& Aliases() {
-  static const std::vector<AliasSpec> aliases = {
+const std::vector<AliasInfo>& Aliases() {
+  static const std::vector<AliasInfo> aliases = {
       {"start", "LIVE_START_SHOW"},
       {"next", "LIVE_PLAY_NEXT"},
       {"stop", "LIVE_STOP"},
@@ -143,8 +143,8 @@ const std::vector<AliasSpec>& Aliases() {
   return aliases;
 }
 
-const AliasSpec* FindAlias(std::string_view word) {
-  for (const AliasSpec& alias : Aliases()) {
+const AliasInfo* FindAlias(std::string_view word) {
+  for (const AliasInfo& alias : Aliases()) {
     if (alias.word == word) return &alias;
   }
   return nullptr;

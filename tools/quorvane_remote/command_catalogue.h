@@ -14,29 +14,29 @@ enum class FieldType { kInteger, kBoolean, kReal };
 
 std::string_view FieldTypeName(FieldType type);
 
-struct FieldSpec {
+struct FieldInfo {
   std::string_view name;  // the member name on the wire, e.g. "trackIndex"
   FieldType type;
   std::string_view placeholder;  // how an alias names the argument, e.g. "TRACK"
 };
 
-struct CommandSpec {
+struct CommandInfo {
   std::string_view name;  // the "cmd" value, e.g. "LIVE_PLAY_NEXT"
-  std::vector<FieldSpec> fields;
+  std::vector<FieldInfo> fields;
   std::string_view summary;
 };
 
 // A word that sends one command; its arguments are the command's fields, in order, all required.
-struct AliasSpec {
+struct AliasInfo {
   std::string_view word;
   std::string_view command;
 };
 
-const std::vector<CommandSpec>& Commands();
-const CommandSpec* FindCommand(std::string_view name);
-const FieldSpec* FindField(const CommandSpec& command, std::string_view name);
+const std::vector<CommandInfo>& Commands();
+const CommandInfo* FindCommand(std::string_view name);
+const FieldInfo* FindField(const CommandInfo& command, std::string_view name);
 
-const std::vector<AliasSpec>& Aliases();
-const AliasSpec* FindAlias(std::string_view word);
+const std::vector<AliasInfo>& Aliases();
+const AliasInfo* FindAlias(std::string_view word);
 
 }  // namespace quorvane::remote_cli

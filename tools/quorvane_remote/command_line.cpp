@@ -103,13 +103,13 @@ enum class Option {
   kSeconds,
 };
 
-struct OptionSpec {
+struct OptionInfo {
   std::string_view name;
   Option option;
   bool takesValue;
 };
 
-constexpr OptionSpec kOptionSpecs[] = {
+constexpr OptionInfo kOptions[] = {
     {"--host", Option::kHost, true},
     {"--port", Option::kPort, true},
     {"--timeout", Option::kTimeout, true},
@@ -236,11 +236,11 @@ std::string ReadFields(const std::vector<std::string>& words, std::vector<FieldV
   return {};
 }
 
-std::string ReadAliasArguments(const AliasSpec& alias, const std::vector<std::string>& words,
+std::string ReadAliasArguments(const AliasInfo& alias, const std::vector<std::string>& words,
                                std::vector<FieldValue>* fields) {
-  const CommandSpec& command = *FindCommand(alias.command);
+  const CommandInfo& command = *FindCommand(alias.command);
   std::string usage = std::string(alias.word);
-  for (const FieldSpec& field : command.fields)
+  for (const FieldInfo& field : command.fields)
     usage += " " + std::string(field.placeholder);
   if (words.size() != command.fields.size()) {
     return "usage: quorvane-remote " + usage + " (" + std::to_string(command.fields.size()) +
@@ -248,7 +248,7 @@ std::string ReadAliasArguments(const AliasSpec& alias, const std::vector<std::st
            std::to_string(words.size()) + ")";
   }
   for (std::size_t i = 0; i < words.size(); ++i) {
-    const FieldSpec& field = command.fields[i];
+    const FieldInfo& field = command.fields[i];
     std::optional<FieldValue> value = AliasArgument(field, words[i]);
     if (!value) {
       const std::string expected = field.type == FieldType::kBoolean   ? "on or off"
@@ -285,7 +285,7 @@ FieldValue TypeFieldValue(std::string_view key, std::string_view value) {
   return field;
 }
 
-std::optional<FieldValue> AliasArgument(const FieldSpec& field, std::string_view value) {
+std::optional<FieldValue> AliasArgument(const FieldInfo& field, std::string_view value) {
   FieldValue typed;
   typed.key = std::string(field.name);
   switch (field.type) {
@@ -334,7 +334,7 @@ std::string BuildCommandLine(std::string_view command, const std::vector<FieldVa
 std::vector<std::string> CheckCommand(std::string_view name,
                                       const std::vector<FieldValue>& fields) {
   std::vector<std::string> warnings;
-  const CommandSpec* command = FindCommand(name);
+  const CommandInfo* command = FindCommand(name);
   if (!command) {
     std::string warning = "'" + std::string(name) + "' is not a command this tool knows";
     std::string upper(name);
@@ -347,37 +347,37 @@ std::vector<std::string> CheckCommand(std::string_view name,
     return warnings;
   }
   for (const FieldValue& field : fields) {
-    const FieldSpec* spec = FindField(*command, field.key);
-    if (!spec) {
+    const FieldInfo* info = FindField(*command, field.key);
+    if (!info) {
       std::string known;
-      for (const FieldSpec& f : command->fields)
+      for (const FieldInfo& f : command->fields)
         known += (known.empty() ? "" : ", ") + std::string(f.name);
       warnings.push_back(
           std::string(name) + " reads no field '" + field.key + "'" +
           (known.empty() ? std::string(" (it reads none)") : " (it reads: " + known + ")"));
       continue;
     }
-    const bool fits = spec->type == FieldType::kBoolean
+    const bool fits = info->type == FieldType::kBoolean
                           ? field.kind == ValueKind::kBoolean
                           : field.kind == ValueKind::kInteger || field.kind == ValueKind::kReal;
     if (!fits) {
       warnings.push_back("field '" + field.key + "' of " + std::string(name) + " is read as " +
-                         (spec->type == FieldType::kInteger ? "an integer"
-                          : spec->type == FieldType::kReal  ? "a real number"
+                         (info->type == FieldType::kInteger ? "an integer"
+                          : info->type == FieldType::kReal  ? "a real number"
                                                             : "a boolean") +
                          "; " + std::string(KindName(field.kind)) + " is ignored");
-    } else if (spec->type == FieldType::kInteger && field.kind == ValueKind::kReal) {
+    } else if (info->type == FieldType::kInteger && field.kind == ValueKind::kReal) {
       warnings.push_back("field '" + field.key + "' of " + std::string(name) +
                          " is read as an integer: only the whole number in front of " + field.text +
                          " counts");
     }
   }
-  for (const FieldSpec& spec : command->fields) {
+  for (const FieldInfo& info : command->fields) {
     bool given = false;
     for (const FieldValue& field : fields)
-      given = given || field.key == spec.name;
+      given = given || field.key == info.name;
     if (!given) {
-      warnings.push_back(std::string(name) + " without '" + std::string(spec.name) +
+      warnings.push_back(std::string(name) + " without '" + std::string(info.name) +
                          "' changes nothing");
     }
   }
@@ -446,16 +446,16 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     if (arg == "--help") return Help(first);
     const std::size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& candidate : kOptionSpecs) {
-      if (candidate.name == name) spec = &candidate;
+    const OptionInfo* info = nullptr;
+    for (const OptionInfo& candidate : kOptions) {
+      if (candidate.name == name) info = &candidate;
     }
-    if (!spec) return Failure("unknown option '" + name + "'");
-    if (!Allowed(*verb, spec->option)) {
+    if (!info) return Failure("unknown option '" + name + "'");
+    if (!Allowed(*verb, info->option)) {
       return Failure("option " + name + " does not apply to " + first);
     }
     std::string value;
-    if (spec->takesValue) {
+    if (info->takesValue) {
       if (equals != std::string::npos) {
         value = arg.substr(equals + 1);
       } else if (i + 1 < args.size()) {
@@ -466,7 +466,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     } else if (equals != std::string::npos) {
       return Failure("option " + name + " takes no value");
     }
-    if (std::string error = ApplyOption(spec->option, name, value, invocation.options);
+    if (std::string error = ApplyOption(info->option, name, value, invocation.options);
         !error.empty()) {
       return Failure(error);
     }
@@ -487,7 +487,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     positional.erase(positional.begin());
     if (invocation.commandName.empty()) return Failure("the command name is empty");
     error = ReadFields(positional, &fields);
-  } else if (const AliasSpec* alias = FindAlias(first)) {
+  } else if (const AliasInfo* alias = FindAlias(first)) {
     invocation.commandName = std::string(alias->command);
     error = ReadAliasArguments(*alias, positional, &fields);
   } else {

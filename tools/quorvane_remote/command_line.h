@@ -67,7 +67,7 @@ FieldValue TypeFieldValue(std::string_view key, std::string_view value);
 
 // An alias's argument, typed by the field it fills: whole numbers for integers, any number for
 // reals, on/off (true/false, yes/no, 1/0) for booleans. None when it does not fit.
-std::optional<FieldValue> AliasArgument(const FieldSpec& field, std::string_view value);
+std::optional<FieldValue> AliasArgument(const FieldInfo& field, std::string_view value);
 
 // {"cmd":"NAME","field":value,...}: the command first, the fields in the order given.
 std::string BuildCommandLine(std::string_view command, const std::vector<FieldValue>& fields);

@@ -47,7 +47,7 @@ std::optional<DiscoveredInstance> ReadDiscoveryReply(std::string_view datagram,
 DiscoveryResult Discover(const DiscoveryRequest& request,
                          const std::function<bool()>& interrupted) {
   DiscoveryResult result;
-  // A probe to this machine needs nothing special; any other address may be a broadcast one,
+  // A probe to this machine needs a plain socket; any other address may be a broadcast one,
   // which needs the broadcast permission of the shared kind of socket.
   const platform::Socket socket = IsLoopback(request.probeTo.address)
                                       ? platform::Socket::BindUdp(platform::Endpoint::Loopback(0))

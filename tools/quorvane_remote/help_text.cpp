@@ -101,16 +101,16 @@ Examples:
 Commands (see also quorvane-remote help NAME):
 )";
 
-std::string AliasUsage(const AliasSpec& alias, const CommandSpec& command) {
+std::string AliasUsage(const AliasInfo& alias, const CommandInfo& command) {
   std::string usage(alias.word);
-  for (const FieldSpec& field : command.fields)
+  for (const FieldInfo& field : command.fields)
     usage += " " + std::string(field.placeholder);
   return usage;
 }
 
-std::string CommandUsage(const CommandSpec& command) {
+std::string CommandUsage(const CommandInfo& command) {
   std::string usage(command.name);
-  for (const FieldSpec& field : command.fields) {
+  for (const FieldInfo& field : command.fields) {
     usage += " " + std::string(field.name) + "=" + std::string(FieldTypeName(field.type));
   }
   return usage;
@@ -123,8 +123,8 @@ std::string Padded(std::string text, std::size_t width) {
 
 std::string AliasList() {
   std::string text;
-  for (const AliasSpec& alias : Aliases()) {
-    const CommandSpec& command = *FindCommand(alias.command);
+  for (const AliasInfo& alias : Aliases()) {
+    const CommandInfo& command = *FindCommand(alias.command);
     text += "  " + Padded(AliasUsage(alias, command), 26) + std::string(command.name) + "\n";
   }
   return text;
@@ -132,20 +132,20 @@ std::string AliasList() {
 
 std::string CommandList() {
   std::string text;
-  for (const CommandSpec& command : Commands()) {
+  for (const CommandInfo& command : Commands()) {
     text += "  " + CommandUsage(command) + "\n      " + std::string(command.summary) + "\n";
   }
   return text;
 }
 
-std::string CommandHelp(const CommandSpec& command, const AliasSpec* alias) {
+std::string CommandHelp(const CommandInfo& command, const AliasInfo* alias) {
   std::string text = "Usage: quorvane-remote " +
                      (alias ? AliasUsage(*alias, command) : CommandUsage(command)) +
                      " [--wait-state] [--raw] [--host H] [--port P] [--timeout S]\n\n";
   text += "Sends " + std::string(command.name) + ": " + std::string(command.summary) + ".\n";
   if (!command.fields.empty()) {
     text += "\nFields:\n";
-    for (const FieldSpec& field : command.fields) {
+    for (const FieldInfo& field : command.fields) {
       text += "  " + Padded(alias ? std::string(field.placeholder) : std::string(field.name), 12) +
               "\"" + std::string(field.name) + "\", " + std::string(FieldTypeName(field.type));
       if (alias && field.type == FieldType::kBoolean) text += " (on/off, true/false, yes/no, 1/0)";
@@ -164,10 +164,10 @@ std::string HelpText(std::string_view topic) {
   if (topic == "watch") return std::string(kWatch);
   if (topic == "send") return std::string(kSend) + CommandList();
   if (topic == "commands") return CommandList();
-  if (const AliasSpec* alias = FindAlias(topic)) {
+  if (const AliasInfo* alias = FindAlias(topic)) {
     return CommandHelp(*FindCommand(alias->command), alias);
   }
-  if (const CommandSpec* command = FindCommand(topic)) return CommandHelp(*command, nullptr);
+  if (const CommandInfo* command = FindCommand(topic)) return CommandHelp(*command, nullptr);
   return {};
 }
 
