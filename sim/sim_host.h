@@ -27,6 +27,7 @@ struct SimRegion {
   double start = 0.0;
   double end = 0.0;
   int colour = 0;
+  uint64_t serial = 0;  // insertion order (set by Host::AddRegion); breaks ties of equal positions
 };
 
 struct SimMarker {
@@ -34,10 +35,19 @@ struct SimMarker {
   std::string name;
   double position = 0.0;
   int colour = 0;
+  uint64_t serial = 0;  // insertion order (set by Host::AddMarker)
 };
 
 // A tempo or time-signature change; it takes effect at `time`, which should lie on a bar line of
 // the map before it. The first point is at time 0.
+//
+// Units, as in the host: `bpm` is the tempo in quarter notes per minute. A beat (what the
+// TimeMap2 functions count) is one beat of the time signature, a `denominator` note, so the
+// "divided" tempo (TimeMap_GetDividedBpmAtTime, beats per minute) is bpm * denominator / 4: 120
+// bpm in 6/8 gives 240 eighths a minute and a 1.5 s bar. A point that changes the time signature
+// starts a new measure at its time (a bar cut short before it still counts as a measure); a point
+// that changes only the tempo keeps the bar grid running. Points at or before 0 collapse into the
+// first point, which applies from time 0 (and, extrapolated, before it).
 struct TempoPoint {
   double time = 0.0;
   double bpm = 120.0;
@@ -68,6 +78,21 @@ struct SimProject {
 };
 
 // One call the extension made into the host that a test may want to see.
+//
+// Recorded functions and their fields:
+//   "OnPlayButton", "OnStopButton", "MarkProjectDirty", "AddExtensionsMainMenu": no fields.
+//   "SetEditCurPos": time, moveView, seekPlay.
+//   "Main_OnCommand": command, flag.
+//   "CSurf_OnPlayRateChange": time = the rate asked for.
+//   "GetSet_LoopTimeRange" (only sets): time = start, endTime = end, text = "selection" or "loop",
+//       flag = allowautoseek.
+//   "SetProjExtState": text = "section/key=value".
+//   "ShowConsoleMsg": text.
+//   "GetSetMediaTrackInfo" (only sets): command = track index, text = "B_MUTE=1" and the like.
+//   "GetSetMediaTrackInfo_String" (only sets): command = track index, text = "P_NAME=new name".
+//   "PlayPreviewEx": text = the source's file path ("" when not a source of ours), flag =
+//       bufflags, time = measure_align, result = what was answered.
+//   "StopPreview": text = the source's file path, result = what was answered.
 struct HostCall {
   std::string function;  // e.g. "OnPlayButton", "SetEditCurPos", "Main_OnCommand"
   double time = 0.0;     // SetEditCurPos: the time; CSurf_OnPlayRateChange: the rate
@@ -75,7 +100,10 @@ struct HostCall {
   bool moveView = false;
   bool seekPlay = false;
   std::string text;      // SetProjExtState: "section/key=value"; ShowConsoleMsg: the text
-  int64_t atMs = 0;      // virtual milliseconds since start when the call was made
+  int64_t atMs = 0;      // NowMs() when the call was made (virtual ms since system start)
+  double endTime = 0.0;  // GetSet_LoopTimeRange: the end
+  int flag = 0;          // Main_OnCommand: the flag; GetSet_LoopTimeRange: allowautoseek
+  int result = 0;        // PlayPreviewEx / StopPreview: the answer
 };
 
 struct RegistrationCall {
@@ -97,6 +125,23 @@ struct MenuItem {
 
 enum class TransportState { kStopped, kPlaying, kPaused };
 
+// A registered action: its command name, its id and the description of its accelerator record
+// (empty when no "gaccel" names its id).
+struct SimAction {
+  std::string name;
+  int id = 0;
+  std::string description;
+};
+
+// The beat position of a time, as TimeMap2_timeToBeats answers it.
+struct SimBeatPosition {
+  double beatInMeasure = 0.0;  // the return value: beats since the start of the measure
+  int measure = 0;             // measure index, 0 = the first measure of the project
+  int beatsInMeasure = 4;      // the time signature's numerator
+  double fullBeats = 0.0;      // beats since project start
+  int denominator = 4;
+};
+
 class Host {
  public:
   Host();
@@ -104,6 +149,7 @@ class Host {
   Host(const Host&) = delete;
   Host& operator=(const Host&) = delete;
 
+  // The current host: the most recently constructed one still alive; null when none.
   static Host* Current();
 
   // The record handed to the extension's entry point.
@@ -130,20 +176,41 @@ class Host {
   int CommandId(const std::string& actionName) const;
   std::vector<std::string> AcceleratorDescriptions() const;  // registered gaccel records
 
+  // Every registered action with its id and accelerator description, in registration order.
+  std::vector<SimAction> Actions() const;
+  // How often the extension called AddExtensionsMainMenu.
+  int ExtensionsMenuCalls() const;
+
   // Calls every registered timer once, as the host does about 30 times a second.
   void Tick();
   // Runs an action as the host does: the registered command hooks first; true when one handled it.
+  // When no hook handles it, the host's own commands run (1068 repeat, 1007 play, 1008 pause,
+  // 1016 stop, 40044 play/stop). Main_OnCommand from the extension takes the same road.
   bool RunCommand(int commandId, int flag = 0);
+  // RunCommand with the id "command_id" gave for the name (a leading '_' is ignored); false when
+  // no such action is registered.
   bool RunAction(const std::string& actionName);
-  // Builds a menu through the registered custom-menu hooks and returns its items.
+  // Builds a menu through the registered custom-menu hooks and returns its items. The hooks get a
+  // menu made by platform::CreateMenuHandle (a real HMENU on Windows, the portable menu record
+  // elsewhere) and are called `times` times on the same menu.
   std::vector<MenuItem> BuildMenu(const std::string& menuId, int flag, int times = 1);
 
   // --- Virtual clock ---
+  // Milliseconds since system start begin at kStartMs (so that 0 is never a reading), the
+  // monotonic clock at kMonotonicStartMs (deliberately different, so that a mix-up shows), and the
+  // local time of day at 12:00:00 unless set; all three advance together. The three readings may
+  // be taken from any thread; everything else of the host belongs to the thread that drives it.
+  static constexpr uint64_t kStartMs = 10'000'000;
+  static constexpr int64_t kMonotonicStartMs = 50'000'000;
   const platform::ClockSource* ClockSource();
   uint64_t NowMs() const;  // milliseconds since system start
+  int64_t MonotonicNs() const;
+  int64_t ElapsedMs() const;  // virtual milliseconds since this host was constructed
   void SetLocalTime(int hour, int minute, int second);
-  // Advances the clock and the transport by `ms` (in steps of at most 1 ms of play position
-  // accuracy handled internally), without ticking.
+  platform::LocalTimeOfDay LocalTime() const;
+  // Advances the clock, the transport (by `ms` times the play rate) and the playing previews by
+  // `ms`, without ticking. Loop wraps at the end of the time selection and deferred smooth seeks
+  // land at their exact times within the step, whatever its size.
   void Advance(int64_t ms);
   // Advances and ticks: one tick every `tickMs` until `ms` have passed.
   void Run(int64_t ms, int64_t tickMs = 33);
@@ -151,19 +218,26 @@ class Host {
   // --- Messages ---
   const platform::MessageSink* MessageSink();
   const std::vector<ShownMessage>& Messages() const;
+  // Everything the extension wrote with ShowConsoleMsg, concatenated.
+  const std::string& ConsoleText() const;
 
   // --- Projects (tabs) ---
-  SimProject& Project();  // the current project; there is always one tab after construction
+  // The current project; there is always one tab after construction. Throws std::logic_error
+  // when no project is open (after closing the last tab).
+  SimProject& Project();
+  const SimProject& Project() const;
+  bool HasProject() const;
   int AddProject(const std::string& path);  // a new tab, returns its index (not made current)
   void SelectProject(int index);
   void CloseProject(int index);  // closing the last tab leaves no current project
   void CloseAllProjects();
   int ProjectCount() const;
   void SaveProjectAs(const std::string& path);  // the current project gets a new path
+  int CurrentProjectIndex() const;              // -1 when no project is open
 
   // Builders for the current project.
-  void AddRegion(int number, const std::string& name, double start, double end);
-  void AddMarker(int number, const std::string& name, double position);
+  void AddRegion(int number, const std::string& name, double start, double end, int colour = 0);
+  void AddMarker(int number, const std::string& name, double position, int colour = 0);
   void SetTempoMap(const std::vector<TempoPoint>& points);
   MediaTrack* AddTrack(const std::string& name, int folderDepth = 0);
   SimTrack& Track(int index);
@@ -174,24 +248,55 @@ class Host {
   void SetExtState(const std::string& section, const std::string& key, const std::string& value);
 
   // --- Transport ---
+  // One transport, playing the current project. Play (OnPlayButton, command 1007) starts at the
+  // edit cursor when stopped, restarts there when playing, and resumes when paused. Stop returns
+  // playback to the edit cursor. SetEditCurPos always moves the edit cursor (never below 0); with
+  // seek-play it also moves playback while paused, and while playing it jumps at once, or, when
+  // "smoothseek" is non-zero, at the first bar line after the play position (a later seek
+  // replaces a pending one; stop, pause and play cancel it). With repeat on and a non-empty time
+  // selection, playback reaching the selection's end wraps to its start (playback that started
+  // beyond the end runs on). Switching or closing the current tab stops the transport.
   TransportState Transport() const;
   double PlayPosition() const;  // what GetPlayPosition answers
+  double EditCursor() const;    // the current project's edit cursor
   void UserPlay();              // the user presses play in the host
   void UserStop();
-  void UserPause();
+  void UserPause();  // pause while playing, resume while paused
+  // The user clicks in the timeline: the edit cursor moves and, while playing or paused, so does
+  // playback (deferred to the next bar line when smooth seek is on, as for SetEditCurPos).
+  void UserSeek(double time);
+  // A smooth seek waiting for its bar line: where it will land and the bar line it waits for.
+  bool SeekPending() const;
+  double PendingSeekTarget() const;
+  double PendingSeekBarLine() const;
   bool RepeatOn() const;
   void SetRepeat(bool on);
   double PlayRate() const;
 
   // --- Config variables (32-bit integers unless a size is given) ---
+  // Defaults: "projmetroen", "preroll", "smoothseek", "audioprshift" (4-byte ints, 0) and
+  // "prerollmeas" (an 8-byte double, 1.0: the measures of pre-roll). A variable keeps its address
+  // while its size stays the same. When "preroll" has bit 1 or "projmetroen" bit 8 set, play
+  // pressed while stopped starts "prerollmeas" measures before the edit cursor (the host's
+  // pre-roll or count-in), as the host does.
+  // Sizes 1, 2, 4 and 8 are stored as integers of that width.
   void SetConfigVar(const std::string& name, int value, int size = 4);
-  int ConfigVar(const std::string& name) const;
+  void SetConfigDouble(const std::string& name, double value);  // an 8-byte double
+  int ConfigVar(const std::string& name) const;                 // 0 when absent
+  double ConfigDouble(const std::string& name) const;           // 0 when absent or not 8 bytes
+  bool HasConfigVar(const std::string& name) const;
   void RemoveConfigVar(const std::string& name);
 
   // --- Time map (the same conversions the host functions answer) ---
   double TimeToBeats(double time, int* measures, int* beatsInMeasure, double* fullBeats,
                      int* denominator) const;
   double BeatsToTime(double fullBeats) const;
+  SimBeatPosition BeatPosition(double time) const;
+  // The time of a measure's start plus `beat` beats (TimeMap2_beatsToTime with measuresIn).
+  double MeasureToTime(int measure, double beat = 0.0) const;
+  // The first bar line strictly after `time`.
+  double NextBarLine(double time) const;
+  double DividedBpmAt(double time) const;
 
   // --- Preview ---
   // Records whose playback is running (PlayPreviewEx succeeded and StopPreview not yet called).
@@ -199,6 +304,13 @@ class Host {
   std::vector<std::string> CreatedSourcePaths() const;  // every PCM_Source_CreateFromFile path
   int LiveSources() const;                              // created and not destroyed
   void FailPreviewPlayback(bool fail);                  // PlayPreviewEx answers 0
+  bool PreviewPlaying(const preview_register_t* preview) const;
+
+  // Misuse of the interface that the real host would not survive or would silently mishandle:
+  // destroying a source a playing preview still uses, stopping an unknown preview, a preview
+  // whose lock is held while the host wants it, an unknown project or track handle... Empty in a
+  // correct run.
+  const std::vector<std::string>& Problems() const;
 
   // --- Record of calls ---
   const std::vector<HostCall>& Calls() const;
@@ -207,6 +319,8 @@ class Host {
   void ClearCalls();
 
   struct State;  // the model; public so that the C entry points can reach it
+  State& Model() { return *state_; }
+  const State& Model() const { return *state_; }
 
  private:
   std::unique_ptr<State> state_;

@@ -1,6 +1,8 @@
-// The few menu calls the custom-menu hook needs. On Windows they work on real menus; elsewhere
-// there is no menu system of ours, so every call reports failure and the hook adds nothing.
-// Menu handles are passed as void* so that this layer depends on nothing of ours.
+// The few menu calls the custom-menu hook needs. On Windows they work on real menus (HMENU).
+// Elsewhere there is no system menu, so a handle made by CreateMenuHandle points to a small
+// portable menu record (a list of items), which lets the host simulator build menus through the
+// hook and the menu logic run and be tested on Linux too; any other handle is refused (count -1,
+// append false). Menu handles are passed as void* so that this layer depends on nothing of ours.
 #pragma once
 
 #include <string>

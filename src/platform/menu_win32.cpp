@@ -5,7 +5,9 @@
 
 namespace quorvane::platform {
 
-int MenuItemCount(void* menu) { return GetMenuItemCount(static_cast<HMENU>(menu)); }
+int MenuItemCount(void* menu) {
+  return GetMenuItemCount(static_cast<HMENU>(menu));
+}
 
 int MenuItemId(void* menu, int position) {
   const UINT id = GetMenuItemID(static_cast<HMENU>(menu), position);
@@ -17,7 +19,9 @@ bool AppendMenuItem(void* menu, int id, const std::string& utf8Text) {
                      Utf8ToWide(utf8Text).c_str()) != FALSE;
 }
 
-void* CreateMenuHandle() { return CreatePopupMenu(); }
+void* CreateMenuHandle() {
+  return CreatePopupMenu();
+}
 
 std::vector<MenuEntry> ReadMenu(void* menu) {
   std::vector<MenuEntry> entries;

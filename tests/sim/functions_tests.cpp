@@ -1,0 +1,238 @@
+// The host functions as the extension sees them: looked up by name, with the host's meanings.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/host_api.h"
+#include "platform/clock.h"
+#include "platform/host_seams.h"
+#include "platform/message_box.h"
+#include "sim_test_support.h"
+
+namespace quorvane::sim {
+namespace {
+
+using testing::Bind;
+
+const char* const kAllFunctions[] = {"CountProjectMarkers",
+                                     "EnumProjectMarkers3",
+                                     "SetEditCurPos",
+                                     "OnPlayButton",
+                                     "OnStopButton",
+                                     "GetPlayPosition",
+                                     "GetPlayState",
+                                     "Master_GetPlayRate",
+                                     "CSurf_OnPlayRateChange",
+                                     "TimeMap_GetDividedBpmAtTime",
+                                     "TimeMap_GetTimeSigAtTime",
+                                     "TimeMap2_timeToBeats",
+                                     "TimeMap2_beatsToTime",
+                                     "get_config_var",
+                                     "GetSet_LoopTimeRange",
+                                     "ShowConsoleMsg",
+                                     "GetProjExtState",
+                                     "SetProjExtState",
+                                     "MarkProjectDirty",
+                                     "Main_OnCommand",
+                                     "GetToggleCommandState",
+                                     "CountTracks",
+                                     "GetTrack",
+                                     "GetSetMediaTrackInfo",
+                                     "GetSetMediaTrackInfo_String",
+                                     "PCM_Source_CreateFromFile",
+                                     "PCM_Source_Destroy",
+                                     "PlayPreviewEx",
+                                     "StopPreview",
+                                     "AddExtensionsMainMenu",
+                                     "EnumProjects"};
+
+TEST(SimFunctions, EntryRecordCarriesVersionAndBothFunctions) {
+  Host host;
+  reaper_plugin_info_t* info = host.Info();
+  EXPECT_EQ(info->caller_version, kReaperPluginVersion);
+  EXPECT_NE(info->Register, nullptr);
+  EXPECT_NE(info->GetFunc, nullptr);
+  host.SetCallerVersion(0x20D);
+  host.RemoveRegisterFunction();
+  host.RemoveGetFuncFunction();
+  EXPECT_EQ(info->caller_version, 0x20D);
+  EXPECT_EQ(info->Register, nullptr);
+  EXPECT_EQ(info->GetFunc, nullptr);
+}
+
+TEST(SimFunctions, EveryFunctionIsOfferedAndEveryLookupRecordedInOrder) {
+  Host host;
+  std::vector<std::string> expected;
+  for (const char* name : kAllFunctions) {
+    EXPECT_NE(host.Info()->GetFunc(name), nullptr) << name;
+    expected.push_back(name);
+  }
+  EXPECT_EQ(host.Info()->GetFunc("NoSuchFunction"), nullptr);
+  expected.push_back("NoSuchFunction");
+  EXPECT_EQ(host.FunctionLookups(), expected);
+}
+
+TEST(SimFunctions, OptionalTrackReaderOnlyWhenOfferedAndAnyFunctionRemovable) {
+  Host host;
+  EXPECT_EQ(host.Info()->GetFunc("GetMediaTrackInfo"), nullptr);
+  host.OfferFunction("GetMediaTrackInfo");
+  EXPECT_NE(host.Info()->GetFunc("GetMediaTrackInfo"), nullptr);
+
+  host.RemoveFunction("OnPlayButton");
+  host.RemoveFunction("StopPreview");
+  host.RemoveFunction(platform::kClockSourceName);
+  EXPECT_EQ(host.Info()->GetFunc("OnPlayButton"), nullptr);
+  EXPECT_EQ(host.Info()->GetFunc("StopPreview"), nullptr);
+  EXPECT_EQ(host.Info()->GetFunc(platform::kClockSourceName), nullptr);
+  EXPECT_NE(host.Info()->GetFunc("OnStopButton"), nullptr);
+}
+
+TEST(SimFunctions, TheExtensionsHostBindingBindsAgainstTheSimulator) {
+  Host host;
+  host::HostApi api;
+  EXPECT_TRUE(api.Bind(host.Info()->GetFunc));
+  EXPECT_EQ(api.GetMediaTrackInfo, nullptr);  // not in current hosts
+  host.RemoveFunction("GetToggleCommandState");
+  host::HostApi without;
+  EXPECT_FALSE(without.Bind(host.Info()->GetFunc));
+}
+
+TEST(SimFunctions, SeamsHandOutTheVirtualClockAndMessageSink) {
+  Host host;
+  const auto* source =
+      static_cast<const platform::ClockSource*>(host.Info()->GetFunc(platform::kClockSourceName));
+  ASSERT_EQ(source, host.ClockSource());
+  platform::Clock clock(source);
+  EXPECT_EQ(clock.MillisecondsSinceStart(), Host::kStartMs);
+  EXPECT_EQ(clock.MonotonicMilliseconds(), Host::kMonotonicStartMs);
+  host.SetLocalTime(23, 59, 58);
+  host.Advance(2500);
+  EXPECT_EQ(clock.MillisecondsSinceStart(), Host::kStartMs + 2500);
+  EXPECT_EQ(clock.MonotonicNanoseconds(), (Host::kMonotonicStartMs + 2500) * 1000000);
+  const platform::LocalTimeOfDay local = clock.LocalTime();  // wrapped past midnight
+  EXPECT_EQ(local.hour, 0);
+  EXPECT_EQ(local.minute, 0);
+  EXPECT_EQ(local.second, 0);
+
+  const auto* sink =
+      static_cast<const platform::MessageSink*>(host.Info()->GetFunc(platform::kMessageSinkName));
+  ASSERT_EQ(sink, host.MessageSink());
+  platform::MessageBoxes boxes(sink);
+  boxes.Show(nullptr, "Could not select this song.", "Quorvane", platform::MessageIcon::kError);
+  ASSERT_EQ(host.Messages().size(), 1u);
+  EXPECT_EQ(host.Messages()[0].text, "Could not select this song.");
+  EXPECT_EQ(host.Messages()[0].title, "Quorvane");
+  EXPECT_EQ(host.Messages()[0].icon, platform::MessageIcon::kError);
+}
+
+TEST(SimFunctions, TheNewestLiveHostIsCurrent) {
+  Host outer;
+  EXPECT_EQ(Host::Current(), &outer);
+  auto play = Bind<hostfn::OnPlayButton>(outer, "OnPlayButton");
+  {
+    Host inner;
+    EXPECT_EQ(Host::Current(), &inner);
+    play();
+    EXPECT_EQ(inner.CountCalls("OnPlayButton"), 1);
+    EXPECT_EQ(outer.CountCalls("OnPlayButton"), 0);
+  }
+  EXPECT_EQ(Host::Current(), &outer);
+  play();
+  EXPECT_EQ(outer.CountCalls("OnPlayButton"), 1);
+}
+
+TEST(SimFunctions, ConfigVariablesArePointersToLiveValuesWithTheirSizes) {
+  Host host;
+  auto getConfig = Bind<hostfn::get_config_var>(host, "get_config_var");
+  for (const char* name : {"projmetroen", "preroll", "smoothseek", "audioprshift"}) {
+    int size = -1;
+    auto* value = static_cast<int*>(getConfig(name, &size));
+    ASSERT_NE(value, nullptr) << name;
+    EXPECT_EQ(size, 4);
+    EXPECT_EQ(*value, 0);
+  }
+  int size = -1;
+  EXPECT_EQ(getConfig("nosuchvariable", &size), nullptr);
+  EXPECT_EQ(size, 0);
+
+  auto* smooth = static_cast<int*>(getConfig("smoothseek", &size));
+  *smooth = 3;
+  EXPECT_EQ(host.ConfigVar("smoothseek"), 3);
+  host.SetConfigVar("smoothseek", 1);
+  EXPECT_EQ(*smooth, 1);  // same size: same address
+  host.SetConfigVar("smoothseek", 1, 2);
+  EXPECT_NE(getConfig("smoothseek", &size), smooth);
+  EXPECT_EQ(size, 2);
+  host.RemoveConfigVar("smoothseek");
+  EXPECT_EQ(getConfig("smoothseek", &size), nullptr);
+  EXPECT_FALSE(host.HasConfigVar("smoothseek"));
+}
+
+TEST(SimFunctions, TracksReadAndWriteLiveValues) {
+  Host host;
+  host.AddTrack("Band", 1);
+  host.AddTrack("Drums", 0);
+  host.AddTrack("", -1);
+  auto count = Bind<hostfn::CountTracks>(host, "CountTracks");
+  auto get = Bind<hostfn::GetTrack>(host, "GetTrack");
+  auto info = Bind<hostfn::GetSetMediaTrackInfo>(host, "GetSetMediaTrackInfo");
+  auto text = Bind<hostfn::GetSetMediaTrackInfo_String>(host, "GetSetMediaTrackInfo_String");
+
+  EXPECT_EQ(count(nullptr), 3);
+  EXPECT_EQ(get(nullptr, -1), nullptr);
+  EXPECT_EQ(get(nullptr, 3), nullptr);
+  MediaTrack* drums = get(nullptr, 1);
+  ASSERT_NE(drums, nullptr);
+
+  EXPECT_EQ(*static_cast<int*>(info(get(nullptr, 0), "I_FOLDERDEPTH", nullptr)), 1);
+  EXPECT_EQ(*static_cast<int*>(info(get(nullptr, 2), "I_FOLDERDEPTH", nullptr)), -1);
+  bool mute = true;
+  info(drums, "B_MUTE", &mute);
+  EXPECT_TRUE(host.Track(1).mute);
+  EXPECT_TRUE(*static_cast<bool*>(info(drums, "B_MUTE", nullptr)));
+  int solo = 2;
+  info(drums, "I_SOLO", &solo);
+  EXPECT_EQ(host.Track(1).solo, 2);
+  EXPECT_EQ(info(drums, "D_NOSUCHKEY", nullptr), nullptr);
+  host.Track(1).solo = 0;  // the user changes it in the host: the pointer sees it
+  EXPECT_EQ(*static_cast<int*>(info(drums, "I_SOLO", nullptr)), 0);
+
+  char name[512] = {};
+  EXPECT_TRUE(text(drums, "P_NAME", name, false));
+  EXPECT_STREQ(name, "Drums");
+  char newName[] = "Drums (room)";
+  EXPECT_TRUE(text(drums, "P_NAME", newName, true));
+  EXPECT_EQ(host.Track(1).name, "Drums (room)");
+  std::memset(name, 'x', sizeof name);
+  EXPECT_TRUE(text(get(nullptr, 2), "P_NAME", name, false));
+  EXPECT_STREQ(name, "");
+
+  ASSERT_EQ(host.CallsTo("GetSetMediaTrackInfo").size(), 2u);
+  EXPECT_EQ(host.CallsTo("GetSetMediaTrackInfo")[0].text, "B_MUTE=1");
+  EXPECT_EQ(host.CallsTo("GetSetMediaTrackInfo")[1].text, "I_SOLO=2");
+  EXPECT_EQ(host.CallsTo("GetSetMediaTrackInfo_String")[0].text, "P_NAME=Drums (room)");
+
+  host.OfferFunction("GetMediaTrackInfo");
+  auto reader = Bind<hostfn::GetMediaTrackInfo>(host, "GetMediaTrackInfo");
+  EXPECT_TRUE(*static_cast<bool*>(reader(drums, "B_MUTE")));
+  EXPECT_TRUE(host.Problems().empty());
+}
+
+TEST(SimFunctions, ConsoleMessagesAreRecordedAndKept) {
+  Host host;
+  auto console = Bind<hostfn::ShowConsoleMsg>(host, "ShowConsoleMsg");
+  host.Advance(40);
+  console("\n=== SHOW STATE ===\n");
+  console("Status: LIVE\n");
+  EXPECT_EQ(host.ConsoleText(), "\n=== SHOW STATE ===\nStatus: LIVE\n");
+  ASSERT_EQ(host.CountCalls("ShowConsoleMsg"), 2);
+  EXPECT_EQ(host.CallsTo("ShowConsoleMsg")[1].text, "Status: LIVE\n");
+  EXPECT_EQ(host.CallsTo("ShowConsoleMsg")[0].atMs, static_cast<int64_t>(Host::kStartMs) + 40);
+  host.ClearCalls();
+  EXPECT_TRUE(host.Calls().empty());
+}
+
+}  // namespace
+}  // namespace quorvane::sim
