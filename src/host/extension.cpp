@@ -48,6 +48,8 @@ Extension::Extension(HINSTANCE instance, reaper_plugin_info_t* rec)
       registrations_(rec->Register) {}
 
 Extension::~Extension() {
+  // The window's procedure lives in this library: the window and its class go first.
+  window_.reset();
   host_.RestorePitchShiftMode();
   server_.Stop();
   practise_.StopPractise();
@@ -60,6 +62,8 @@ bool Extension::Load() {
   if (!host_.Bind(rec_->GetFunc)) return false;
   engine_.InitShowEngine();
   show::ConfigurePluginUI(ui_, setlist_, engine_, practise_, host_);
+  window_ = ui::CreateWindowHost(
+      ui::WindowContext{host_, ui_, setlist_, engine_, practise_, messages_, instance_});
   server_.SetCommandHandler(
       [this](const std::string& line) { remote::HandleRemoteCommand(system_, line); });
   server_.SetStateProvider([this] { return remote::BuildStateDocument(system_); });
@@ -141,7 +145,8 @@ bool Extension::OnHookCommand(int command, int /*flag*/) {
 void Extension::RunAction(Action action) {
   switch (action) {
     case Action::kShowWindow:
-      break;  // the window exists only in the Windows build
+      if (window_) window_->OpenOrToggleWindow();
+      break;
     case Action::kShowSetlist:
       host_.ShowConsoleMsg(SetlistReport().c_str());
       break;

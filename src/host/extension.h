@@ -19,6 +19,7 @@
 #include "show/setlist.h"
 #include "show/show_engine.h"
 #include "ui/plugin_ui.h"
+#include "ui/window_host.h"
 
 namespace quorvane::host {
 
@@ -70,6 +71,7 @@ class Extension {
   std::array<int, kActions.size()> commandIds_{};
   std::array<gaccel_register_t, kActions.size()> accelerators_{};
   Registrations registrations_;
+  std::unique_ptr<ui::WindowHost> window_;  // null where the build has no window
 };
 
 }  // namespace quorvane::host

@@ -1,0 +1,316 @@
+// The setlist setup page: songs not yet in the setlist, the setlist rows with their auto-start,
+// move and remove cells, pauses, the show's duration and auto-start time, and the totals.
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
+#include "host/host_api.h"
+#include "platform/message_box.h"
+#include "show/setlist.h"
+#include "show/show_engine.h"
+#include "ui/win32/control_ids.h"
+#include "ui/win32/main_window.h"
+#include "ui/win32/text.h"
+#include "ui/win32/theme.h"
+
+namespace quorvane::ui::win32 {
+namespace {
+
+constexpr char kMessageTitle[] = "Quorvane";
+constexpr int kExcludedRegion = 99;  // never offered here, though it can be set remotely
+// The row actions the setlist list posts.
+enum RowAction { kToggleAutoStart = 0, kMoveUp = 1, kMoveDown = 2, kRemove = 3 };
+
+const host::ProjectRegion* FindIn(const std::vector<host::ProjectRegion>& regions, int32_t id) {
+  for (const host::ProjectRegion& region : regions) {
+    if (region.regionId == id) return &region;
+  }
+  return nullptr;
+}
+
+double Length(const host::ProjectRegion& region) {
+  return std::max(region.end - region.start, 0.0);
+}
+
+void AddEntry(HWND box, const std::wstring& text, LPARAM data) {
+  const LRESULT index = SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  if (index >= 0) SendMessageW(box, CB_SETITEMDATA, static_cast<WPARAM>(index), data);
+}
+
+RECT ExcessRect(int width) {
+  return Rect(33, 171, width - 33, 195);
+}
+
+}  // namespace
+
+void MainWindow::LayoutSetupPage(int w, int h) {
+  const bool autoStart = IsAutoStartEnabled();
+  Place(c_.durationLabel, 33, 46, 125, 26);
+  Place(c_.durationBox, 158, 47, 100, 24);
+  Place(c_.startTimeLabel, 280, 46, 90, 26);
+  Place(c_.hourBox, 370, 47, 45, 24, autoStart);
+  Place(c_.hourLabel, 417, 46, 16, 26);
+  Place(c_.minuteBox, 435, 47, 45, 24, autoStart);
+  Place(c_.minuteLabel, 482, 46, 16, 26);
+  Place(c_.autoStartLabel, 280, 78, 125, 26);
+  Place(c_.autoStartCheck, 405, 81, 20, 20);
+  // The totals are painted by the page from these hidden holders.
+  for (HWND holder : {c_.songCountText, c_.songCountExtra}) {
+    SetWindowPos(holder, nullptr, 33, 115, w - 66, 24, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  for (HWND holder : {c_.musicTimeText, c_.musicTimeExtra}) {
+    SetWindowPos(holder, nullptr, 33, 143, w - 66, 24, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  SetWindowPos(c_.excessText, nullptr, 33, 171, w - 66, 24, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(c_.setlistHeading, nullptr, 15, 202, w - 30, 28, SWP_NOZORDER | SWP_NOACTIVATE);
+  Place(c_.setlistList, 15, 230, w - 30, std::max(h - 378, 160));
+  Place(c_.songBox, 15, h - 140, w - 74, 34);
+  SetWindowTextW(c_.addSong, L"+");
+  Place(c_.addSong, w - 51, h - 140, 36, 34);
+  Place(c_.addPause, 15, h - 98, w - 30, 40);
+  Place(c_.backToLive, 15, h - 50, w - 30, 40);
+}
+
+void MainWindow::RefreshSetupPage() {
+  if (!hwnd_ || !c_.songBox || !c_.setlistList) return;
+  const show::Setlist* setlist = ui_.setlist;
+  const std::vector<host::ProjectRegion> regions = context_.host.EnumerateRegions();
+
+  SendMessageW(c_.songBox, CB_RESETCONTENT, 0, 0);
+  for (const host::ProjectRegion& region : regions) {
+    if (region.regionId == kExcludedRegion) continue;
+    bool listed = false;
+    if (setlist) {
+      for (const show::SetlistItem& item : setlist->Items()) {
+        if (item.regionId == region.regionId) listed = true;
+      }
+    }
+    if (listed) continue;
+    const std::wstring name = region.name.empty() ? L"Song" : ToWide(region.name);
+    AddEntry(c_.songBox, name + L" - " + MinutesSeconds(Length(region)), region.regionId);
+  }
+  if (SendMessageW(c_.songBox, CB_GETCOUNT, 0, 0) <= 0) {
+    AddEntry(c_.songBox, L"All songs are already in the setlist", 0);
+  }
+  SendMessageW(c_.songBox, CB_SETCURSEL, 0, 0);
+
+  SendMessageW(c_.setlistList, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(c_.setlistList, LB_RESETCONTENT, 0, 0);
+  setupRows_.clear();
+  double music = 0.0;
+  uint64_t songs = 0;
+  if (setlist) {
+    for (int32_t i = 0; i < setlist->Count(); ++i) {
+      const show::SetlistItem& item = setlist->At(i);
+      SetupListRow row;
+      row.regionId = item.regionId;
+      row.isPause = item.isPause;
+      row.autoStart = item.autoStart;
+      if (item.isPause) {
+        row.number = songs;
+        row.name = L"PAUSE";
+        row.durationText = L"--:--";
+      } else {
+        row.number = ++songs;
+        row.autoStartAvailable = i == 0 || setlist->IsSong(i - 1);
+        const host::ProjectRegion* region = FindIn(regions, item.regionId);
+        row.name = region && !region->name.empty() ? ToWide(region->name)
+                                                   : L"Song " + std::to_wstring(item.regionId);
+        row.durationText = MinutesSeconds(region ? Length(*region) : 0.0);
+        if (region) music += Length(*region);
+      }
+      const LRESULT added =
+          SendMessageW(c_.setlistList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.name.c_str()));
+      if (added < 0) break;
+      setupRows_.push_back(std::move(row));
+    }
+  }
+  SendMessageW(c_.setlistList, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(c_.setlistList, nullptr, TRUE);
+
+  const double duration = context_.engine.Record().duration;
+  SelectDurationMinutes(std::max(static_cast<int>(std::min(duration / 60.0 + 0.5, 1.0e6)), 5));
+
+  SetWindowTextW(c_.songCountText, (L"SONGS: " + std::to_wstring(songs)).c_str());
+  SetWindowTextW(c_.musicTimeText, (L"MUSIC TIME: " + HoursMinutesSeconds(music)).c_str());
+  SetWindowTextW(c_.songCountExtra, L"");
+  SetWindowTextW(c_.musicTimeExtra, L"");
+  SetWindowTextW(c_.backToLive, L"GO BACK TO LIVE MODE");
+  const std::wstring excess = music > duration ? L"THE SETLIST EXCEEDS THE SET TIME BY " +
+                                                     HoursMinutesSeconds(music - duration)
+                                               : std::wstring();
+  SetWindowTextW(c_.excessText, excess.c_str());
+
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  const RECT band = Rect(0, 82, 560, 180);
+  const RECT notice = ExcessRect(client.right);
+  InvalidateRect(hwnd_, &band, FALSE);
+  InvalidateRect(hwnd_, &notice, FALSE);
+  UpdateWindow(hwnd_);
+}
+
+bool MainWindow::SelectDurationMinutes(int minutes) {
+  const LRESULT count = SendMessageW(c_.durationBox, CB_GETCOUNT, 0, 0);
+  LRESULT best = -1;
+  long bestDistance = LONG_MAX;
+  for (LRESULT i = 0; i < count; ++i) {
+    const auto data =
+        static_cast<long>(SendMessageW(c_.durationBox, CB_GETITEMDATA, static_cast<WPARAM>(i), 0));
+    const long distance = std::labs(data - minutes);
+    if (distance < bestDistance) {
+      best = i;
+      bestDistance = distance;
+    }
+  }
+  if (best < 0) return false;
+  SendMessageW(c_.durationBox, CB_SETCURSEL, static_cast<WPARAM>(best), 0);
+  return true;
+}
+
+void MainWindow::PaintSetupPanel(HDC dc, int width) {
+  const RECT panel = Rect(15, 31, width - 15, 198);
+  FillRectColour(dc, panel, colour::kPanel);
+  RoundedFrame(dc, panel, 12, colour::kPanelEdge);
+  {
+    OwnedFont font = MakeFont(22, FW_NORMAL);
+    DrawTextIn(dc, L"SETLIST", Rect(15, 204, width - 15, 232), DT_LEFT | DT_VCENTER | DT_SINGLELINE,
+               colour::kSetupText, font.Get());
+  }
+  OwnedFont font = MakeFont(16, FW_NORMAL);
+  const UINT left = DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
+  DrawTextIn(dc, WindowText(c_.songCountText), Rect(33, 115, width - 33, 139), left,
+             colour::kSetupText, font.Get());
+  DrawTextIn(dc, WindowText(c_.musicTimeText), Rect(33, 143, width - 33, 167), left,
+             colour::kSetupText, font.Get());
+  const std::wstring excess = WindowText(c_.excessText);
+  if (!excess.empty()) {
+    DrawTextIn(dc, excess, ExcessRect(width), DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX,
+               colour::kInfoWarning, font.Get());
+  }
+}
+
+void MainWindow::AfterSetlistEdit(int selection) {
+  context_.engine.SaveSetlist();
+  if (context_.host.MarkProjectDirty) context_.host.MarkProjectDirty(nullptr);
+  RefreshSetupPage();
+  if (selection >= 0 && selection < static_cast<int>(setupRows_.size())) {
+    SendMessageW(c_.setlistList, LB_SETCURSEL, static_cast<WPARAM>(selection), 0);
+  }
+  InvalidateRect(c_.setlistList, nullptr, TRUE);
+}
+
+void MainWindow::AddSelectedSong() {
+  show::Setlist* setlist = ui_.setlist;
+  if (!setlist) return;
+  const LRESULT selected = SendMessageW(c_.songBox, CB_GETCURSEL, 0, 0);
+  if (selected < 0) return;
+  const LRESULT data = SendMessageW(c_.songBox, CB_GETITEMDATA, static_cast<WPARAM>(selected), 0);
+  if (data < 0) return;
+  if (!setlist->AddRegionToSetlist(static_cast<int32_t>(data))) {
+    context_.messages.Show(hwnd_, "This song is already in the setlist.", kMessageTitle,
+                           platform::MessageIcon::kWarning);
+    return;
+  }
+  context_.engine.SaveSetlist();
+  if (context_.host.MarkProjectDirty) context_.host.MarkProjectDirty(nullptr);
+  RefreshSetupPage();
+  if (SendMessageW(c_.songBox, CB_GETCOUNT, 0, 0) > 0) SendMessageW(c_.songBox, CB_SETCURSEL, 0, 0);
+}
+
+void MainWindow::AddPauseItem() {
+  show::Setlist* setlist = ui_.setlist;
+  if (!setlist || !setlist->AddPause()) return;
+  context_.engine.SaveSetlist();
+  if (context_.host.MarkProjectDirty) context_.host.MarkProjectDirty(nullptr);
+  RefreshSetupPage();
+}
+
+void MainWindow::RunSetlistRowAction(int row, int action) {
+  show::Setlist* setlist = ui_.setlist;
+  if (!setlist || !setlist->IsValidIndex(row)) return;
+  int selection = row;
+  switch (action) {
+    case kToggleAutoStart:
+      if (!setlist->IsSong(row) || (row > 0 && !setlist->IsSong(row - 1))) return;
+      if (!setlist->ToggleAutoStart(row)) return;
+      break;
+    case kMoveUp:
+      if (row < 1 || !setlist->MoveItemUp(row)) return;
+      selection = row - 1;
+      break;
+    case kMoveDown:
+      if (row >= setlist->Count() - 1 || !setlist->MoveItemDown(row)) return;
+      selection = row + 1;
+      break;
+    case kRemove:
+      if (!setlist->RemoveItem(row)) {
+        context_.messages.Show(hwnd_, "Could not remove the item.", kMessageTitle,
+                               platform::MessageIcon::kError);
+        return;
+      }
+      selection = std::min(row, setlist->Count() - 1);
+      break;
+    default:
+      return;
+  }
+  AfterSetlistEdit(selection);
+}
+
+LRESULT MainWindow::SetlistListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_LBUTTONUP) {
+    const int x = static_cast<short>(LOWORD(lParam));
+    const int y = static_cast<short>(HIWORD(lParam));
+    RECT client;
+    GetClientRect(list, &client);
+    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    const int height = std::max(static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0)), 1);
+    const int top = static_cast<int>(SendMessageW(list, LB_GETTOPINDEX, 0, 0));
+    if (x >= 0 && y >= 0 && x < client.right && y < client.bottom) {
+      const int row = top + y / height;
+      if (row >= 0 && row < count && row < static_cast<int>(setupRows_.size())) {
+        const SetupListRow& record = setupRows_[static_cast<size_t>(row)];
+        const bool offersAutoStart = !record.isPause && record.autoStartAvailable;
+        const int x0 = client.right - (offersAutoStart ? 152 : 114) - 3;
+        const int cells = offersAutoStart ? 4 : 3;
+        if (x >= x0) {
+          const int cell = (x - x0) / kGlyphCellPitch;
+          const bool inCell = (x - x0) % kGlyphCellPitch < kGlyphCellWidth;
+          if (cell < cells && inCell) {
+            const int action = offersAutoStart ? cell : cell + 1;
+            PostMessageW(hwnd_, id::kSetlistRowAction,
+                         MAKEWPARAM(static_cast<WORD>(row), static_cast<WORD>(action)), 0);
+          }
+        }
+      }
+    }
+  }
+  return setlistListProc_ ? CallWindowProcW(setlistListProc_, list, message, wParam, lParam)
+                          : DefWindowProcW(list, message, wParam, lParam);
+}
+
+void MainWindow::OnDurationChanged() {
+  const LRESULT selected = SendMessageW(c_.durationBox, CB_GETCURSEL, 0, 0);
+  if (selected < 0) return;
+  const LRESULT minutes =
+      SendMessageW(c_.durationBox, CB_GETITEMDATA, static_cast<WPARAM>(selected), 0);
+  if (minutes < 1) return;
+  if (ui_.slots.onShowDurationChanged) {
+    ui_.slots.onShowDurationChanged(static_cast<double>(minutes) * 60.0);
+  }
+  context_.engine.SaveSetlist();
+  if (context_.host.MarkProjectDirty) context_.host.MarkProjectDirty(nullptr);
+  // The excess notice follows the new set time at once.
+  RefreshSetupPage();
+}
+
+void MainWindow::OnAutoStartClicked() {
+  const bool checked = SendMessageW(c_.autoStartCheck, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  EnableWindow(c_.hourBox, checked ? TRUE : FALSE);
+  EnableWindow(c_.minuteBox, checked ? TRUE : FALSE);
+  if (checked) SetFocus(c_.hourBox);
+  EmptyBanner();
+  InvalidateAll(true);
+}
+
+}  // namespace quorvane::ui::win32
