@@ -198,9 +198,9 @@ void WindowStage::Pump() const {
   }
 }
 
-void WindowStage::Run(int ms) {
+void WindowStage::Run(int ms, int tickMs) {
   Pump();
-  host.Run(ms);
+  host.Run(ms, tickMs);
   Pump();
 }
 

@@ -68,7 +68,7 @@ class WindowStage {
 
   // Lets the window handle what it posted, then runs the host for `ms` of virtual time.
   void Pump() const;
-  void Run(int ms = 100);
+  void Run(int ms = 100, int tickMs = 33);
 
   sim::Host host;
   bool loaded = false;

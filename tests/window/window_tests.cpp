@@ -305,6 +305,27 @@ TEST_F(LivePage, AShowRunsStopsOffersAReplayAndEnds) {
   EXPECT_TRUE(capture.SavePng("live-after-show"));
 }
 
+TEST_F(LivePage, APlayedSongIsStruckThroughAndTheChainedSongIsSelected) {
+  ASSERT_TRUE(stage.Click(ids::kStartShow));
+  stage.Run(61000, 100);  // past the end of "Opener"; "Second" follows by itself
+  HWND list = C(ids::kLiveList);
+  EXPECT_EQ(stage.ListSelection(list), 1);
+  EXPECT_EQ(stage.host.Transport(), sim::TransportState::kPlaying);
+
+  Capture capture(window);
+  const int rowHeight = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+  // Between the name and the duration, on the row's middle line.
+  POINT played{300, rowHeight / 2};
+  POINT waiting{300, 3 * rowHeight + rowHeight / 2};
+  MapWindowPoints(list, window, &played, 1);
+  MapWindowPoints(list, window, &waiting, 1);
+  EXPECT_TRUE(NearColour(capture.Pixel(played.x, played.y), Rgb(150, 150, 150), 20))
+      << "the played song is struck through";
+  EXPECT_TRUE(NearColour(capture.Pixel(waiting.x, waiting.y), Rgb(21, 21, 21)))
+      << "a song still to come is not";
+  EXPECT_TRUE(capture.SavePng("live-second-song"));
+}
+
 TEST_F(LivePage, SelectingARowDuringPlaybackIsImpossible) {
   ASSERT_TRUE(stage.Click(ids::kStartShow));
   stage.Run(200);
