@@ -1,0 +1,32 @@
+// quorvane-sim's command line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quorvane::sim {
+
+// The script's default speed: the whole demo show (about five and a half minutes) in seconds.
+inline constexpr double kScriptSpeed = 50.0;
+inline constexpr double kMaxSpeed = 1000.0;
+
+struct SimOptions {
+  std::string library;      // empty: the default library beside the program
+  std::string projectFile;  // empty: the built-in demo project
+  std::string script;       // empty: interactive; "demo": the narrated show
+  double seconds = -1.0;    // real seconds before stopping; < 0: until quit
+  double speed = 1.0;       // virtual seconds per real second
+  bool speedGiven = false;
+  std::vector<std::string> actions;  // run in order after loading
+  bool window = false;
+  bool plain = false;  // plain lines even on a terminal
+  bool trace = false;  // every host call too (plain lines)
+  bool help = false;
+};
+
+// False with `error` naming the argument at fault.
+bool ParseSimOptions(const std::vector<std::string>& args, SimOptions* options, std::string* error);
+
+std::string UsageText(const std::string& defaultLibrary);
+
+}  // namespace quorvane::sim

@@ -1,0 +1,11 @@
+#include "platform/message_pump.h"
+
+namespace quorvane::platform {
+
+void PumpWindowMessages() {}
+
+bool SystemHasWindows() {
+  return false;
+}
+
+}  // namespace quorvane::platform
