@@ -107,8 +107,10 @@ int main(int argc, char** argv) {
     }
     StateLink link;
     if (options.script == "demo") {
+      ScriptTimings timings;
+      timings.setMinutes = project.durationMinutes;
       const ScriptSummary summary =
-          RunDemoScript(session, link, options.speed, std::cout, interrupted);
+          RunDemoScript(session, link, options.speed, std::cout, interrupted, timings);
       std::cout << "\n" << FormatSummary(summary) << std::flush;
       exitCode = summary.completed ? 0 : 1;
     } else {

@@ -180,7 +180,8 @@ class ScriptRunner {
   }
 
   bool Rehearse() {
-    const int minutes = std::max(5, static_cast<int>(music_ / 60.0));
+    const int minutes = timings_.setMinutes > 0 ? timings_.setMinutes
+                                                : std::max(5, static_cast<int>(music_ / 60.0));
     if (!Send(R"({"cmd":"SETUP_DURATION","minutes":)" + std::to_string(minutes) + "}"))
       return false;
     if (!AwaitState([&](const StateView& s) { return s.durationMinutes == minutes; },

@@ -20,6 +20,7 @@ struct ScriptTimings {
   int64_t pauseTalkMs = 60'000;  // the band talks to the audience at a pause
   int precountBeats = 4;
   double practiseRate = 0.9;
+  int setMinutes = 0;  // the set's length; 0: the music's length in whole minutes, at least 5
 };
 
 struct ScriptSummary {
