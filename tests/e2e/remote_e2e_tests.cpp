@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -189,6 +190,45 @@ TEST_F(RemoteEndToEnd, NamesWithQuotesAndControlBytesStayValidJson) {
   auto state = WaitForState([](const json& s) { return s["regions"].size() == 5u; });
   ASSERT_TRUE(state);
   EXPECT_EQ((*state)["regions"][4]["name"], "Say \"hi\"\\\t\x01 caf\xC3\xA9");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RemoteEndToEnd, LeavingLiveModeDuringAShowStopsItAndPreparesAFreshOne) {
+  Send(R"({"cmd":"SETUP_DURATION","minutes":60})");
+  Send(R"({"cmd":"MODE_LIVE"})");
+  Send(R"({"cmd":"LIVE_START_SHOW"})");
+  ASSERT_TRUE(WaitForState([](const json& s) { return s["playing"] == true; }));
+  Send(R"({"cmd":"EXIT_MODE"})");
+  auto state = WaitForState([](const json& s) { return s["page"] == "MODE_SELECT"; });
+  ASSERT_TRUE(state);
+  EXPECT_EQ((*state)["showStatus"], "PREPARED");
+  EXPECT_EQ((*state)["playing"], false);
+  EXPECT_EQ((*state)["setup"]["durationMinutes"], 45);
+  EXPECT_EQ(stage.host.Transport(), quorvane::sim::TransportState::kStopped);
+}
+
+TEST_F(RemoteEndToEnd, UnloadDuringACountInGivesEverythingBack) {
+  stage.host.SetConfigVar("projmetroen", 9);
+  stage.host.SetConfigVar("preroll", 3);
+  Send(R"({"cmd":"MODE_PRACTISE"})");
+  Send(R"({"cmd":"PRACTISE_PRECOUNT","beats":8})");
+  Send(R"({"cmd":"PRACTISE_PLAY"})");
+  ASSERT_TRUE(WaitForState([](const json& s) { return s["practise"]["countingIn"] == true; }));
+  ASSERT_EQ(stage.host.CreatedSourcePaths().size(), 1u);
+  const std::string clickFile = stage.host.CreatedSourcePaths()[0];
+  EXPECT_EQ(stage.host.ConfigVar("projmetroen"), 1);
+
+  ReaperPluginEntry(nullptr, nullptr);
+  EXPECT_EQ(stage.host.PlayingPreviews(), 0);
+  EXPECT_EQ(stage.host.LiveSources(), 0);
+  EXPECT_EQ(stage.host.ConfigVar("projmetroen"), 9);
+  EXPECT_EQ(stage.host.ConfigVar("preroll"), 3);
+  EXPECT_FALSE(std::filesystem::exists(
+      std::filesystem::path(std::u8string(clickFile.begin(), clickFile.end()))));
+  EXPECT_TRUE(client->WaitClosed());  // the server went with the extension
 }
 
 }  // namespace
