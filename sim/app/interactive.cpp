@@ -122,6 +122,7 @@ class InteractiveRun {
     }
     Note("Remote server on port " + std::to_string(link_.Port()) +
          ", discovery on UDP 48193: try  quorvane-remote watch");
+    if (settings_.trace) Note("(this display found it by " + link_.FoundBy() + ")");
     if (settings_.durationMinutes > 0 && !durationSent_) {
       durationSent_ = link_.Send(R"({"cmd":"SETUP_DURATION","minutes":)" +
                                  std::to_string(settings_.durationMinutes) + "}");
