@@ -34,9 +34,10 @@ std::string Pad(std::string text, size_t width) {
   return text;
 }
 
+// Items go by their setlist index, as remote commands (LIVE_SELECT) and quorvane-remote name them.
 std::string SongLabel(const remote_cli::SetlistLine& line, size_t index) {
-  if (line.pause) return "PAUSE";
-  return std::to_string(index + 1) + "  " + Printable(line.name);
+  return "#" + std::to_string(index) + " " +
+         (line.pause ? std::string("PAUSE") : Printable(line.name));
 }
 
 std::string TransportText(TransportState state) {
@@ -216,14 +217,15 @@ std::vector<std::string> FormatStatusScreen(const StatusFacts& facts) {
     lines.push_back("");
     for (size_t i = 0; i < facts.setlist.size(); ++i) {
       const StatusSetlistRow& row = facts.setlist[i];
+      char number[32];
+      std::snprintf(number, sizeof number, "#%-3zu", i);
       std::string line = row.current ? "  > " : row.played ? "  x " : "    ";
+      line += number;
       if (row.pause) {
-        line += "    PAUSE";
+        line += "PAUSE";
       } else {
-        char number[32];
-        std::snprintf(number, sizeof number, "%2zu  ", i + 1);
-        line += number + Pad(row.name, 28) + (row.autoStart ? "auto  " : "      ") +
-                FormatClock(row.duration);
+        line +=
+            Pad(row.name, 28) + (row.autoStart ? "auto  " : "      ") + FormatClock(row.duration);
       }
       lines.push_back(line);
     }

@@ -54,7 +54,7 @@ struct StatusFacts {
   double delay = 0.0;
   int64_t durationMinutes = 0;
   int64_t currentIndex = -1;
-  std::string currentSong;  // "2  Northbound", or "PAUSE"
+  std::string currentSong;  // "#1 Northbound" (its setlist index), "#2 PAUSE"
   std::string nextSong;     // the next song after the current item, "" when none
   bool nextAfterPause = false;
   std::string marker;

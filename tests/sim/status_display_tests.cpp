@@ -73,17 +73,17 @@ TEST(SimStatus, TheScreenShowsTheShowAsTheExtensionReportsIt) {
                       "2:08"))
       << text;
   EXPECT_TRUE(HasLine(lines, "Delay      0:21 over the set")) << text;
-  EXPECT_TRUE(HasLine(lines, "Current    2  Northbound  [Chorus]")) << text;
-  EXPECT_TRUE(HasLine(lines, "Next       4  Slow Burn  (after a pause)")) << text;
+  EXPECT_TRUE(HasLine(lines, "Current    #1 Northbound  [Chorus]")) << text;
+  EXPECT_TRUE(HasLine(lines, "Next       #3 Slow Burn  (after a pause)")) << text;
   EXPECT_TRUE(HasLine(lines,
                       "Transport  playing at 0:45.0   bar 23 beat 3   in \"Northbound\" "
                       "0:13 / 0:28   4/4 120 bpm  rate 1.00"))
       << text;
   EXPECT_TRUE(HasLine(lines, "Remote     port 40123: 1 app connected, besides this display"))
       << text;
-  EXPECT_TRUE(HasLine(lines, "  x  1  Opening                           0:32")) << text;
-  EXPECT_TRUE(HasLine(lines, "  >  2  Northbound                  auto  0:28")) << text;
-  EXPECT_TRUE(HasLine(lines, "        PAUSE")) << text;
+  EXPECT_TRUE(HasLine(lines, "  x #0  Opening                           0:32")) << text;
+  EXPECT_TRUE(HasLine(lines, "  > #1  Northbound                  auto  0:28")) << text;
+  EXPECT_TRUE(HasLine(lines, "    #2  PAUSE")) << text;
   EXPECT_TRUE(HasLine(lines, "Keys       s start  n next  x stop  e end  p play current  q quit"))
       << text;
 }
@@ -129,7 +129,7 @@ TEST(SimStatus, NamesFromTheNetworkCannotSendEscapeSequences) {
 
 TEST(SimStatus, ThePlainLineCarriesClockSongsAndTransport) {
   EXPECT_EQ(FormatStatusLine(LiveFacts()),
-            "[3:20.0] LIVE clock 3:12 left 1:47 delay 0:21 | now 2  Northbound [Chorus] | next 4  "
+            "[3:20.0] LIVE clock 3:12 left 1:47 delay 0:21 | now #1 Northbound [Chorus] | next #3 "
             "Slow Burn | playing 0:45.0 bar 23 | 1 remote app");
 }
 
@@ -188,7 +188,7 @@ TEST(SimStatus, PlainLinesComeOnChangesAndAtMostOnceASecondWhileTheClockRuns) {
     facts.hostSeconds += 0.5;
     display.Update(facts, 0.5);  // the clock moved, but within the second
     facts.currentIndex = 3;      // a new song: at once
-    facts.currentSong = "4  Slow Burn";
+    facts.currentSong = "#3 Slow Burn";
     display.Update(facts, 0.6);
     facts.hostSeconds += 5.0;  // only the host clock moved: nothing to tell
     display.Update(facts, 2.0);
@@ -203,7 +203,7 @@ TEST(SimStatus, PlainLinesComeOnChangesAndAtMostOnceASecondWhileTheClockRuns) {
     lines.push_back(text.substr(start, end - start));
   ASSERT_EQ(lines.size(), 4u) << text;
   EXPECT_NE(lines[0].find("clock 3:12"), std::string::npos);
-  EXPECT_NE(lines[1].find("now 4  Slow Burn"), std::string::npos);
+  EXPECT_NE(lines[1].find("now #3 Slow Burn"), std::string::npos);
   EXPECT_NE(lines[2].find("clock 3:14"), std::string::npos);
   EXPECT_EQ(lines[3], "n: play next");
   EXPECT_EQ(text.find('\x1b'), std::string::npos);
