@@ -1,0 +1,210 @@
+// The timer tick while a LIVE show plays with 32 reading clients: a tick with no state document
+// due, a tick that builds the document and sends it to every client, and a whole minute of ticks
+// at 30 a second. Projects of 20, 200 and 2,000 songs show how the cost grows.
+//
+// The extension constructs its remote server with the system's steady clock, which a benchmark
+// cannot reach through the entry point; so these ticks run the timer tick's steps on the same
+// records wired the same way (bench_support.h, Rig), with the server's clock in the benchmark's
+// hands. BM_ExtensionTimerTick runs the real entry point's tick for comparison.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "bench/bench_support.h"
+
+QUORVANE_EXPORT int ReaperPluginEntry(HINSTANCE instance, reaper_plugin_info_t* rec);
+
+namespace quorvane::bench {
+namespace {
+
+constexpr int64_t kBroadcastIntervalNs = remote::RemoteServer::kBroadcastIntervalNanoseconds;
+
+// Waits until the clients have read everything so far: nothing arrived for a few milliseconds.
+void WaitUntilDrained(const ReadingClients& clients) {
+  uint64_t seen = clients.BytesReceived();
+  for (int quiet = 0; quiet < 5;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const uint64_t now = clients.BytesReceived();
+    quiet = now == seen ? quiet + 1 : 0;
+    seen = now;
+  }
+}
+
+// A LIVE show in a project of `songs` songs with `clientCount` connected, greeted clients.
+struct LiveShow {
+  explicit LiveShow(int songs, int readers = kClients) : clientCount(readers) {
+    BuildLargeProject(sim, songs);
+    rig = std::make_unique<Rig>(sim);
+    ok = rig->server.Start();
+    if (!ok) return;
+    clients = std::make_unique<ReadingClients>(rig->server.Port());
+    clients->Join(clientCount);
+    for (int i = 0; i < 2000 && rig->server.ClientCount() < static_cast<size_t>(clientCount); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ok = rig->server.ClientCount() == static_cast<size_t>(clientCount);
+    rig->StartLiveShow();
+    for (int i = 0; i < 4; ++i) {  // greetings and the first documents
+      rig->Advance(kTickMs);
+      rig->Tick();
+      WaitUntilDrained(*clients);
+    }
+    // Ends with a document sent, so that the next one is due 50 ms from now.
+    rig->serverNs += kBroadcastIntervalNs;
+    rig->Tick();
+    WaitUntilDrained(*clients);
+    lastDocumentNs = rig->serverNs.load();
+    ok = ok && rig->engine.Player().Playing() && rig->engine.Status() == ui::ShowStatus::kLive;
+  }
+
+  // The bytes one broadcast of the current state sends to all clients.
+  uint64_t BroadcastBytes() const {
+    return static_cast<uint64_t>(clientCount) * (remote::BuildStateDocument(rig->view).size() + 1);
+  }
+
+  const int clientCount;
+  sim::Host sim;
+  std::unique_ptr<Rig> rig;
+  std::unique_ptr<ReadingClients> clients;
+  int64_t lastDocumentNs = 0;  // the server's clock when it last sent a document
+  bool ok = false;
+};
+
+// A tick within 50 ms of the last document: the show's supervision and timing, no document.
+void BM_TickNoDocumentDue(benchmark::State& state) {
+  LiveShow show(static_cast<int>(state.range(0)));
+  if (!show.ok) return state.SkipWithError("could not set up the live show");
+  Rig& rig = *show.rig;
+  for (auto _ : state) {
+    rig.sim.Advance(kTickMs);  // the server's clock stands still: no document is due
+    rig.Tick();
+    rig.KeepShowPlaying();
+  }
+  state.counters["clients"] = static_cast<double>(rig.server.ClientCount());
+}
+BENCHMARK(BM_TickNoDocumentDue)->Arg(20)->Arg(200)->Arg(2000)->Unit(benchmark::kMicrosecond);
+
+// A tick with a document due: built once and sent to 32 clients (second argument). The clients
+// read it before the next tick (outside the measured time), as they have 66 ms to in a show.
+void BM_TickDocumentDue(benchmark::State& state) {
+  LiveShow show(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  if (!show.ok) return state.SkipWithError("could not set up the live show");
+  Rig& rig = *show.rig;
+  uint64_t received = show.clients->BytesReceived();
+  for (auto _ : state) {
+    rig.Advance(kTickMs);
+    rig.serverNs += kBroadcastIntervalNs;  // always due
+    rig.Tick();
+    state.PauseTiming();
+    const uint64_t sent = show.BroadcastBytes();
+    received += sent;
+    if (!show.clients->WaitForBytes(received)) {
+      state.SkipWithError("the clients did not receive the document");
+      break;
+    }
+    rig.KeepShowPlaying();
+    state.ResumeTiming();
+  }
+  state.counters["document_bytes"] =
+      static_cast<double>(remote::BuildStateDocument(rig.view).size());
+  state.counters["clients"] = static_cast<double>(rig.server.ClientCount());
+}
+BENCHMARK(BM_TickDocumentDue)
+    ->Args({20, kClients})
+    ->Args({200, kClients})
+    ->Args({2000, kClients})
+    ->Args({200, 0})  // the same without clients: what the sends cost
+    ->Unit(benchmark::kMicrosecond);
+
+// A minute of the show at 30 ticks a second (1,800 ticks; a document is due on every second one).
+// Only the ticks are timed; the clients read between them. Reports the average tick and its share
+// of the 33.3 ms tick interval.
+void BM_ShowMinute(benchmark::State& state) {
+  LiveShow show(static_cast<int>(state.range(0)));
+  if (!show.ok) return state.SkipWithError("could not set up the live show");
+  Rig& rig = *show.rig;
+  // A short run (ctest) takes two seconds of the show instead of a minute.
+  const int ticksPerIteration = ShortRun() ? 60 : 1800;
+  uint64_t received = show.clients->BytesReceived();
+  int64_t lastDue = show.lastDocumentNs;
+  double totalSeconds = 0.0;
+  int64_t ticks = 0;
+  for (auto _ : state) {
+    double seconds = 0.0;
+    for (int i = 0; i < ticksPerIteration; ++i) {
+      rig.Advance(kTickMs);
+      const auto start = std::chrono::steady_clock::now();
+      rig.Tick();
+      seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      if (rig.serverNs.load() - lastDue >= kBroadcastIntervalNs) {
+        lastDue = rig.serverNs.load();
+        received += show.BroadcastBytes();
+        if (!show.clients->WaitForBytes(received)) {
+          state.SkipWithError("the clients did not receive the document");
+          return;
+        }
+      }
+      rig.KeepShowPlaying();
+    }
+    state.SetIterationTime(seconds);
+    totalSeconds += seconds;
+    ticks += ticksPerIteration;
+  }
+  const double average = ticks > 0 ? totalSeconds / static_cast<double>(ticks) : 0.0;
+  state.counters["avg_tick_us"] = average * 1e6;
+  state.counters["pct_of_interval"] = average / (1.0 / 30.0) * 100.0;
+}
+BENCHMARK(BM_ShowMinute)
+    ->Apply([](benchmark::internal::Benchmark* b) {
+      for (const int songs : {20, 200, 2000}) {
+        if (!ShortRun() || songs == 20) b->Arg(songs);
+      }
+    })
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// The real extension's timer tick through its entry point, in the large project with 32 clients
+// and a LIVE show. Its server paces documents by real time (one per 50 ms), so this is the mean of
+// ticks run back to back: mostly ticks without a document.
+void BM_ExtensionTimerTick(benchmark::State& state) {
+  sim::Host host;
+  BuildLargeProject(host);
+  if (ReaperPluginEntry(nullptr, host.Info()) != 1) return state.SkipWithError("load failed");
+  const uint16_t port = DiscoverServerPort();
+  if (port == 0) {
+    ReaperPluginEntry(nullptr, nullptr);
+    return state.SkipWithError("no discovery answer");
+  }
+  {
+    ReadingClients clients(port);
+    clients.Join(kClients);
+    for (int i = 0; i < 2000 && clients.Connected() < kClients; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    clients.Send(0, "{\"cmd\":\"MODE_LIVE\"}\n{\"cmd\":\"LIVE_START_SHOW\"}\n");
+    for (int i = 0; i < 200 && host.Transport() != sim::TransportState::kPlaying; ++i) {
+      host.Run(kTickMs);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (host.Transport() != sim::TransportState::kPlaying) {
+      state.SkipWithError("the show did not start");
+    } else {
+      for (auto _ : state) {
+        host.Advance(kTickMs);
+        host.Tick();
+        if (host.Transport() != sim::TransportState::kPlaying) {
+          clients.Send(0, "{\"cmd\":\"LIVE_PLAY_NEXT\"}\n");
+        }
+      }
+      state.counters["clients"] = clients.Connected();
+    }
+  }
+  ReaperPluginEntry(nullptr, nullptr);
+}
+BENCHMARK(BM_ExtensionTimerTick)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace quorvane::bench
