@@ -1,5 +1,6 @@
 #include "host/host_api.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace quorvane::host {
@@ -50,50 +51,101 @@ bool HostApi::Bind(void* (*getFunc)(const char*)) {
          GetToggleCommandState;
 }
 
-std::vector<ProjectRegion> HostApi::EnumerateRegions() const {
-  std::vector<ProjectRegion> regions;
-  if (!CountProjectMarkers || !EnumProjectMarkers3) return regions;
+namespace {
+
+// One entry of the host's marker and region list, as EnumProjectMarkers3 answers it. The name is
+// the host's own text, read before the project can change.
+struct HostEntry {
+  bool isRegion = false;
+  double pos = 0.0;
+  double end = 0.0;
+  const char* name = nullptr;
+  int number = 0;
+  int colour = 0;
+};
+
+// The walk every enumeration makes: the number of entries from "CountProjectMarkers", then each
+// entry the host answers for (a zero answer skips it), in host order.
+template <class Visit>
+void WalkEntries(const HostApi& host, Visit visit) {
+  if (!host.CountProjectMarkers || !host.EnumProjectMarkers3) return;
   int markers = 0;
   int regionCount = 0;
-  CountProjectMarkers(nullptr, &markers, &regionCount);
+  host.CountProjectMarkers(nullptr, &markers, &regionCount);
   const int total = markers + regionCount;
   for (int i = 0; i < total; ++i) {
-    bool isRegion = false;
-    double pos = 0.0;
-    double end = 0.0;
-    const char* name = nullptr;
-    int number = 0;
-    int colour = 0;
-    if (EnumProjectMarkers3(nullptr, i, &isRegion, &pos, &end, &name, &number, &colour) == 0) {
+    HostEntry entry;
+    if (host.EnumProjectMarkers3(nullptr, i, &entry.isRegion, &entry.pos, &entry.end, &entry.name,
+                                 &entry.number, &entry.colour) == 0) {
       continue;
     }
-    if (!isRegion) continue;
-    regions.push_back(ProjectRegion{number, name ? name : "", pos, end});
+    visit(entry);
   }
+}
+
+// A plain marker with region start <= position < region end.
+bool InRegion(const HostEntry& entry, const ProjectRegion& region) {
+  return !(entry.isRegion || entry.pos < region.start || entry.pos >= region.end);
+}
+
+ProjectMarker MarkerOf(const HostEntry& entry) {
+  return ProjectMarker{entry.name ? entry.name : "", entry.pos, entry.number, entry.colour};
+}
+
+}  // namespace
+
+std::vector<ProjectRegion> HostApi::EnumerateRegions() const {
+  std::vector<ProjectRegion> regions;
+  WalkEntries(*this, [&regions](const HostEntry& entry) {
+    if (entry.isRegion) {
+      regions.push_back(
+          ProjectRegion{entry.number, entry.name ? entry.name : "", entry.pos, entry.end});
+    }
+  });
   return regions;
 }
 
 std::vector<ProjectMarker> HostApi::EnumerateMarkersInRegion(const ProjectRegion& region) const {
   std::vector<ProjectMarker> found;
-  if (!CountProjectMarkers || !EnumProjectMarkers3) return found;
-  int markers = 0;
-  int regionCount = 0;
-  CountProjectMarkers(nullptr, &markers, &regionCount);
-  const int total = markers + regionCount;
-  for (int i = 0; i < total; ++i) {
-    bool isRegion = false;
-    double pos = 0.0;
-    double end = 0.0;
-    const char* name = nullptr;
-    int number = 0;
-    int colour = 0;
-    if (EnumProjectMarkers3(nullptr, i, &isRegion, &pos, &end, &name, &number, &colour) == 0) {
-      continue;
-    }
-    if (isRegion || pos < region.start || pos >= region.end) continue;
-    found.push_back(ProjectMarker{name ? name : "", pos, number, colour});
-  }
+  WalkEntries(*this, [&found, &region](const HostEntry& entry) {
+    if (InRegion(entry, region)) found.push_back(MarkerOf(entry));
+  });
   return found;
+}
+
+std::vector<RegionSpan> HostApi::EnumerateRegionSpans() const {
+  std::vector<RegionSpan> regions;
+  WalkEntries(*this, [&regions](const HostEntry& entry) {
+    if (entry.isRegion) regions.push_back(RegionSpan{entry.number, entry.pos, entry.end});
+  });
+  return regions;
+}
+
+std::vector<ProjectRegion> HostApi::EnumerateRegionsWithMarkers(
+    const std::vector<int>& numbers, std::vector<std::vector<ProjectMarker>>* markers) const {
+  std::vector<ProjectRegion> regions;
+  std::vector<HostEntry> plainMarkers;  // the names stay the host's until the copies below
+  WalkEntries(*this, [&regions, &plainMarkers](const HostEntry& entry) {
+    if (entry.isRegion) {
+      regions.push_back(
+          ProjectRegion{entry.number, entry.name ? entry.name : "", entry.pos, entry.end});
+    } else {
+      plainMarkers.push_back(entry);
+    }
+  });
+  if (!markers) return regions;
+  markers->assign(numbers.size(), {});
+  for (size_t n = 0; n < numbers.size(); ++n) {
+    const int number = numbers[n];
+    const auto region =
+        std::find_if(regions.begin(), regions.end(),
+                     [number](const ProjectRegion& each) { return each.regionId == number; });
+    if (region == regions.end()) continue;
+    for (const HostEntry& entry : plainMarkers) {
+      if (InRegion(entry, *region)) (*markers)[n].push_back(MarkerOf(entry));
+    }
+  }
+  return regions;
 }
 
 bool HostApi::FindRegion(int regionId, ProjectRegion* out) const {

@@ -2,7 +2,9 @@
 // several subsystems share. Every wrapper has a fixed fallback for a missing optional function.
 #pragma once
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/reaper_api.h"
@@ -15,6 +17,37 @@ struct ProjectRegion {
   std::string name;
   double start = 0.0;
   double end = 0.0;
+};
+
+// A region's number and bounds, for a caller that needs no name.
+struct RegionSpan {
+  int regionId = 0;
+  double start = 0.0;
+  double end = 0.0;
+};
+
+// Looks regions of one enumeration up by number in logarithmic time, answering as a walk from the
+// front would: the first region with that number in host order. The list must outlive the index.
+template <class Region>
+class RegionsByNumber {
+ public:
+  explicit RegionsByNumber(const std::vector<Region>& regions) : regions_(regions) {
+    byNumber_.reserve(regions.size());
+    for (size_t i = 0; i < regions.size(); ++i)
+      byNumber_.emplace_back(regions[i].regionId, i);
+    std::sort(byNumber_.begin(), byNumber_.end());
+  }
+  const Region* Find(int regionId) const {
+    const auto found = std::lower_bound(
+        byNumber_.begin(), byNumber_.end(), regionId,
+        [](const std::pair<int, size_t>& entry, int id) { return entry.first < id; });
+    if (found == byNumber_.end() || found->first != regionId) return nullptr;
+    return &regions_[found->second];
+  }
+
+ private:
+  const std::vector<Region>& regions_;
+  std::vector<std::pair<int, size_t>> byNumber_;  // (number, position in host order)
 };
 
 // One plain marker of the current project.
@@ -76,7 +109,14 @@ class HostApi {
   bool Bind(void* (*getFunc)(const char*));
 
   std::vector<ProjectRegion> EnumerateRegions() const;
+  // EnumerateRegions without the names (the same walk through the host).
+  std::vector<RegionSpan> EnumerateRegionSpans() const;
   std::vector<ProjectMarker> EnumerateMarkersInRegion(const ProjectRegion& region) const;
+  // For a caller that needs the regions and the markers of a few of them: EnumerateRegions and,
+  // from the same single walk, for each number in `numbers` the markers EnumerateMarkersInRegion
+  // lists for the first region with that number (none when there is no such region).
+  std::vector<ProjectRegion> EnumerateRegionsWithMarkers(
+      const std::vector<int>& numbers, std::vector<std::vector<ProjectMarker>>* markers) const;
   // The first region of a fresh enumeration with this number; false when absent.
   bool FindRegion(int regionId, ProjectRegion* out) const;
 

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "host/host_api.h"
@@ -16,13 +18,41 @@
 namespace quorvane::remote {
 namespace {
 
+using host::ProjectMarker;
 using host::ProjectRegion;
+using Regions = host::RegionsByNumber<ProjectRegion>;
 
-const ProjectRegion* FindIn(const std::vector<ProjectRegion>& regions, int regionId) {
-  for (const ProjectRegion& region : regions) {
-    if (region.regionId == regionId) return &region;
+// What one walk through the host's markers and regions gives a document: the regions, looked up
+// by number, and the markers of the live song and of the practise song.
+struct ProjectView {
+  std::vector<ProjectRegion> regions;
+  std::vector<ProjectMarker> liveMarkers;
+  std::vector<ProjectMarker> practiseMarkers;
+};
+
+// The live song whose marker names the document shows: its region number, or none.
+bool LiveSongRegion(const SystemView& system, int* regionId) {
+  const ui::PluginUI& ui = system.ui;
+  const ui::ShowSnapshot& snapshot = system.engine.Snapshot();
+  if (!ui.showMarkerNames || !ui.IsLivePage()) return false;
+  if (!system.setlist.IsSong(snapshot.currentIndex)) return false;
+  *regionId = system.setlist.At(snapshot.currentIndex).regionId;
+  return true;
+}
+
+ProjectView ReadProject(const SystemView& system) {
+  std::vector<int> numbers{system.ui.practise.songRegionId};
+  int liveRegionId = 0;
+  const bool live = LiveSongRegion(system, &liveRegionId);
+  if (live) numbers.push_back(liveRegionId);
+  std::vector<std::vector<ProjectMarker>> markers;
+  ProjectView view;
+  view.regions = system.host.EnumerateRegionsWithMarkers(numbers, &markers);
+  if (markers.size() == numbers.size()) {
+    view.practiseMarkers = std::move(markers[0]);
+    if (live) view.liveMarkers = std::move(markers[1]);
   }
-  return nullptr;
+  return view;
 }
 
 double Duration(const ProjectRegion& region) {
@@ -40,22 +70,17 @@ std::string HoursMinutesSeconds(double seconds) {
 
 // The marker of the live song at the snapshot's position: the last one in host order among
 // those at the greatest position not after it.
-std::string CurrentMarkerName(const SystemView& system, const std::vector<ProjectRegion>& regions) {
-  const ui::PluginUI& ui = system.ui;
+std::string CurrentMarkerName(const SystemView& system, const ProjectView& project) {
   const ui::ShowSnapshot& snapshot = system.engine.Snapshot();
-  if (!ui.showMarkerNames || !ui.IsLivePage()) return {};
-  if (!system.setlist.IsSong(snapshot.currentIndex)) return {};
-  const ProjectRegion* region = FindIn(regions, system.setlist.At(snapshot.currentIndex).regionId);
-  if (!region) return {};
-  std::string best;
+  const std::string* best = nullptr;
   double bestPosition = -1.0;
-  for (const auto& marker : system.host.EnumerateMarkersInRegion(*region)) {
+  for (const ProjectMarker& marker : project.liveMarkers) {
     if (marker.position <= snapshot.position && marker.position >= bestPosition) {
       bestPosition = marker.position;
-      best = marker.name;
+      best = &marker.name;
     }
   }
-  return best;
+  return best ? *best : std::string();
 }
 
 void WriteRegions(JsonWriter& json, const std::vector<ProjectRegion>& regions) {
@@ -77,13 +102,12 @@ void WriteRegions(JsonWriter& json, const std::vector<ProjectRegion>& regions) {
   json.EndArray();
 }
 
-void WriteSetlist(JsonWriter& json, const SystemView& system,
-                  const std::vector<ProjectRegion>& regions) {
+void WriteSetlist(JsonWriter& json, const SystemView& system, const Regions& regions) {
   json.Key("setlist").BeginArray();
   const auto& items = system.setlist.Items();
   for (size_t i = 0; i < items.size(); ++i) {
     const show::SetlistItem& item = items[i];
-    const ProjectRegion* region = item.isPause ? nullptr : FindIn(regions, item.regionId);
+    const ProjectRegion* region = item.isPause ? nullptr : regions.Find(item.regionId);
     std::string name = "PAUSE";
     if (!item.isPause) {
       name = region && !region->name.empty() ? region->name
@@ -109,14 +133,13 @@ void WriteSetlist(JsonWriter& json, const SystemView& system,
   json.EndArray();
 }
 
-void WriteSetup(JsonWriter& json, const SystemView& system,
-                const std::vector<ProjectRegion>& regions) {
+void WriteSetup(JsonWriter& json, const SystemView& system, const Regions& regions) {
   int songCount = 0;
   double musicTime = 0.0;
   for (const show::SetlistItem& item : system.setlist.Items()) {
     if (item.isPause) continue;
     ++songCount;
-    if (const ProjectRegion* region = FindIn(regions, item.regionId)) {
+    if (const ProjectRegion* region = regions.Find(item.regionId)) {
       musicTime += Duration(*region);
     }
   }
@@ -151,11 +174,11 @@ void WriteTracks(JsonWriter& json, const SystemView& system) {
   json.EndArray();
 }
 
-void WritePractise(JsonWriter& json, const SystemView& system,
-                   const std::vector<ProjectRegion>& regions, double playPosition) {
+void WritePractise(JsonWriter& json, const SystemView& system, const ProjectView& project,
+                   const Regions& regions, double playPosition) {
   const ui::PractiseSelection& selection = system.ui.practise;
   const practise::PractiseRun& run = system.practise.Run();
-  const ProjectRegion* region = FindIn(regions, selection.songRegionId);
+  const ProjectRegion* region = regions.Find(selection.songRegionId);
   json.Key("practise")
       .BeginObject()
       .Key("regionId")
@@ -168,7 +191,7 @@ void WritePractise(JsonWriter& json, const SystemView& system,
       .BeginArray();
   if (region) {
     int index = 0;
-    for (const auto& marker : system.host.EnumerateMarkersInRegion(*region)) {
+    for (const ProjectMarker& marker : project.practiseMarkers) {
       json.BeginObject()
           .Key("index")
           .Integer(index++)
@@ -209,7 +232,8 @@ std::string BuildStateDocument(const SystemView& system) {
   const host::HostApi& host = system.host;
   const ui::PluginUI& ui = system.ui;
   const ui::ShowSnapshot& snapshot = system.engine.Snapshot();
-  const std::vector<ProjectRegion> regions = host.EnumerateRegions();
+  const ProjectView project = ReadProject(system);
+  const Regions regions(project.regions);
   const double playPosition = host.GetPlayPositionSafe();
 
   host::TimeSignatureAndBpm signature;
@@ -246,7 +270,7 @@ std::string BuildStateDocument(const SystemView& system) {
       .Key("showTimeSignatureAndBpm")
       .Bool(ui.showTimeSignatureAndBpm)
       .Key("currentMarkerName")
-      .String(CurrentMarkerName(system, regions))
+      .String(CurrentMarkerName(system, project))
       .Key("selectedIndex")
       .Integer(snapshot.selectedIndex)
       .Key("showElapsed")
@@ -277,11 +301,11 @@ std::string BuildStateDocument(const SystemView& system) {
       .Integer(autoStartHour)
       .Key("autoStartMinute")
       .Integer(autoStartMinute);
-  WriteRegions(json, regions);
+  WriteRegions(json, project.regions);
   WriteSetlist(json, system, regions);
   WriteSetup(json, system, regions);
   WriteTracks(json, system);
-  WritePractise(json, system, regions, playPosition);
+  WritePractise(json, system, project, regions, playPosition);
   json.Key("remote")
       .BeginObject()
       .Key("clients")

@@ -27,13 +27,6 @@ constexpr uint64_t kStallMs = 700;
 // Positions this close to the song's end count as its natural end, not an interruption.
 constexpr double kEndTolerance = 0.05;
 
-const host::ProjectRegion* FindIn(const std::vector<host::ProjectRegion>& regions, int32_t id) {
-  for (const host::ProjectRegion& region : regions) {
-    if (region.regionId == id) return &region;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 ShowEngine::ShowEngine(host::HostApi& host, const platform::Clock& clock,
@@ -222,10 +215,13 @@ void ShowEngine::UpdateShowTiming() {
 double ShowEngine::ComputePlaybackRemaining() const {
   const int32_t current = record_.showCurrentIndex;
   if (setlist_.Empty() || !setlist_.IsValidIndex(current)) return 0.0;
-  const std::vector<host::ProjectRegion> regions = host_.EnumerateRegions();
+  // Every tick of a show: one walk through the host without the names, and a lookup per item
+  // that does not grow with the project.
+  const std::vector<host::RegionSpan> regions = host_.EnumerateRegionSpans();
+  const host::RegionsByNumber<host::RegionSpan> byNumber(regions);
   double remaining = 0.0;
   if (setlist_.IsSong(current)) {
-    if (const host::ProjectRegion* region = FindIn(regions, setlist_.At(current).regionId)) {
+    if (const host::RegionSpan* region = byNumber.Find(setlist_.At(current).regionId)) {
       const double pos = player_.Playing() ? host_.GetPlayPositionSafe() : 0.0;
       remaining += (region->start <= pos && pos < region->end) ? region->end - pos
                                                                : region->end - region->start;
@@ -233,7 +229,7 @@ double ShowEngine::ComputePlaybackRemaining() const {
   }
   for (int32_t i = current + 1; i < setlist_.Count(); ++i) {
     if (!setlist_.IsSong(i)) continue;
-    if (const host::ProjectRegion* region = FindIn(regions, setlist_.At(i).regionId)) {
+    if (const host::RegionSpan* region = byNumber.Find(setlist_.At(i).regionId)) {
       remaining += region->end - region->start;
     }
   }
