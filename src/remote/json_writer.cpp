@@ -46,6 +46,18 @@ void AppendJsonString(std::string& out, std::string_view text) {
   out += '"';
   std::size_t i = 0;
   while (i < text.size()) {
+    // Printable ASCII other than the quote and the backslash goes out as it is, a run at a time.
+    std::size_t plain = i;
+    while (plain < text.size()) {
+      const unsigned char p = static_cast<unsigned char>(text[plain]);
+      if (p < 0x20 || p >= 0x80 || p == '"' || p == '\\') break;
+      ++plain;
+    }
+    if (plain > i) {
+      out.append(text.data() + i, plain - i);
+      i = plain;
+      continue;
+    }
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if (c >= 0x80) {
       const std::size_t length = Utf8SequenceLength(text.substr(i));
