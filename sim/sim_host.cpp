@@ -229,10 +229,49 @@ SimProject* Host::State::Resolve(ReaProject* project, const char* function) {
   return nullptr;
 }
 
+namespace {
+
+// True when the cached order is exactly what sorting the lists afresh would give: every entry
+// comes strictly before the next by (position, serial, regions before markers, list index). A
+// position that is not a number orders nothing, so it always sends the lists to a fresh sort.
+bool OrderStillHolds(const SimProject& project, const std::vector<Host::State::OrderEntry>& order) {
+  struct Key {
+    double position;
+    uint64_t serial;
+    size_t rank;  // the entry's place in the sort's input: regions first, then markers
+  };
+  const auto keyOf = [&project](const Host::State::OrderEntry& entry) {
+    if (entry.isRegion) {
+      const SimRegion& region = project.regions[entry.index];
+      return Key{region.start, region.serial, entry.index};
+    }
+    const SimMarker& marker = project.markers[entry.index];
+    return Key{marker.position, marker.serial, project.regions.size() + entry.index};
+  };
+  for (size_t i = 0; i < order.size(); ++i) {
+    const Key key = keyOf(order[i]);
+    if (std::isnan(key.position)) return false;
+    if (i == 0) continue;
+    const Key before = keyOf(order[i - 1]);
+    if (before.position != key.position) {
+      if (before.position > key.position) return false;
+    } else if (before.serial != key.serial) {
+      if (before.serial > key.serial) return false;
+    } else if (before.rank > key.rank) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 const std::vector<Host::State::OrderEntry>& Host::State::HostOrder(const SimProject& project,
                                                                    bool rebuild) {
-  if (!rebuild && orderProject == &project && orderRegions == project.regions.size() &&
-      orderMarkers == project.markers.size()) {
+  // A fresh enumeration must see positions changed in place; checking the cached order costs a
+  // walk, sorting again would cost a sort every time the extension enumerates.
+  if (orderProject == &project && orderRegions == project.regions.size() &&
+      orderMarkers == project.markers.size() && (!rebuild || OrderStillHolds(project, order))) {
     return order;
   }
   struct Keyed {
@@ -476,17 +515,20 @@ void Host::State::Problem(const std::string& text) {
 SimTrack* Host::State::FindTrack(MediaTrack* track, int* index) const {
   if (!track) return nullptr;
   auto* wanted = reinterpret_cast<SimTrack*>(track);
-  std::vector<const SimProject*> searched;
-  if (Current()) searched.push_back(Current());
-  for (const auto& tab : tabs)
-    searched.push_back(tab.get());
-  for (const SimProject* project : searched) {
+  // The current project first (the usual case), then every tab; no list is built per call, as the
+  // extension asks for each track's values several times per state document.
+  const auto findIn = [wanted, index](const SimProject* project) {
     for (size_t i = 0; i < project->tracks.size(); ++i) {
       if (project->tracks[i].get() == wanted) {
         if (index) *index = static_cast<int>(i);
-        return wanted;
+        return true;
       }
     }
+    return false;
+  };
+  if (Current() && findIn(Current())) return wanted;
+  for (const auto& tab : tabs) {
+    if (findIn(tab.get())) return wanted;
   }
   return nullptr;
 }
