@@ -107,8 +107,16 @@ std::vector<uint8_t> EncodeClickWave(const std::vector<int16_t>& samples) {
   PutU16(out, 16);
   PutTag(out, "data");
   PutU32(out, dataSize);
-  for (const int16_t sample : samples)
-    PutU16(out, static_cast<uint16_t>(sample));
+  // The samples are most of the file (2.3 MB at 40 BPM): written in place, not byte by byte
+  // through push_back.
+  const size_t headerSize = out.size();
+  out.resize(headerSize + samples.size() * 2);
+  uint8_t* at = out.data() + headerSize;
+  for (const int16_t sample : samples) {
+    const auto value = static_cast<uint16_t>(sample);
+    *at++ = static_cast<uint8_t>(value & 0xFFu);
+    *at++ = static_cast<uint8_t>(value >> 8);
+  }
   return out;
 }
 
