@@ -12,7 +12,7 @@
 namespace quorvane::sim {
 namespace {
 
-constexpr double kReconnectSeconds = 3.0;
+constexpr double kReconnectSeconds = 5.0;  // a failed search may block for most of a second
 
 std::string DescribeEvent(const ObservedEvent& event) {
   if (event.kind == ObservedEvent::Kind::kStopped) {

@@ -3,6 +3,7 @@
 // as fast as the machine goes. The summary's numbers are checked against the show's own arithmetic.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -32,6 +33,40 @@ size_t CountOf(const std::string& text, const std::string& part) {
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
     ++count;
   return count;
+}
+
+// The loopback client the display and the script read the extension through.
+TEST(SimStateLink, FindsTheServerOfThisProcessAndSeesItsCommandsTakeEffect) {
+  Host host;
+  BuildDemoProject(host);
+  ShowSession session(host, &ReaperPluginEntry, nullptr);
+  ASSERT_TRUE(session.Load());
+  StateLink link;
+  std::string detail;
+  ASSERT_TRUE(link.Connect(ProjectName(host), &detail)) << detail;
+  EXPECT_NE(link.Port(), 0);
+  EXPECT_EQ(link.State(), nullptr);  // the greeting state comes with the next tick
+  const auto waitFor = [&](const std::function<bool(const remote_cli::StateView&)>& wanted) {
+    for (int i = 0; i < 200; ++i) {
+      session.TickHeld();
+      link.Poll(10);
+      if (link.State() && wanted(*link.State())) return true;
+    }
+    return false;
+  };
+  ASSERT_TRUE(waitFor([](const remote_cli::StateView& s) { return s.showStatus == "PREPARED"; }));
+  EXPECT_EQ(link.State()->projectName, "Quorvane Demo Show");
+  EXPECT_EQ(link.State()->clients, 1);
+
+  ASSERT_TRUE(link.Send(R"({"cmd":"LIVE_START_SHOW"})"));
+  ASSERT_TRUE(waitFor([](const remote_cli::StateView& s) { return s.showStatus == "LIVE"; }));
+  EXPECT_EQ(host.Transport(), TransportState::kPlaying);
+
+  session.Unload();  // the server closes every connection
+  link.Poll(100);
+  EXPECT_FALSE(link.IsConnected());
+  EXPECT_NE(link.State(), nullptr);  // the last state stays readable
+  EXPECT_FALSE(link.Send(R"({"cmd":"PING"})"));
 }
 
 TEST(SimDemoScript, TheDemoShowPlaysEverySongAndReportsTheExtensionsNumbers) {
