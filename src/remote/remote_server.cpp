@@ -15,8 +15,9 @@ namespace {
 // cannot starve the others or keep the clients' lock for long.
 constexpr std::size_t kReceiveChunkBytes = 4096;
 constexpr int kChunksPerPass = 16;
-// A drained outgoing buffer larger than this gives its memory back.
-constexpr std::size_t kKeptOutgoingCapacity = 256 * 1024;
+// The control thread's wait: the stop wake socket, the listener, the send wake socket, then the
+// clients.
+constexpr std::size_t kFirstClientEntry = 3;
 
 int64_t SteadyNanoseconds() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -103,7 +104,13 @@ bool RemoteServer::Start() {
     if (!discoverySocket_.SetReceiveTimeout(kDiscoveryWaitMilliseconds)) return false;
     if (!listener_.SetNonBlocking()) return false;
     wakeSocket_ = platform::Socket::BindUdp(platform::Endpoint::Loopback(0));
-    return wakeSocket_.IsValid() && wakeSocket_.SetNonBlocking() && wakeSocket_.LocalPort() != 0;
+    if (!wakeSocket_.IsValid() || !wakeSocket_.SetNonBlocking() || wakeSocket_.LocalPort() == 0) {
+      return false;
+    }
+    sendWakeSocket_ = platform::Socket::BindUdp(platform::Endpoint::Loopback(0));
+    if (!sendWakeSocket_.IsValid() || !sendWakeSocket_.SetNonBlocking()) return false;
+    sendWakePort_ = sendWakeSocket_.LocalPort();
+    return sendWakePort_.load() != 0;
   };
   try {
     if (!open()) {
@@ -161,6 +168,8 @@ void RemoteServer::CloseAll() {
   listener_.Close();
   discoverySocket_.Close();
   wakeSocket_.Close();
+  sendWakeSocket_.Close();
+  sendWakePort_ = 0;
   port_ = 0;
   boundDiscoveryPort_ = 0;
   library_.reset();  // after every socket is closed
@@ -180,13 +189,13 @@ bool RemoteServer::ControlPass() {
   std::vector<platform::PollEntry> entries;
   {
     std::lock_guard lock(clientsMutex_);
-    entries.reserve(clients_.size() + 2);
+    entries.reserve(clients_.size() + kFirstClientEntry);
     entries.push_back({.handle = wakeSocket_.NativeHandle(), .wantRead = true});
     entries.push_back({.handle = listener_.NativeHandle(), .wantRead = true});
+    entries.push_back({.handle = sendWakeSocket_.NativeHandle(), .wantRead = true});
     for (const auto& [handle, client] : clients_) {
-      entries.push_back({.handle = handle,
-                         .wantRead = true,
-                         .wantWrite = client.outgoingSent < client.outgoing.size()});
+      entries.push_back(
+          {.handle = handle, .wantRead = true, .wantWrite = client.outgoingBytes > 0});
     }
   }
   if (platform::WaitForSockets(entries, kControlWaitMilliseconds) ==
@@ -195,12 +204,24 @@ bool RemoteServer::ControlPass() {
   }
   if (!running_.load()) return true;
   if (entries[0].readable) DrainWakeSocket(wakeSocket_);
+  const bool linesQueued = entries[2].readable;
+  if (linesQueued) DrainWakeSocket(sendWakeSocket_);
   if (entries[1].readable) AcceptClients();
 
   std::lock_guard lock(clientsMutex_);
   // Sockets the main thread dropped during the wait are closed only now that nobody waits on them.
   retired_.clear();
-  for (std::size_t i = 2; i < entries.size(); ++i) {
+  if (linesQueued) {
+    // The main thread queued a document: every socket takes what it can now.
+    for (auto it = clients_.begin(); it != clients_.end();) {
+      if (it->second.outgoingBytes > 0 && !Flush(it->second)) {
+        it = clients_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  for (std::size_t i = kFirstClientEntry; i < entries.size(); ++i) {
     const platform::PollEntry& entry = entries[i];
     if (!entry.readable && !entry.writable) continue;
     const auto found = clients_.find(entry.handle);
@@ -215,7 +236,7 @@ bool RemoteServer::ControlPass() {
 }
 
 void RemoteServer::AcceptClients() {
-  const std::string welcome = WelcomeLine(port_.load());
+  const auto welcome = std::make_shared<const std::string>(WelcomeLine(port_.load()));
   for (std::size_t accepted = 0; accepted < kMaxClients; ++accepted) {
     platform::Socket socket = listener_.Accept();
     if (!socket.IsValid()) return;
@@ -227,7 +248,7 @@ void RemoteServer::AcceptClients() {
     Client& client = clients_[handle];
     client.socket = std::move(socket);
     // The greeting's state follows from the main thread's next BroadcastState.
-    if (!QueueLine(client, welcome)) clients_.erase(handle);
+    if (!QueueLine(client, welcome) || !Flush(client)) clients_.erase(handle);
   }
 }
 
@@ -276,33 +297,27 @@ bool RemoteServer::TakeBytes(Client& client, std::string_view bytes) {
   return true;
 }
 
-bool RemoteServer::QueueLine(Client& client, std::string_view line) {
-  const std::size_t pending = client.outgoing.size() - client.outgoingSent;
-  if (pending + line.size() > kMaxOutgoingBytes) return false;
-  if (client.outgoingSent > 0 && client.outgoingSent >= pending) {
-    client.outgoing.erase(0, client.outgoingSent);
-    client.outgoingSent = 0;
-  }
-  client.outgoing.append(line);
-  return Flush(client);
+bool RemoteServer::QueueLine(Client& client, std::shared_ptr<const std::string> line) {
+  if (client.outgoingBytes + line->size() > kMaxOutgoingBytes) return false;
+  client.outgoingBytes += line->size();
+  client.outgoing.push_back(std::move(line));
+  return true;
 }
 
 bool RemoteServer::Flush(Client& client) {
-  while (client.outgoingSent < client.outgoing.size()) {
-    const platform::IoResult sent = client.socket.Send(
-        client.outgoing.data() + client.outgoingSent, client.outgoing.size() - client.outgoingSent);
+  while (!client.outgoing.empty()) {
+    const std::string& line = *client.outgoing.front();
+    const platform::IoResult sent =
+        client.socket.Send(line.data() + client.outgoingSent, line.size() - client.outgoingSent);
     if (sent.status == platform::IoStatus::kWouldBlock) break;
     if (sent.status != platform::IoStatus::kDone) return false;
     if (sent.bytes == 0) break;
     client.outgoingSent += sent.bytes;
-  }
-  if (client.outgoingSent == client.outgoing.size()) {
-    if (client.outgoing.capacity() > kKeptOutgoingCapacity) {
-      std::string().swap(client.outgoing);
-    } else {
-      client.outgoing.clear();
+    client.outgoingBytes -= sent.bytes;
+    if (client.outgoingSent == line.size()) {
+      client.outgoing.pop_front();
+      client.outgoingSent = 0;
     }
-    client.outgoingSent = 0;
   }
   return true;
 }
@@ -363,20 +378,36 @@ void RemoteServer::BroadcastState() {
   }
   if (due) lastBroadcastTime_ = now;
   const bool changed = due && !document.empty() && document != lastStateSent_;
-  const std::string line = document.empty() ? std::string() : document + '\n';
+  // One copy of the line for all clients. The main thread only queues it: the sends, which cost
+  // the system some microseconds per client, happen on the control thread.
+  const std::shared_ptr<const std::string> line =
+      document.empty() ? nullptr : std::make_shared<const std::string>(document + '\n');
 
+  bool queued = false;
   {
     std::lock_guard lock(clientsMutex_);
     std::vector<platform::Socket::Handle> dropped;
     for (auto& [handle, client] : clients_) {
       const bool greet = std::exchange(client.awaitingGreeting, false);
-      if (line.empty() || !(changed || greet)) continue;
-      if (!QueueLine(client, line)) dropped.push_back(handle);
+      if (!line || !(changed || greet)) continue;
+      if (QueueLine(client, line)) {
+        queued = true;
+      } else {
+        dropped.push_back(handle);
+      }
     }
     for (const platform::Socket::Handle handle : dropped)
       Retire(handle);
   }
+  if (queued) WakeForSending();
   if (changed) lastStateSent_ = std::move(document);
+}
+
+void RemoteServer::WakeForSending() {
+  // A full wake socket means a wake-up is already pending; the control thread also sends on its
+  // next pass whatever is queued.
+  const char wake = 0;
+  sendWakeSocket_.SendTo(&wake, 1, platform::Endpoint::Loopback(sendWakePort_.load()));
 }
 
 void RemoteServer::SetProjectName(std::string name) {

@@ -2,10 +2,10 @@
 // and send command lines, plus the UDP discovery responder that tells them the listener's port.
 //
 // Two worker threads: the control thread accepts clients, greets them, reads their bytes and
-// queues complete command lines and sends what a client's socket could not take at once; the
-// discovery thread answers probes. Commands run and state documents are built only on the host's
-// main thread, in DispatchRemoteCommands and BroadcastState; the callbacks never run with one of
-// the server's locks held.
+// queues complete command lines, and sends the lines queued for the clients; the discovery thread
+// answers probes. Commands run and state documents are built only on the host's main thread, in
+// DispatchRemoteCommands and BroadcastState; the callbacks never run with one of the server's
+// locks held.
 #pragma once
 
 #include <atomic>
@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -94,8 +95,11 @@ class RemoteServer {
   struct Client {
     platform::Socket socket;
     std::string incoming;  // bytes of the line not finished yet
-    std::string outgoing;  // bytes the socket has not taken yet, whole lines only
-    std::size_t outgoingSent = 0;
+    // Whole lines the socket has not taken yet, oldest first; a document queued to every client
+    // is one shared copy.
+    std::deque<std::shared_ptr<const std::string>> outgoing;
+    std::size_t outgoingSent = 0;   // bytes of the first line already sent
+    std::size_t outgoingBytes = 0;  // bytes queued and not sent yet
     bool awaitingGreeting = true;
   };
 
@@ -106,8 +110,12 @@ class RemoteServer {
   // The functions below need clientsMutex_ held. False means the client must be dropped.
   bool ReadFrom(Client& client);
   bool TakeBytes(Client& client, std::string_view bytes);
-  bool QueueLine(Client& client, std::string_view line);
+  // Queues without sending (false past the outgoing limit); Flush sends, on the control thread.
+  bool QueueLine(Client& client, std::shared_ptr<const std::string> line);
   bool Flush(Client& client);
+  // Main thread: lines were queued; the control thread sends them at once instead of after its
+  // current wait.
+  void WakeForSending();
   // Moves a client out of `clients_`; its socket is closed by the control thread after its
   // current wait, so that no thread ever waits on a closed handle.
   void Retire(platform::Socket::Handle handle);
@@ -126,7 +134,9 @@ class RemoteServer {
   std::optional<platform::SocketLibrary> library_;
   platform::Socket listener_;
   platform::Socket discoverySocket_;
-  platform::Socket wakeSocket_;  // a datagram to it ends both threads' waits at a stop
+  platform::Socket wakeSocket_;      // a datagram to it ends both threads' waits at a stop
+  platform::Socket sendWakeSocket_;  // a datagram to it tells the control thread to send
+  std::atomic<uint16_t> sendWakePort_{0};
   std::thread controlThread_;
   std::thread discoveryThread_;
 
