@@ -1,5 +1,6 @@
 #include "remote/json_writer.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <system_error>
@@ -9,6 +10,15 @@ namespace quorvane::remote {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// The bytes a JSON string carries as they are: printable ASCII other than the quote and the
+// backslash.
+constexpr std::array<bool, 256> kPlainBytes = [] {
+  std::array<bool, 256> plain{};
+  for (int c = 0x20; c < 0x80; ++c)
+    plain[static_cast<std::size_t>(c)] = c != '"' && c != '\\';
+  return plain;
+}();
 
 // Length of the valid UTF-8 sequence at the start of `text`, or 0 when it does not start with one
 // (a stray continuation byte, an overlong form, a surrogate, a value past U+10FFFF, a cut end).
@@ -46,13 +56,10 @@ void AppendJsonString(std::string& out, std::string_view text) {
   out += '"';
   std::size_t i = 0;
   while (i < text.size()) {
-    // Printable ASCII other than the quote and the backslash goes out as it is, a run at a time.
+    // Plain bytes go out as they are, a run at a time.
     std::size_t plain = i;
-    while (plain < text.size()) {
-      const unsigned char p = static_cast<unsigned char>(text[plain]);
-      if (p < 0x20 || p >= 0x80 || p == '"' || p == '\\') break;
+    while (plain < text.size() && kPlainBytes[static_cast<unsigned char>(text[plain])])
       ++plain;
-    }
     if (plain > i) {
       out.append(text.data() + i, plain - i);
       i = plain;
