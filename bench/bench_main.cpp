@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 // Google Benchmark 1.7 flags a failed run with error_occurred, later versions with `skipped` (these
@@ -20,6 +22,8 @@ bool Failed(const Run& run) {
 
 class ErrorCountingReporter : public benchmark::ConsoleReporter {
  public:
+  // Colours only on a terminal, counters as name=value, as the default reporter prints them.
+  ErrorCountingReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Color : OO_None) {}
   void ReportRuns(const std::vector<Run>& reports) override {
     for (const Run& run : reports) {
       if (Failed(run)) ++errors_;

@@ -232,6 +232,18 @@ class ReadingClients {
   }
   uint64_t BytesReceived() const { return received_.load(); }
 
+  // Waits until nothing has arrived for `quietMs` milliseconds in a row: the clients have read
+  // everything sent so far.
+  void WaitQuiet(int quietMs = 2) const {
+    uint64_t seen = received_.load();
+    for (int quiet = 0; quiet < quietMs;) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      const uint64_t now = received_.load();
+      quiet = now == seen ? quiet + 1 : 0;
+      seen = now;
+    }
+  }
+
   // Waits (in real time, bounded) until the clients have received `bytes` in total.
   bool WaitForBytes(uint64_t bytes, int timeoutMs = 5000) const {
     for (int waited = 0; received_.load() < bytes; ++waited) {

@@ -21,17 +21,6 @@ namespace {
 
 constexpr int64_t kBroadcastIntervalNs = remote::RemoteServer::kBroadcastIntervalNanoseconds;
 
-// Waits until the clients have read everything so far: nothing arrived for a few milliseconds.
-void WaitUntilDrained(const ReadingClients& clients) {
-  uint64_t seen = clients.BytesReceived();
-  for (int quiet = 0; quiet < 5;) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    const uint64_t now = clients.BytesReceived();
-    quiet = now == seen ? quiet + 1 : 0;
-    seen = now;
-  }
-}
-
 // A LIVE show in a project of `songs` songs with `clientCount` connected, greeted clients.
 struct LiveShow {
   explicit LiveShow(int songs, int readers = kClients) : clientCount(readers) {
@@ -49,12 +38,12 @@ struct LiveShow {
     for (int i = 0; i < 4; ++i) {  // greetings and the first documents
       rig->Advance(kTickMs);
       rig->Tick();
-      WaitUntilDrained(*clients);
+      clients->WaitQuiet(5);
     }
     // Ends with a document sent, so that the next one is due 50 ms from now.
     rig->serverNs += kBroadcastIntervalNs;
     rig->Tick();
-    WaitUntilDrained(*clients);
+    clients->WaitQuiet(5);
     lastDocumentNs = rig->serverNs.load();
     ok = ok && rig->engine.Player().Playing() && rig->engine.Status() == ui::ShowStatus::kLive;
   }

@@ -13,23 +13,13 @@ namespace {
 
 constexpr int64_t kIntervalNs = remote::RemoteServer::kBroadcastIntervalNanoseconds;
 
-void WaitUntilDrained(const ReadingClients& clients) {
-  uint64_t seen = clients.BytesReceived();
-  for (int quiet = 0; quiet < 20;) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    const uint64_t now = clients.BytesReceived();
-    quiet = now == seen ? quiet + 1 : 0;
-    seen = now;
-  }
-}
-
 // Kept out of line so that callgrind can collect exactly this.
 [[gnu::noinline]] void MeasuredTicks(Rig& rig, ReadingClients& clients, bool documents, int ticks) {
   for (int i = 0; i < ticks; ++i) {
     rig.sim.Advance(kTickMs);
     if (documents) rig.serverNs += kIntervalNs;
     rig.Tick();
-    if (documents) WaitUntilDrained(clients);
+    if (documents) clients.WaitQuiet(20);
   }
 }
 
@@ -57,7 +47,7 @@ int Run(int argc, char** argv) {
   }
   rig.serverNs += kIntervalNs;
   rig.Tick();
-  WaitUntilDrained(clients);
+  clients.WaitQuiet(20);
   MeasuredTicks(rig, clients, documents, ticks);
   std::printf("%d %s ticks, %d songs, %zu clients, playing %d\n", ticks, argv[1], songs,
               rig.server.ClientCount(), rig.engine.Player().Playing() ? 1 : 0);
