@@ -60,8 +60,8 @@ int main(int argc, char** argv) {
   SimOptions options;
   std::string error;
   if (!ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) {
-    std::fprintf(stderr, "quorvane-sim: %s\n\n%s", error.c_str(),
-                 UsageText(QUORVANE_DEFAULT_LIBRARY).c_str());
+    std::fprintf(stderr, "quorvane-sim: %s (quorvane-sim --help lists the options)\n",
+                 error.c_str());
     return 2;
   }
   if (options.help) {
