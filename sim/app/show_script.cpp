@@ -20,9 +20,9 @@ using namespace std::chrono_literals;
 // How long the extension may take to show a remote command's effect: the command travels over
 // loopback and runs at the next tick, and documents go out at most every 50 ms.
 constexpr auto kStateWait = 3s;
-// A held clock this long lets the document of the moment arrive (two broadcast intervals and a
-// margin).
-constexpr auto kCheckpointHold = 150ms;
+// A held clock this long lets the document of the moment arrive (a broadcast interval, the send
+// by the server's own thread, and a margin for a loaded machine).
+constexpr auto kCheckpointHold = 200ms;
 // Nothing at all happening for this long of show time means the show is stuck.
 constexpr int64_t kQuietLimitMs = 10 * 60 * 1000;
 
