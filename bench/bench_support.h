@@ -271,6 +271,9 @@ class ReadingClients {
       platform::Socket socket =
           platform::Socket::ConnectTcp(platform::Endpoint::Loopback(port_), 2000, nullptr);
       if (!socket.IsValid() || !socket.SetNonBlocking()) break;
+      // A command goes out at once, as an interactive remote sends it; without this a command
+      // sent soon after the previous one waits for the server's delayed acknowledgement.
+      socket.SetNoDelay();
       sockets_.push_back(std::move(socket));
     }
     connected_ = static_cast<int>(sockets_.size());
