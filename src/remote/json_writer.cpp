@@ -1,5 +1,6 @@
 #include "remote/json_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -164,6 +165,18 @@ JsonWriter& JsonWriter::EndArray() {
 
 JsonWriter& JsonWriter::Key(std::string_view name) {
   Separate();
+  // A document has thousands of members with short plain names: each goes out in one append.
+  std::array<char, 64> quoted;
+  if (name.size() + 3 <= quoted.size() && std::all_of(name.begin(), name.end(), [](char c) {
+        return kPlainBytes[static_cast<unsigned char>(c)];
+      })) {
+    quoted[0] = '"';
+    std::copy(name.begin(), name.end(), quoted.begin() + 1);
+    quoted[name.size() + 1] = '"';
+    quoted[name.size() + 2] = ':';
+    text_.append(quoted.data(), name.size() + 3);
+    return *this;
+  }
   AppendJsonString(text_, name);
   text_ += ':';
   return *this;
@@ -183,7 +196,11 @@ JsonWriter& JsonWriter::Real(double value) {
 
 JsonWriter& JsonWriter::Bool(bool value) {
   Separate();
-  text_ += value ? "true" : "false";
+  if (value) {
+    text_.append("true", 4);
+  } else {
+    text_.append("false", 5);
+  }
   return *this;
 }
 
