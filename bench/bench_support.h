@@ -314,13 +314,26 @@ class ReadingClients {
   std::thread thread_;
 };
 
+// A project file name of this process's own, so that the discovery answer can be told from that
+// of another instance running on the machine (a demo, another developer's tests).
+inline std::string BenchProjectName() {
+  return "quorvane-bench-" + std::to_string(getpid());
+}
+
+// Gives the current project a file of that name (nothing is written); the extension announces the
+// name after its next tick.
+inline void NameBenchProject(sim::Host& host) {
+  host.SaveProjectAs("/tmp/" + BenchProjectName() + ".rpp");
+}
+
 // The TCP port of the extension's server, as a remote app learns it: the discovery answer to a
-// probe sent to this machine. 0 when nothing answers.
+// probe sent to this machine, from the instance announcing BenchProjectName(). 0 when none does.
 inline uint16_t DiscoverServerPort() {
-  const platform::Socket socket = platform::Socket::BindUdp(platform::Endpoint::Loopback(0));
-  if (!socket.IsValid()) return 0;
-  const std::string_view probe = remote::kDiscoveryProbe;
-  for (int attempt = 0; attempt < 5; ++attempt) {
+  const std::string wanted = "\"projectName\":\"" + BenchProjectName() + "\"";
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    const platform::Socket socket = platform::Socket::BindUdp(platform::Endpoint::Loopback(0));
+    if (!socket.IsValid()) return 0;
+    const std::string_view probe = remote::kDiscoveryProbe;
     socket.SendTo(probe.data(), probe.size(), platform::Endpoint::Loopback(remote::kDiscoveryPort));
     platform::PollEntry entry{.handle = socket.NativeHandle(), .wantRead = true};
     if (platform::WaitForSockets(std::span(&entry, 1), 500) != platform::WaitResult::kReady) {
@@ -331,7 +344,10 @@ inline uint16_t DiscoverServerPort() {
     if (got.status != platform::IoStatus::kDone) continue;
     const std::string text(answer, got.bytes);
     const size_t at = text.find("\"port\":");
-    if (at == std::string::npos) continue;
+    if (at == std::string::npos || text.find(wanted) == std::string::npos) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      continue;
+    }
     return static_cast<uint16_t>(std::strtoul(text.c_str() + at + 7, nullptr, 10));
   }
   return 0;

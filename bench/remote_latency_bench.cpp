@@ -88,7 +88,9 @@ double Percentile(std::vector<double> values, double fraction) {
 void BM_RemotePlayNextToPlayButton(benchmark::State& state) {
   sim::Host host;
   BuildLargeProject(host);
+  NameBenchProject(host);
   if (ReaperPluginEntry(nullptr, host.Info()) != 1) return state.SkipWithError("load failed");
+  host.Tick();  // announces the project's name
   std::vector<double> latenciesMs;
   {
     const uint16_t port = DiscoverServerPort();
