@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <system_error>
 #include <utility>
 
@@ -48,6 +49,43 @@ std::size_t Utf8SequenceLength(std::string_view text) {
     if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
   }
   return length;
+}
+
+// The text std::to_chars gives in fixed notation with four decimals, for the magnitudes a
+// document holds (below 10^14), at a tenth of its cost: a document has a thousand reals. The
+// double's exact binary value times 10^4 is rounded to an integer, ties to even, in 128-bit
+// integer arithmetic. False for a value outside that range (and for one that is not finite).
+__extension__ typedef unsigned __int128 WideUnsigned;
+
+bool AppendFixedFourDecimals(std::string& out, double value) {
+  if (!(std::fabs(value) < 1e14)) return false;
+  int exponent = 0;
+  const double fraction = std::frexp(std::fabs(value), &exponent);  // in [0.5, 1), or 0
+  const auto significand = static_cast<uint64_t>(std::ldexp(fraction, 53));
+  const int shift = 53 - exponent;  // value = significand / 2^shift
+  const WideUnsigned scaled = static_cast<WideUnsigned>(significand) * 10000u;
+  uint64_t units = 0;  // value * 10^4, rounded
+  if (shift <= 0) {
+    units = static_cast<uint64_t>(scaled << -shift);
+  } else if (shift < 100) {  // beyond, the value is far below half a unit
+    WideUnsigned quotient = scaled >> shift;
+    const WideUnsigned remainder = scaled - (quotient << shift);
+    const WideUnsigned half = static_cast<WideUnsigned>(1) << (shift - 1);
+    if (remainder > half || (remainder == half && (quotient & 1u) != 0)) ++quotient;
+    units = static_cast<uint64_t>(quotient);
+  }
+  std::array<char, 32> text;
+  char* at = text.data();
+  if (std::signbit(value)) *at++ = '-';  // as to_chars: "-0.0000" for a small negative value
+  at = std::to_chars(at, text.data() + text.size(), units / 10000u).ptr;
+  *at++ = '.';
+  const auto decimals = static_cast<unsigned>(units % 10000u);
+  at[0] = static_cast<char>('0' + decimals / 1000);
+  at[1] = static_cast<char>('0' + decimals / 100 % 10);
+  at[2] = static_cast<char>('0' + decimals / 10 % 10);
+  at[3] = static_cast<char>('0' + decimals % 10);
+  out.append(text.data(), at + 4);
+  return true;
 }
 
 }  // namespace
@@ -109,6 +147,7 @@ void AppendJsonString(std::string& out, std::string_view text) {
 }
 
 void AppendJsonReal(std::string& out, double value) {
+  if (AppendFixedFourDecimals(out, value)) return;
   // std::to_chars never consults a locale, unlike printf and unimbued streams: the host may have
   // switched the process to one with a decimal comma. 330 characters hold any finite double.
   char buffer[340];
