@@ -260,6 +260,39 @@ class ScriptRunner {
     ++summary_.practiseRuns;
     Say("At " + to + " the run stops by itself.");
 
+    // Once more with the loop on: the host repeats the section over its time selection until
+    // the band stops it.
+    if (!Send(R"({"cmd":"PRACTISE_LOOP","enabled":true})") || !Send(R"({"cmd":"PRACTISE_PLAY"})")) {
+      return false;
+    }
+    Say("PRACTISE_LOOP and PRACTISE_PLAY: the section again, looped, after its count-in.");
+    if (!RunUntil([&] { return host.Transport() == TransportState::kPlaying; }, 60'000,
+                  "the looped section's start")) {
+      return false;
+    }
+    double lastPosition = host.PlayPosition();
+    if (!RunUntil(
+            [&] {
+              const double position = host.PlayPosition();
+              const bool wrapped = position + 0.5 < lastPosition;
+              lastPosition = position;
+              return wrapped;
+            },
+            kQuietLimitMs, "the section's loop back to its start")) {
+      return false;
+    }
+    Say("At " + to + " the host goes back to " + from + " and plays the section again.");
+    if (!Send(R"({"cmd":"PRACTISE_STOP"})") ||
+        !Send(R"({"cmd":"PRACTISE_LOOP","enabled":false})")) {
+      return false;
+    }
+    if (!AwaitState([](const StateView& s) { return !s.practise.active && !s.practise.loop; },
+                    "the looped run stopped")) {
+      return false;
+    }
+    ++summary_.practiseRuns;
+    Say("PRACTISE_STOP: the looped run ends; repeat and the host's count-in are as they were.");
+
     if (!Send(R"({"cmd":"MODE_LIVE"})")) return false;
     if (!AwaitState(
             [](const StateView& s) {

@@ -85,7 +85,7 @@ TEST(SimDemoScript, TheDemoShowPlaysEverySongAndReportsTheExtensionsNumbers) {
   EXPECT_EQ(summary.songsPlayed, 7);
   EXPECT_EQ(summary.songsStarted, 7);
   EXPECT_EQ(summary.chained, 2);  // Northbound after Opening Lights, Undertow after Paper Moons
-  EXPECT_EQ(summary.practiseRuns, 1);
+  EXPECT_EQ(summary.practiseRuns, 2);  // once to its stop point, once looped
   EXPECT_EQ(summary.countInBeats, 4);
   EXPECT_EQ(summary.durationMinutes, 5);  // 3:57 of music: the shortest set
 
