@@ -98,7 +98,7 @@ bool Extension::RegisterAction(Action action) {
 
 void Extension::OnTimer() {
   TrackProject();
-  server_.SetProjectName(ProjectDisplayName(projects_.Path()));
+  server_.SetProjectName(projects_.DisplayName());
   server_.DispatchRemoteCommands();
   engine_.Tick();
   if (practise_.Run().active) practise_.PractiseTick();

@@ -29,12 +29,14 @@ ProjectTracker::Change ProjectTracker::Poll() {
     if (!lastProject_ && lastPath_.empty()) return Change::kNone;
     lastProject_ = nullptr;
     lastPath_.clear();
+    displayName_ = ProjectDisplayName(lastPath_);
     return Change::kClosed;
   }
   const std::string path(buffer.data(), strnlen(buffer.data(), buffer.size()));
   if (project == lastProject_ && path == lastPath_) return Change::kNone;
   lastProject_ = project;
   lastPath_ = path;
+  displayName_ = ProjectDisplayName(lastPath_);
   return Change::kOpened;
 }
 

@@ -21,12 +21,15 @@ class ProjectTracker {
 
   Change Poll();
   const std::string& Path() const { return lastPath_; }
+  // ProjectDisplayName of Path(), worked out once per change rather than on every tick.
+  const std::string& DisplayName() const { return displayName_; }
 
  private:
   void* (*getFunc_)(const char*);
   hostfn::EnumProjects enumProjects_ = nullptr;
   ReaProject* lastProject_ = nullptr;
   std::string lastPath_;
+  std::string displayName_ = ProjectDisplayName("");
 };
 
 }  // namespace quorvane::host

@@ -6,6 +6,7 @@
 
 #include "host/reaper_api.h"
 #include "sim/sim_host.h"
+#include "support/stored_setlist.h"
 
 QUORVANE_EXPORT int ReaperPluginEntry(HINSTANCE instance, reaper_plugin_info_t* rec);
 
@@ -23,18 +24,7 @@ inline void BuildBandProject(sim::Host& host) {
   host.AddTrack("Click", 0);
   host.AddTrack("Backing", 1);
   host.AddTrack("Keys", -1);
-  const char* items[][3] = {{"1", "SONG", "0"},
-                            {"2", "SONG", "1"},
-                            {"-1", "PAUSE", "0"},
-                            {"3", "SONG", "0"},
-                            {"4", "SONG", "0"}};
-  host.SetExtState("Quorvane", "Setlist.Count", "5");
-  for (int i = 0; i < 5; ++i) {
-    const std::string prefix = "Setlist.Item." + std::to_string(i) + ".";
-    host.SetExtState("Quorvane", prefix + "RegionID", items[i][0]);
-    host.SetExtState("Quorvane", prefix + "Type", items[i][1]);
-    host.SetExtState("Quorvane", prefix + "AutoStart", items[i][2]);
-  }
+  testing::StoreSetlist(host, {{1}, {2, true}, testing::Pause(), {3}, {4}});
   host.SetConfigVar("smoothseek", 0);
 }
 

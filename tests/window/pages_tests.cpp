@@ -7,32 +7,15 @@
 
 #include "window/control_table.h"
 #include "window/screenshot.h"
+#include "window/open_window_test.h"
 #include "window/window_stage.h"
 
 namespace quorvane::window_tests {
 namespace {
 
-constexpr COLORREF Rgb(int r, int g, int b) {
-  return static_cast<COLORREF>(r | (g << 8) | (b << 16));
-}
-
-class PageTest : public ::testing::Test {
+class PageTest : public OpenWindowTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(stage.loaded);
-    window = stage.ShowHide();
-    ASSERT_NE(window, nullptr);
-  }
-  HWND C(int id) const { return stage.Control(id); }
-  int ClientWidth() const {
-    RECT client;
-    GetClientRect(window, &client);
-    return client.right;
-  }
   std::string Stored(const std::string& key) const { return stage.host.ExtState("Quorvane", key); }
-
-  WindowStage stage;
-  HWND window = nullptr;
 };
 
 // --- Setup page ---

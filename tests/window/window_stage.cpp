@@ -1,5 +1,7 @@
 #include "window/window_stage.h"
 
+#include "support/stored_setlist.h"
+
 namespace quorvane::window_tests {
 namespace {
 
@@ -52,18 +54,7 @@ void BuildBandProject(sim::Host& host) {
 WindowStage::WindowStage(bool withSetlist) {
   BuildBandProject(host);
   if (withSetlist) {
-    const char* items[][3] = {{"1", "SONG", "0"},
-                              {"2", "SONG", "1"},
-                              {"-1", "PAUSE", "0"},
-                              {"3", "SONG", "0"},
-                              {"4", "SONG", "0"}};
-    host.SetExtState("Quorvane", "Setlist.Count", "5");
-    for (int i = 0; i < 5; ++i) {
-      const std::string prefix = "Setlist.Item." + std::to_string(i) + ".";
-      host.SetExtState("Quorvane", prefix + "RegionID", items[i][0]);
-      host.SetExtState("Quorvane", prefix + "Type", items[i][1]);
-      host.SetExtState("Quorvane", prefix + "AutoStart", items[i][2]);
-    }
+    quorvane::testing::StoreSetlist(host, {{1}, {2, true}, quorvane::testing::Pause(), {3}, {4}});
   }
   loaded = ReaperPluginEntry(nullptr, host.Info()) == 1;
   Run(100);

@@ -7,42 +7,19 @@
 
 #include "window/control_table.h"
 #include "window/screenshot.h"
+#include "window/open_window_test.h"
 #include "window/window_stage.h"
 
 namespace quorvane::window_tests {
 namespace {
 
-constexpr COLORREF Rgb(int r, int g, int b) {
-  return static_cast<COLORREF>(r | (g << 8) | (b << 16));
-}
-
-class WindowTest : public ::testing::Test {
+class WindowTest : public OpenWindowTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(stage.loaded);
-    window = stage.ShowHide();
-    ASSERT_NE(window, nullptr);
-  }
-  // The page as a user tells it: which of the pages' own buttons are on screen.
-  HWND C(int id) const { return stage.Control(id); }
-  int ClientWidth() const {
-    RECT client;
-    GetClientRect(window, &client);
-    return client.right;
-  }
-  int ClientHeight() const {
-    RECT client;
-    GetClientRect(window, &client);
-    return client.bottom;
-  }
   // The colour in the middle of a control, a few pixels in from its left edge.
   COLORREF FillOf(const Capture& capture, HWND control) const {
     const Placement p = stage.PlacementOf(control);
     return capture.Pixel(p.left + 6, p.top + p.height / 2);
   }
-
-  WindowStage stage;
-  HWND window = nullptr;
 };
 
 // --- Frame and life ---
