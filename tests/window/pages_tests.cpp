@@ -231,6 +231,33 @@ TEST_F(PractisePage, ARunLocksTheSectionUntilStop) {
   EXPECT_EQ(stage.Selected(ids::kMarkersList), -1);
 }
 
+TEST_F(PageTest, EndOfSongChosenAgainAfterAMarkerPlaysTheSectionToTheSongsEnd) {
+  struct Page {
+    const char* name;
+    int open;
+    int exit;
+  };
+  for (const Page page : {Page{"practise", ids::kPractiseMode, ids::kExitPractise},
+                          Page{"sound check", ids::kSoundCheckMode, ids::kExitSoundCheck}}) {
+    SCOPED_TRACE(page.name);
+    ASSERT_TRUE(stage.Click(page.open));
+    ASSERT_EQ(
+        stage.Entries(ids::kPractiseStopPoint),
+        (std::vector<std::wstring>{L"END OF SONG", L"Intro - 00:00:00", L"Verse - 00:00:32"}));
+    ASSERT_TRUE(stage.Choose(ids::kPractiseStopPoint, 2));  // stop at "Verse"
+    ASSERT_TRUE(stage.Choose(ids::kPractiseStopPoint, 0));  // and back to the song's end
+    ASSERT_TRUE(stage.Click(ids::kPractisePlay));
+    stage.Run(36000, 100);
+    EXPECT_EQ(stage.host.Transport(), sim::TransportState::kPlaying)
+        << "the run goes on past the Verse marker at 0:32";
+    EXPECT_GT(stage.host.PlayPosition(), 33.0);
+    EXPECT_EQ(stage.Selected(ids::kPractiseStopPoint), 0);
+    stage.Click(ids::kPractiseStop);  // when the run still goes on
+    stage.Run(100);
+    ASSERT_TRUE(stage.Click(page.exit));
+  }
+}
+
 // --- Sound-check page ---
 
 class SoundCheckPage : public PageTest {

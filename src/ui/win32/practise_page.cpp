@@ -35,12 +35,12 @@ bool SelectData(HWND box, LPARAM data) {
   return false;
 }
 
+// The data of the chosen entry. Whether there is one is told by the selection's index alone: an
+// entry's data may be -1 ("END OF SONG"), which is also the value of CB_ERR.
 bool SelectedData(HWND box, LRESULT* data) {
   const LRESULT selected = SendMessageW(box, CB_GETCURSEL, 0, 0);
-  if (selected < 0) return false;
-  const LRESULT value = SendMessageW(box, CB_GETITEMDATA, static_cast<WPARAM>(selected), 0);
-  if (value == CB_ERR) return false;
-  *data = value;
+  if (selected < 0 || selected >= SendMessageW(box, CB_GETCOUNT, 0, 0)) return false;
+  *data = SendMessageW(box, CB_GETITEMDATA, static_cast<WPARAM>(selected), 0);
   return true;
 }
 
