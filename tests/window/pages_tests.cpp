@@ -119,6 +119,17 @@ TEST_F(SetupPage, RowCellsMoveRemoveAndMarkSongs) {
   EXPECT_TRUE(stage.host.Messages().empty());
 }
 
+TEST_F(SetupPage, ATypedLetterLeavesTheSelectedRowWhereItIs) {
+  stage.ClickListRow(list, 0, 80);  // on the name, away from the cells
+  ASSERT_EQ(stage.ListSelection(list), 0);
+  stage.PressKey(list, 'T');  // "Third"
+  EXPECT_EQ(stage.ListSelection(list), 0);
+  stage.PressKey(list, VK_DOWN);
+  EXPECT_EQ(stage.ListSelection(list), 1) << "the arrow keys still move the selection";
+  EXPECT_EQ(Setlist(),
+            (std::vector<std::wstring>{L"Opener", L"Second", L"PAUSE", L"Third", L"Closer"}));
+}
+
 TEST_F(SetupPage, ADurationTooShortForTheMusicShowsTheExcess) {
   // Four one-minute songs in a 5-minute show fit; nothing is shown.
   ASSERT_TRUE(stage.Choose(ids::kDurationBox, 0));

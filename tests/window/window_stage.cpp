@@ -139,6 +139,16 @@ void WindowStage::ClickListRow(HWND list, int row, int x) {
   Pump();
 }
 
+void WindowStage::PressKey(HWND control, UINT virtualKey) {
+  SetFocus(control);
+  const UINT scanCode = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
+  const LPARAM down = 1 | static_cast<LPARAM>(scanCode) << 16;
+  const LPARAM up = down | static_cast<LPARAM>(0xC0000000u);
+  PostMessageW(control, WM_KEYDOWN, virtualKey, down);
+  PostMessageW(control, WM_KEYUP, virtualKey, up);
+  Pump();
+}
+
 void WindowStage::Wheel(int delta) {
   HWND window = Window();
   RECT rect;

@@ -59,6 +59,9 @@ class WindowStage {
   bool Choose(int id, int index);
   // A user's click in a list: press and release at (x, middle of `row`).
   void ClickListRow(HWND list, int row, int x);
+  // A user's key press on the focused `control`: key down and up as the keyboard posts them,
+  // translated into characters by the message loop as a host's would.
+  void PressKey(HWND control, UINT virtualKey);
   void Wheel(int delta);
 
   std::vector<std::wstring> Entries(int id) const;  // drop-down box entries

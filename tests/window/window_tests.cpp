@@ -311,6 +311,39 @@ TEST_F(LivePage, SelectingARowDuringPlaybackIsImpossible) {
   EXPECT_EQ(stage.ListSelection(list), 0);
 }
 
+TEST_F(LivePage, ATypedLetterNeverPicksAnotherSongButTheArrowKeysDo) {
+  ASSERT_TRUE(stage.Click(ids::kStartShow));
+  stage.Run(200);
+  ASSERT_TRUE(stage.Click(ids::kLiveStop));
+  stage.Run(200);
+  HWND list = C(ids::kLiveList);
+  ASSERT_TRUE(stage.Usable(list));
+  ASSERT_EQ(stage.ListSelection(list), 0);
+
+  // A stray key on stage: "Closer" and "Third" begin with these letters.
+  stage.PressKey(list, 'C');
+  stage.PressKey(list, 'T');
+  stage.Run(100);
+  EXPECT_EQ(stage.ListSelection(list), 0);
+  EXPECT_EQ(stage.Text(C(ids::kPlaySelected)), L"RE-PLAY CURRENT SONG");
+  ASSERT_TRUE(stage.Click(ids::kPlaySelected));
+  stage.Run(200);
+  EXPECT_EQ(stage.host.Transport(), sim::TransportState::kPlaying);
+  EXPECT_LT(stage.host.PlayPosition(), 60.0) << "the opener is played again";
+
+  // The arrow keys still pick the next song.
+  ASSERT_TRUE(stage.Click(ids::kLiveStop));
+  stage.Run(200);
+  stage.PressKey(list, VK_DOWN);
+  stage.Run(100);
+  EXPECT_EQ(stage.ListSelection(list), 1);
+  ASSERT_TRUE(stage.Click(ids::kPlaySelected));
+  stage.Run(200);
+  EXPECT_EQ(stage.host.Transport(), sim::TransportState::kPlaying);
+  EXPECT_GE(stage.host.PlayPosition(), 60.0) << "the second song plays";
+  EXPECT_LT(stage.host.PlayPosition(), 120.0);
+}
+
 TEST_F(LivePage, ScheduledAutoStartMovesTheListBelowTheBanner) {
   stage.host.SetLocalTime(20, 0, 0);
   ASSERT_TRUE(stage.Click(ids::kShowSetup));

@@ -321,6 +321,14 @@ void MainWindow::OnLiveSelectionChanged() {
   ScrollLiveList();
 }
 
+LRESULT MainWindow::LiveListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+  // A list with item text jumps to the row a typed character begins: a stray key on stage would
+  // pick another song. The arrow keys come as WM_KEYDOWN and still move the selection.
+  if (message == WM_CHAR) return 0;
+  return liveListProc_ ? CallWindowProcW(liveListProc_, list, message, wParam, lParam)
+                       : DefWindowProcW(list, message, wParam, lParam);
+}
+
 void MainWindow::OnStartShowClicked() {
   show::Setlist* setlist = ui_.setlist;
   if (setlist && !setlist->Empty()) {

@@ -29,6 +29,17 @@ MainWindow* WindowOf(HWND window) {
   return reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
+LRESULT CALLBACK LiveListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  try {
+    if (MainWindow* window = WindowOf(GetParent(list))) {
+      return window->LiveListMessage(list, message, wParam, lParam);
+    }
+  } catch (...) {
+    return 0;
+  }
+  return DefWindowProcW(list, message, wParam, lParam);
+}
+
 LRESULT CALLBACK SetlistListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
   try {
     if (MainWindow* window = WindowOf(GetParent(list))) {
@@ -225,6 +236,7 @@ void MainWindow::OnCreate() {
   CreateFonts();
   CreateControls();
   FillFixedLists();
+  liveListProc_ = Subclass(c_.liveList, &LiveListProc);
   setlistListProc_ = Subclass(c_.setlistList, &SetlistListProc);
   tracksListProc_ = Subclass(c_.tracksList, &TracksListProc);
   SubclassOptionCheckBox(c_.optionMarkerNames);

@@ -105,6 +105,7 @@ class MainWindow final : public WindowPort {
   void Destroy() override;
 
   // The subclassed lists' procedures reach their window through these.
+  LRESULT LiveListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT SetlistListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT TracksListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -205,6 +206,7 @@ class MainWindow final : public WindowPort {
 
   std::vector<LiveRow> liveRows_;
   std::vector<SetupListRow> setupRows_;
+  WNDPROC liveListProc_ = nullptr;
   WNDPROC setlistListProc_ = nullptr;
   WNDPROC tracksListProc_ = nullptr;
 

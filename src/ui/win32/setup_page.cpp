@@ -258,6 +258,8 @@ void MainWindow::RunSetlistRowAction(int row, int action) {
 }
 
 LRESULT MainWindow::SetlistListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+  // No type-ahead here either, as on the live page's list.
+  if (message == WM_CHAR) return 0;
   if (message == WM_LBUTTONUP) {
     const int x = static_cast<short>(LOWORD(lParam));
     const int y = static_cast<short>(HIWORD(lParam));
