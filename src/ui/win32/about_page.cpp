@@ -1,12 +1,12 @@
-// The options page (the live page's two display options) and the about page (picture,
-// introduction, scrollable how-to-use text, donation link).
-#include "ui/win32/main_window.h"
+#include "ui/win32/about_page.h"
 
 #include <shellapi.h>
 
 #include <algorithm>
 
+#include "show/pages.h"
 #include "ui/win32/control_ids.h"
+#include "ui/win32/images.h"
 #include "ui/win32/theme.h"
 
 namespace quorvane::ui::win32 {
@@ -73,33 +73,45 @@ const Section kSections[] = {
 
 }  // namespace
 
-void MainWindow::OnOptionClicked(int id) {
-  HWND box = id == id::kOptionMarkerNames ? c_.optionMarkerNames : c_.optionTimeSignature;
-  const bool checked = SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
-  if (id == id::kOptionMarkerNames) {
-    ui_.showMarkerNames = checked;
-  } else {
-    ui_.showTimeSignatureAndBpm = checked;
-  }
-  if (ui_.page == UiPage::kOptions) {
-    InvalidateRect(box, nullptr, TRUE);
-    InvalidateAll(true);
-  } else if (ui_.IsLivePage()) {
-    RefreshLivePage();
-    InvalidateAll(true);
+void AboutPage::CreateControls() {
+  backToMenu_ = Button(L"BACK TO MAIN PAGE", id::kBackToMenu);
+  donate_ = Button(L"DONATE", id::kDonate);
+  SetFont(backToMenu_, frame_.Fonts().normal22);
+  SetFont(donate_, frame_.Fonts().normal22);
+}
+
+void AboutPage::ForgetControls() {
+  backToMenu_ = nullptr;
+  donate_ = nullptr;
+}
+
+void AboutPage::Enter() {
+  frame_.LayoutPage();
+  frame_.InvalidateAll(true);
+}
+
+void AboutPage::Layout(int w, int h) {
+  Place(backToMenu_, 15, h - 48, (w - 38) / 2, 38);
+  Place(donate_, (w - 38) / 2 + 23, h - 48, (w - 38) / 2, 38);
+}
+
+bool AboutPage::OnCommand(int id, int /*code*/, HWND /*control*/) {
+  switch (id) {
+    case id::kBackToMenu:
+      show::ShowModeSelectPage(ui_);
+      return true;
+    case id::kDonate:
+      OpenDonationPage();
+      return true;
+    default:
+      return false;
   }
 }
 
-void MainWindow::PaintOptionsHeading(HDC dc, int width) {
-  OwnedFont font = MakeFont(17, FW_BOLD);
-  DrawTextIn(dc, L"LIVE MODE", Rect(30, 58, width - 30, 90), DT_LEFT | DT_VCENTER | DT_SINGLELINE,
-             colour::kBrightText, font.Get());
-}
-
-void MainWindow::PaintAboutPage(HDC dc, int width, int height) {
-  const int right = width - 33;
-  const int bottom = height - 62;
-  DrawImageFit(dc, aboutImage_.get(), Rect(33, 24, 233, 224));
+void AboutPage::Paint(HDC dc, const RECT& client) {
+  const int right = client.right - 33;
+  const int bottom = client.bottom - 62;
+  DrawImageFit(dc, frame_.AboutImage(), Rect(33, 24, 233, 224));
 
   OwnedFont body = MakeFont(13, FW_NORMAL, L"Segoe UI", FontQuality::kClearType);
   OwnedFont heading = MakeFont(15, FW_BOLD, L"Segoe UI", FontQuality::kClearType);
@@ -152,20 +164,21 @@ void MainWindow::PaintAboutPage(HDC dc, int width, int height) {
   }
 }
 
-bool MainWindow::OnMouseWheel(int delta) {
-  if (ui_.page != UiPage::kAbout || ui_.aboutScrollMax < 1) return false;
+bool AboutPage::OnMouseWheel(int delta) {
+  // The wheel is the about page's whether or not there is anything to scroll.
+  if (ui_.aboutScrollMax < 1) return true;
   if (delta < 0) {
     ui_.aboutScroll = std::min(ui_.aboutScroll + kWheelStep, ui_.aboutScrollMax);
   } else if (delta > 0) {
     ui_.aboutScroll = std::max(ui_.aboutScroll - kWheelStep, 0);
   }
-  InvalidateAll(true);
+  frame_.InvalidateAll(true);
   return true;
 }
 
-void MainWindow::OpenDonationPage() {
+void AboutPage::OpenDonationPage() {
   // Whether a browser opens is up to the system; nothing here depends on it.
-  ShellExecuteW(hwnd_, L"open", kDonationAddress, nullptr, nullptr, SW_SHOWNORMAL);
+  ShellExecuteW(Window(), L"open", kDonationAddress, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 }  // namespace quorvane::ui::win32

@@ -1,15 +1,15 @@
-// The live page: start and end of the show, the status panel or the auto-start banner, the big
-// play button, STOP and the setlist as the show runs through it.
+#include "ui/win32/live_page.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "host/host_api.h"
+#include "show/pages.h"
 #include "show/project_store.h"
 #include "show/setlist.h"
 #include "show/show_engine.h"
 #include "ui/win32/control_ids.h"
-#include "ui/win32/main_window.h"
 #include "ui/win32/text.h"
 #include "ui/win32/theme.h"
 
@@ -32,8 +32,6 @@ RECT TimeRow(int width) {
 RECT DelayRow(int width) {
   return Rect(15, 201, width - 15, 226);
 }
-// The banner strip, invalidated once a second while the countdown runs.
-const RECT kBannerStrip{15, 78, 545, 113};
 
 std::string SongName(const host::ProjectRegion* region, int32_t regionId) {
   if (region && !region->name.empty()) return region->name;
@@ -47,17 +45,48 @@ const host::ProjectRegion* FindIn(const std::vector<host::ProjectRegion>& region
   return nullptr;
 }
 
-void Enable(HWND control, bool enabled) {
-  EnableWindow(control, enabled ? TRUE : FALSE);
-}
-
-void Show(HWND control, bool shown) {
-  ShowWindow(control, shown ? SW_SHOWNA : SW_HIDE);
-}
-
 }  // namespace
 
-void MainWindow::LayoutLivePage(int w, int h) {
+void LivePage::CreateControls() {
+  c_.startShow = Button(L"START SHOW", id::kStartShow);
+  c_.endShow = Button(L"END SHOW", id::kEndShow);
+  c_.playNext = Button(L"PLAY NEXT SONG", id::kPlayNext);
+  c_.liveStop = Button(L"STOP", id::kLiveStop);
+  c_.playSelected = Button(kPlaySelectedCaption, id::kPlaySelected);
+  // The owner-drawn lists keep their rows' names as item text too, for screen readers.
+  c_.liveList = List(id::kLiveList, LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY);
+  c_.showSetup = Button(L"SHOW SETUP", id::kShowSetup);
+  c_.exitLive = Button(L"EXIT LIVE MODE", id::kExitLive);
+  HookList(c_.liveList);
+  SetFont(c_.liveList, frame_.Fonts().bold22);
+  for (HWND control : {c_.startShow, c_.endShow, c_.playNext, c_.liveStop, c_.playSelected,
+                       c_.showSetup, c_.exitLive}) {
+    SetFont(control, frame_.Fonts().normal22);
+  }
+  scrolledTo_ = -999999;
+}
+
+void LivePage::ForgetControls() {
+  c_ = {};
+  rows_.clear();
+}
+
+void LivePage::Enter() {
+  statusText_.clear();
+  songText_.clear();
+  showTimeText_.clear();
+  timeSignatureText_.clear();
+  tempoText_.clear();
+  delayText_.clear();
+  banner_.Clear();
+  RebuildList();
+  RefreshTransportButtons();
+  frame_.LayoutPage();
+  RefreshPanel();
+  frame_.Redraw();
+}
+
+void LivePage::Layout(int w, int h) {
   const ShowStatus status = ui_.snapshot.status;
   const bool prepared = status == ShowStatus::kPrepared;
   Place(c_.startShow, 15, 27, (w - 40) / 2, 44);
@@ -67,7 +96,7 @@ void MainWindow::LayoutLivePage(int w, int h) {
   Place(c_.playSelected, 15, y, w - 30, 50);
   Place(c_.liveStop, 15, prepared ? 130 : 292, w - 30, 48);
   int top = 349;
-  if (prepared) top = IsAutoStartEnabled() ? 112 : 73;
+  if (prepared) top = ui_.IsAutoStartEnabled() ? 112 : 73;
   Place(c_.liveList, 15, top, w - 30, std::max(h - top - 100, 100));
   SetWindowTextW(c_.showSetup, L"SHOW SETUP");
   Place(c_.showSetup, 15, h - 92, w - 30, 38);
@@ -75,33 +104,9 @@ void MainWindow::LayoutLivePage(int w, int h) {
   RefreshTransportButtons();
 }
 
-void MainWindow::RefreshTransportButtons() {
-  if (!hwnd_) return;
-  const UiPage page = ui_.page;
-  const HWND liveControls[] = {c_.startShow,    c_.endShow,  c_.playNext, c_.liveStop,
-                               c_.playSelected, c_.liveList, c_.showSetup};
-  if (!ui_.IsLivePage()) {
-    if (page == UiPage::kModeSelect || page == UiPage::kSetlistSetup || page == UiPage::kPractise) {
-      for (HWND control : liveControls)
-        Show(control, false);
-      return;
-    }
-    for (HWND control : liveControls)
-      Show(control, false);
-    Show(c_.exitLive, false);
-    if (page == UiPage::kAbout) Show(c_.backToMenu, true);
-    if (page == UiPage::kOptions) {
-      Show(c_.exitOptions, true);
-      Show(c_.optionMarkerNames, true);
-      Show(c_.optionTimeSignature, true);
-    }
-    if (page == UiPage::kSoundCheck) {
-      Show(c_.tracksLabel, true);
-      Show(c_.tracksList, true);
-      Show(c_.exitSoundCheck, true);
-    }
-    return;
-  }
+void LivePage::RefreshTransportButtons() {
+  // Off the live page its controls stay as the last re-layout left them: hidden.
+  if (!Window() || !ui_.IsLivePage()) return;
 
   const ShowSnapshot& snapshot = ui_.snapshot;
   if (snapshot.status == ShowStatus::kPrepared) {
@@ -157,7 +162,7 @@ void MainWindow::RefreshTransportButtons() {
   Enable(c_.liveList, !playing);
 }
 
-std::string MainWindow::CurrentItemDisplayName() const {
+std::string LivePage::CurrentItemDisplayName() const {
   const show::Setlist* setlist = ui_.setlist;
   if (!setlist) return {};
   const int32_t index = setlist->CurrentIndex();
@@ -184,8 +189,8 @@ std::string MainWindow::CurrentItemDisplayName() const {
   return text;
 }
 
-void MainWindow::RefreshLivePage() {
-  if (!hwnd_) return;
+void LivePage::RefreshPanel() {
+  if (!Window()) return;
   host::HostApi& host = context_.host;
   const ShowSnapshot& snapshot = ui_.snapshot;
 
@@ -240,13 +245,13 @@ void MainWindow::RefreshLivePage() {
   if (snapshot.hasDelay) delay = L"DELAY  " + HoursMinutesSeconds(snapshot.delay);
 
   RECT client;
-  GetClientRect(hwnd_, &client);
+  GetClientRect(Window(), &client);
   const int width = client.right;
   const auto update = [this](std::wstring& stored, const std::wstring& now, const RECT& row,
                              bool force) {
     const bool changed = stored != now;
     if (changed) stored = now;
-    if (changed || force) InvalidateRect(hwnd_, &row, FALSE);
+    if (changed || force) InvalidateRect(Window(), &row, FALSE);
   };
   update(statusText_, status, StatusRow(width), false);
   update(songText_, song, SongRow(width), false);
@@ -254,11 +259,11 @@ void MainWindow::RefreshLivePage() {
   update(delayText_, delay, DelayRow(width), false);
 }
 
-void MainWindow::RebuildLiveList() {
-  if (!hwnd_ || !c_.liveList) return;
+void LivePage::RebuildList() {
+  if (!Window() || !c_.liveList) return;
   SendMessageW(c_.liveList, WM_SETREDRAW, FALSE, 0);
   SendMessageW(c_.liveList, LB_RESETCONTENT, 0, 0);
-  liveRows_.clear();
+  rows_.clear();
   const show::Setlist* setlist = ui_.setlist;
   if (setlist) {
     const std::vector<host::ProjectRegion> regions = context_.host.EnumerateRegions();
@@ -280,7 +285,7 @@ void MainWindow::RebuildLiveList() {
       const LRESULT added =
           SendMessageW(c_.liveList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.name.c_str()));
       if (added < 0) break;
-      liveRows_.push_back(std::move(row));
+      rows_.push_back(std::move(row));
       if (i == ui_.snapshot.currentIndex)
         SendMessageW(c_.liveList, LB_SETCURSEL, static_cast<WPARAM>(i), 0);
     }
@@ -289,9 +294,9 @@ void MainWindow::RebuildLiveList() {
   InvalidateRect(c_.liveList, nullptr, TRUE);
 }
 
-void MainWindow::ScrollLiveList() {
-  if (!hwnd_ || liveRows_.empty()) return;
-  const int count = static_cast<int>(liveRows_.size());
+void LivePage::ScrollList() {
+  if (!Window() || rows_.empty()) return;
+  const int count = static_cast<int>(rows_.size());
   const int current = ui_.snapshot.currentIndex;
   SendMessageW(c_.liveList, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
   if (current >= 0 && current < count) {
@@ -310,44 +315,115 @@ void MainWindow::ScrollLiveList() {
                0);
 }
 
-void MainWindow::OnLiveSelectionChanged() {
+void LivePage::OnSelectionChanged() {
   const LRESULT selected = SendMessageW(c_.liveList, LB_GETCURSEL, 0, 0);
   if (selected < 0) return;
   const bool wasPlaying = ui_.snapshot.playing;
   const int32_t wasCurrent = ui_.snapshot.currentIndex;
   if (ui_.slots.onSelectItem) ui_.slots.onSelectItem(static_cast<int32_t>(selected));
-  if (!hwnd_) return;
+  if (!Window()) return;
   ui_.snapshot.currentIndex = wasPlaying ? wasCurrent : static_cast<int32_t>(selected);
-  ScrollLiveList();
+  ScrollList();
 }
 
-LRESULT MainWindow::LiveListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+ListHook::Answer LivePage::OnListMessage(HWND /*list*/, UINT message, WPARAM /*wParam*/,
+                                         LPARAM /*lParam*/) {
   // A list with item text jumps to the row a typed character begins: a stray key on stage would
   // pick another song. The arrow keys come as WM_KEYDOWN and still move the selection.
-  if (message == WM_CHAR) return 0;
-  return liveListProc_ ? CallWindowProcW(liveListProc_, list, message, wParam, lParam)
-                       : DefWindowProcW(list, message, wParam, lParam);
+  return {message == WM_CHAR, 0};
 }
 
-void MainWindow::OnStartShowClicked() {
+void LivePage::OnStartShowClicked() {
   show::Setlist* setlist = ui_.setlist;
   if (setlist && !setlist->Empty()) {
     setlist->SetCurrentIndex(0, context_.host);
     show::SaveSetlist(context_.host, *setlist);
     ui_.snapshot.currentIndex = 0;
-    ScrollLiveList();
+    ScrollList();
   }
   if (ui_.slots.onStartShow) ui_.slots.onStartShow();
 }
 
-void MainWindow::UpdateBanner() {
-  const std::wstring banner = Widen(context_.engine.AutoStartBannerText());
-  if (banner == bannerText_) return;
-  bannerText_ = banner;
-  InvalidateRect(hwnd_, &kBannerStrip, FALSE);
+void LivePage::RefreshTransport() {
+  if (!Window() || !ui_.IsLivePage()) return;
+  frame_.LayoutPage();
+  RefreshTransportButtons();
+  frame_.Redraw();
 }
 
-void MainWindow::PaintLivePanel(HDC dc, int width) {
+void LivePage::ResetAfterShowEnd() {
+  if (!Window()) return;
+  RebuildList();
+  RefreshTransportButtons();
+  frame_.LayoutPage();
+  RefreshPanel();
+  frame_.Redraw();
+}
+
+void LivePage::Sync(bool relaid) {
+  RefreshPanel();
+  if (ui_.snapshot.currentIndex != scrolledTo_) {
+    ScrollList();
+    scrolledTo_ = ui_.snapshot.currentIndex;
+  }
+  if (relaid) RefreshTransportButtons();
+}
+
+bool LivePage::OnCommand(int id, int code, HWND /*control*/) {
+  CallbackSlots& slots = ui_.slots;
+  switch (id) {
+    case id::kStartShow:
+      OnStartShowClicked();
+      return true;
+    case id::kEndShow:
+      Raise(slots.onEndShow);
+      return true;
+    case id::kPlayNext:
+      Raise(slots.onPlayNext);
+      return true;
+    case id::kLiveStop:
+      Raise(slots.onStop);
+      return true;
+    case id::kPlaySelected:
+      Raise(slots.onPlaySelected);
+      return true;
+    case id::kShowSetup:
+      if (slots.onShowSetup) {
+        slots.onShowSetup();
+      } else {
+        show::ShowSetupPage(ui_);
+      }
+      return true;
+    case id::kLiveList:
+      if (code == LBN_SELCHANGE) OnSelectionChanged();
+      return true;
+    case id::kExitLive:
+      LeaveMode();
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool LivePage::MeasureItem(MEASUREITEMSTRUCT& item) {
+  return MeasureListRows(item, id::kLiveList, kSongRowHeight);
+}
+
+bool LivePage::DrawItem(const DRAWITEMSTRUCT& item) {
+  if (item.hwndItem != c_.liveList) return false;
+  PaintLiveRow(item, RowToDraw(rows_, item), frame_.Fonts().bold22.Get());
+  return true;
+}
+
+void LivePage::Paint(HDC dc, const RECT& client) {
+  if (ui_.snapshot.status == ShowStatus::kPrepared) {
+    banner_.Paint(dc, client.right);
+  } else {
+    PaintPanel(dc, client.right);
+  }
+}
+
+void LivePage::PaintPanel(HDC dc, int width) {
   const RECT panel = Rect(15, 75, width - 15, 240);
   FillRectColour(dc, panel, colour::kPanel);
   RoundedFrame(dc, panel, 12, colour::kPanelEdge);
@@ -375,25 +451,6 @@ void MainWindow::PaintLivePanel(HDC dc, int width) {
     OwnedFont font = MakeFont(22, FW_BOLD);
     DrawTextIn(dc, delayText_, DelayRow(width), centred, colour::kDelay, font.Get());
   }
-}
-
-void MainWindow::PaintAutoStartBanner(HDC dc, int width) {
-  if (bannerText_.empty()) return;
-  // "AUTO-START SCHEDULED FOR hh:mm    STARTS IN hh:mm:ss": the schedule on the left, the
-  // countdown on the right.
-  const size_t split = bannerText_.find(L"    ");
-  const std::wstring schedule = bannerText_.substr(0, split);
-  const std::wstring countdown =
-      split == std::wstring::npos ? std::wstring() : bannerText_.substr(split + 4);
-  const RECT strip = Rect(15, 79, width - 15, 105);
-  {
-    OwnedFont font = MakeFont(18, FW_NORMAL);
-    DrawTextIn(dc, schedule, strip, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX, colour::kLabelText,
-               font.Get());
-  }
-  OwnedFont font = MakeFont(18, FW_BOLD);
-  DrawTextIn(dc, countdown, strip, DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX, colour::kCountdown,
-             font.Get());
 }
 
 }  // namespace quorvane::ui::win32

@@ -1,23 +1,33 @@
 // The system's one window, class "QuorvaneWindow": a fixed 560 x 800 frame with a dark theme that
-// shows one page at a time. Every control of every page is created with the window; a page change
-// hides them all and lays out the controls of the new page. The window follows the engine on
-// every host tick (SyncWindow) and raises the record's callback slots for its main actions.
+// shows one page at a time. The frame owns the shared fonts, brushes and pictures, dispatches the
+// window's messages and routes them to the current page (or, for a control's colours and rows, to
+// the page that owns the control). Every page's controls are created with the window; a page
+// change hides them all and lays out the controls of the new page. The window follows the engine
+// on every host tick (SyncWindow).
 //
 // The object outlives its window: "HIDE PLUGIN INTERFACE" destroys the window and its pictures
-// but keeps this object, its fonts and the window state record, so that the next open shows the
-// same page and selections.
+// but keeps this object, its pages, its fonts and the window state record, so that the next open
+// shows the same page and selections.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "ui/plugin_ui.h"
 #include "ui/window_host.h"
 #include "ui/window_port.h"
+#include "ui/win32/about_page.h"
+#include "ui/win32/auto_start_banner.h"
 #include "ui/win32/gdi.h"
 #include "ui/win32/images.h"
-#include "ui/win32/painters.h"
+#include "ui/win32/live_page.h"
+#include "ui/win32/menu_page.h"
+#include "ui/win32/options_page.h"
+#include "ui/win32/page.h"
+#include "ui/win32/practise_page.h"
+#include "ui/win32/setup_page.h"
+#include "ui/win32/sound_check_page.h"
 
 namespace quorvane::ui::win32 {
 
@@ -31,33 +41,7 @@ inline constexpr int kWindowHeight = 800;
 LRESULT CALLBACK PluginUIWindowProc(HWND window, UINT message, WPARAM wParam,
                                     LPARAM lParam) noexcept;
 
-// The handles of the controls, by page.
-struct Controls {
-  // Menu.
-  HWND liveMode = nullptr, practiseMode = nullptr, soundCheckMode = nullptr, options = nullptr,
-       about = nullptr, hideInterface = nullptr;
-  // Live page.
-  HWND startShow = nullptr, endShow = nullptr, playNext = nullptr, liveStop = nullptr,
-       playSelected = nullptr, liveList = nullptr, showSetup = nullptr, exitLive = nullptr;
-  // Setup page.
-  HWND durationLabel = nullptr, durationBox = nullptr, startTimeLabel = nullptr, hourBox = nullptr,
-       hourLabel = nullptr, minuteBox = nullptr, minuteLabel = nullptr, autoStartLabel = nullptr,
-       autoStartCheck = nullptr, songCountText = nullptr, songCountExtra = nullptr,
-       musicTimeText = nullptr, musicTimeExtra = nullptr, excessText = nullptr,
-       setlistHeading = nullptr, setlistList = nullptr, songBox = nullptr, addSong = nullptr,
-       addPause = nullptr, backToLive = nullptr;
-  // Practise and sound-check pages.
-  HWND songLabel = nullptr, startLabel = nullptr, stopLabel = nullptr, songCombo = nullptr,
-       startCombo = nullptr, stopCombo = nullptr, markersLabel = nullptr, markersList = nullptr,
-       rateLabel = nullptr, rateBox = nullptr, practisePlay = nullptr, practiseStop = nullptr,
-       loop = nullptr, precount4 = nullptr, precount8 = nullptr, exitPractise = nullptr;
-  HWND tracksLabel = nullptr, tracksList = nullptr, exitSoundCheck = nullptr;
-  // About and options pages.
-  HWND backToMenu = nullptr, donate = nullptr;
-  HWND optionMarkerNames = nullptr, optionTimeSignature = nullptr, exitOptions = nullptr;
-};
-
-class MainWindow final : public WindowPort {
+class MainWindow final : public WindowPort, private PageFrame {
  public:
   explicit MainWindow(const WindowContext& context);
   ~MainWindow() override;
@@ -65,7 +49,7 @@ class MainWindow final : public WindowPort {
   MainWindow& operator=(const MainWindow&) = delete;
 
   bool Exists() const { return hwnd_ != nullptr; }
-  HWND Handle() const { return hwnd_; }
+  HWND Handle() const override { return hwnd_; }
 
   // GDI+ and the two pictures, when not yet there; a failure leaves the pages without pictures.
   void LoadImages();
@@ -104,19 +88,7 @@ class MainWindow final : public WindowPort {
   void ShowOptions() override;
   void Destroy() override;
 
-  // The subclassed lists' procedures reach their window through these.
-  LRESULT LiveListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT SetlistListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT TracksListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
-
  private:
-  struct Fonts {
-    OwnedFont optionBoxes;  // 22 normal, ANSI character set, default quality
-    OwnedFont bold22;
-    OwnedFont normal22;
-    OwnedFont normal20;
-    OwnedFont normal18;
-  };
   // Brushes handed out for control colours, made on first use.
   struct ColourBrushes {
     OwnedBrush window;
@@ -129,96 +101,54 @@ class MainWindow final : public WindowPort {
     int64_t page = -1;
     int32_t currentIndex = -999999;
     bool playing = false;
+    bool operator==(const LayoutKey&) const = default;
   };
 
-  // --- Creation and messages (main_window.cpp) ---
-  void CreateFonts();
-  void CreateControls();
+  // --- PageFrame ---
+  const SharedFonts& Fonts() const override { return fonts_; }
+  Gdiplus::GpImage* MenuImage() const override { return menuImage_.get(); }
+  Gdiplus::GpImage* AboutImage() const override { return aboutImage_.get(); }
   HWND AddControl(const wchar_t* className, const wchar_t* caption, DWORD style, int id,
-                  DWORD exStyle = 0);
-  void FillFixedLists();
+                  DWORD exStyle = 0) override;
+  void Redraw() override;
+  void DestroyInterface() override;
+
+  // The page the record's page value shows.
+  Page& PageFor(UiPage page);
+  Page& CurrentPage() { return PageFor(ui_.page); }
+
+  void CreateFonts();
   void OnCreate();
-  void OnDestroy();
   void OnCommand(int id, int code, HWND control);
   LRESULT OnControlColour(UINT message, HDC dc, HWND control);
   HBRUSH Brush(OwnedBrush& brush, COLORREF colour);
-  void OnDrawItem(const DRAWITEMSTRUCT& item);
   void OnPaint();
   void PaintPage(HDC dc);
-  void Redraw();
   void HideAllControls();
-  void Place(HWND control, int x, int y, int width, int height, bool enabled = true);
-  void DestroyInterface();
-  void SelectRateNearest(double rate);
-  void SetToggle(HWND toggle, bool on);
-
-  // --- Live page (live_page.cpp) ---
-  void LayoutLivePage(int width, int height);
-  void RefreshLivePage();
-  std::string CurrentItemDisplayName() const;
-  void RefreshTransportButtons();
-  void ScrollLiveList();
-  void OnLiveSelectionChanged();
-  void OnStartShowClicked();
-  void PaintLivePanel(HDC dc, int width);
-  void PaintAutoStartBanner(HDC dc, int width);
-  void UpdateBanner();
-
-  // --- Setup page (setup_page.cpp) ---
-  void LayoutSetupPage(int width, int height);
-  void PaintSetupPanel(HDC dc, int width);
-  void AddSelectedSong();
-  void AddPauseItem();
-  void RunSetlistRowAction(int row, int action);
-  void AfterSetlistEdit(int selection);
-  void OnDurationChanged();
-  void OnAutoStartClicked();
-  bool SelectDurationMinutes(int minutes);
-  void EmptyBanner();
-
-  // --- Practise and sound-check pages (practise_page.cpp) ---
-  void LayoutPractisePage(int width, int height);
-  void LayoutSoundCheckPage(int width, int height);
-  void SetTogglesFromSelection();
-  void OnPractiseBoxChanged(int id);
-  void OnLoopClicked();
-  void OnPrecountClicked(int beats);
-  void OnTrackCell(int row, bool solo);
-
-  // --- Options and about pages (about_page.cpp) ---
-  void OnOptionClicked(int id);
-  void PaintOptionsHeading(HDC dc, int width);
-  void PaintAboutPage(HDC dc, int width, int height);
-  bool OnMouseWheel(int delta);
-  void OpenDonationPage();
 
   WindowContext context_;
   PluginUI& ui_;
   HWND hwnd_ = nullptr;
-  Controls c_;
   std::vector<HWND> controls_;  // every control, for hiding them all
 
-  Fonts fonts_;
+  SharedFonts fonts_;
   ColourBrushes brushes_;
   GdiplusSession gdiplus_;
   OwnedImage menuImage_;
   OwnedImage aboutImage_;
+  AutoStartBanner banner_;
 
-  std::vector<LiveRow> liveRows_;
-  std::vector<SetupListRow> setupRows_;
-  WNDPROC liveListProc_ = nullptr;
-  WNDPROC setlistListProc_ = nullptr;
-  WNDPROC tracksListProc_ = nullptr;
-
-  // The live page's display texts.
-  std::wstring statusText_, songText_, showTimeText_, timeSignatureText_, tempoText_, delayText_,
-      bannerText_;
-
-  // The practise page's status line, shown as its heading.
-  std::wstring practiseStatus_ = L"PRACTISE MODE";
+  MenuPage menu_;
+  LivePage live_;
+  SetupPage setup_;
+  PractisePage practise_;
+  SoundCheckPage soundCheck_;
+  AboutPage about_;
+  OptionsPage options_;
+  // In the order their controls are created.
+  std::array<Page*, 7> pages_;
 
   LayoutKey laidOutFor_;
-  int32_t scrolledTo_ = -999999;
 };
 
 }  // namespace quorvane::ui::win32

@@ -11,6 +11,9 @@
 
 namespace quorvane::ui::win32 {
 
+// The height of a row of the live list and of the setup page's setlist list.
+inline constexpr UINT kSongRowHeight = 48;
+
 // One row of the live list.
 struct LiveRow {
   uint64_t songNumber = 0;  // 1-based over the songs; 0 for a pause

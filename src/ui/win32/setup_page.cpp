@@ -1,15 +1,16 @@
-// The setlist setup page: songs not yet in the setlist, the setlist rows with their auto-start,
-// move and remove cells, pauses, the show's duration and auto-start time, and the totals.
+#include "ui/win32/setup_page.h"
+
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 
 #include "host/host_api.h"
 #include "platform/message_box.h"
+#include "show/pages.h"
 #include "show/setlist.h"
 #include "show/show_engine.h"
 #include "ui/win32/control_ids.h"
-#include "ui/win32/main_window.h"
 #include "ui/win32/text.h"
 #include "ui/win32/theme.h"
 
@@ -32,18 +33,97 @@ double Length(const host::ProjectRegion& region) {
   return std::max(region.end - region.start, 0.0);
 }
 
-void AddEntry(HWND box, const std::wstring& text, LPARAM data) {
-  const LRESULT index = SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-  if (index >= 0) SendMessageW(box, CB_SETITEMDATA, static_cast<WPARAM>(index), data);
-}
-
 RECT ExcessRect(int width) {
   return Rect(33, 171, width - 33, 195);
 }
 
+std::wstring DurationChoiceText(int minutes) {
+  char text[32];
+  if (minutes < 60) {
+    std::snprintf(text, sizeof text, "%dmin", minutes);
+  } else {
+    std::snprintf(text, sizeof text, "%dh%02dmin", minutes / 60, minutes % 60);
+  }
+  return Widen(text);
+}
+
+// Two-digit entries from 0 to `count` - 1.
+void FillNumbers(HWND box, int count) {
+  for (int number = 0; number < count; ++number) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d", number);
+    SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
+  }
+}
+
 }  // namespace
 
-void MainWindow::LayoutSetupPage(int w, int h) {
+void SetupPage::CreateControls() {
+  c_.durationLabel = Label(L"SHOW DURATION:", 0, SS_CENTERIMAGE);
+  c_.durationBox = DropList(id::kDurationBox, WS_TABSTOP);
+  c_.startTimeLabel = Label(L"START TIME:", 0);
+  c_.hourBox = DropList(id::kHourBox, WS_TABSTOP);
+  c_.hourLabel = Label(L"H", 0, SS_CENTER);
+  c_.minuteBox = DropList(id::kMinuteBox, WS_TABSTOP);
+  c_.minuteLabel = Label(L"M", 0, SS_CENTER);
+  c_.autoStartLabel = Label(L"AUTO-START SHOW", id::kAutoStartLabel);
+  c_.autoStartCheck = Button(L"", id::kAutoStartCheck, BS_AUTOCHECKBOX);
+  c_.songCountText = Label(L"SONGS:", id::kSongCountText);
+  c_.songCountExtra = Label(L"0", id::kSongCountExtra);
+  c_.musicTimeText = Label(L"MUSIC TIME:", id::kMusicTimeText);
+  c_.musicTimeExtra = Label(L"00:00:00", id::kMusicTimeExtra);
+  c_.excessText = Label(L"", id::kExcessText);
+  c_.setlistHeading = Label(L"SETLIST", id::kSetlistHeading);
+  c_.setlistList = List(id::kSetlistList, LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY);
+  c_.songBox = DropList(id::kSongBox);
+  c_.addSong = Button(L"+", id::kAddSong);
+  c_.addPause = Button(L"+ ADD PAUSE MARKER", id::kAddPause);
+  c_.backToLive = Button(L"GO BACK TO LIVE MODE", 0);
+  FillFixedLists();
+  HookList(c_.setlistList);
+
+  const SharedFonts& fonts = frame_.Fonts();
+  for (HWND control : {c_.backToLive, c_.addSong, c_.addPause, c_.setlistList, c_.songBox,
+                       c_.excessText, c_.setlistHeading, c_.autoStartCheck}) {
+    SetFont(control, fonts.normal22);
+  }
+  for (HWND control : {c_.songCountText, c_.songCountExtra, c_.musicTimeText, c_.musicTimeExtra,
+                       c_.durationLabel, c_.startTimeLabel, c_.hourLabel, c_.minuteLabel,
+                       c_.autoStartLabel, c_.durationBox, c_.hourBox, c_.minuteBox}) {
+    SetFont(control, fonts.normal18);
+  }
+}
+
+void SetupPage::FillFixedLists() {
+  for (int minutes = 5; minutes <= 480; minutes += 5) {
+    AddEntry(c_.durationBox, DurationChoiceText(minutes), minutes);
+  }
+  FillNumbers(c_.hourBox, 24);
+  FillNumbers(c_.minuteBox, 60);
+  SelectDurationMinutes(45);
+  SendMessageW(c_.hourBox, CB_SETCURSEL, 0, 0);
+  SendMessageW(c_.minuteBox, CB_SETCURSEL, 0, 0);
+  EnableWindow(c_.hourBox, FALSE);
+  EnableWindow(c_.minuteBox, FALSE);
+  // The boxes' closed heights follow the layout (24 on the top row, 34 below).
+  for (HWND small : {c_.durationBox, c_.hourBox, c_.minuteBox}) {
+    SendMessageW(small, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), 18);
+  }
+  SendMessageW(c_.songBox, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), 28);
+}
+
+void SetupPage::ForgetControls() {
+  c_ = {};
+  rows_.clear();
+}
+
+void SetupPage::Enter() {
+  Refresh();
+  frame_.LayoutPage();
+  frame_.Redraw();
+}
+
+void SetupPage::Layout(int w, int h) {
   const bool autoStart = IsAutoStartEnabled();
   Place(c_.durationLabel, 33, 46, 125, 26);
   Place(c_.durationBox, 158, 47, 100, 24);
@@ -71,8 +151,8 @@ void MainWindow::LayoutSetupPage(int w, int h) {
   Place(c_.backToLive, 15, h - 50, w - 30, 40);
 }
 
-void MainWindow::RefreshSetupPage() {
-  if (!hwnd_ || !c_.songBox || !c_.setlistList) return;
+void SetupPage::Refresh() {
+  if (!Window() || !c_.songBox || !c_.setlistList) return;
   const show::Setlist* setlist = ui_.setlist;
   const std::vector<host::ProjectRegion> regions = context_.host.EnumerateRegions();
 
@@ -96,7 +176,7 @@ void MainWindow::RefreshSetupPage() {
 
   SendMessageW(c_.setlistList, WM_SETREDRAW, FALSE, 0);
   SendMessageW(c_.setlistList, LB_RESETCONTENT, 0, 0);
-  setupRows_.clear();
+  rows_.clear();
   double music = 0.0;
   uint64_t songs = 0;
   if (setlist) {
@@ -122,7 +202,7 @@ void MainWindow::RefreshSetupPage() {
       const LRESULT added =
           SendMessageW(c_.setlistList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.name.c_str()));
       if (added < 0) break;
-      setupRows_.push_back(std::move(row));
+      rows_.push_back(std::move(row));
     }
   }
   SendMessageW(c_.setlistList, WM_SETREDRAW, TRUE, 0);
@@ -142,15 +222,15 @@ void MainWindow::RefreshSetupPage() {
   SetWindowTextW(c_.excessText, excess.c_str());
 
   RECT client;
-  GetClientRect(hwnd_, &client);
+  GetClientRect(Window(), &client);
   const RECT band = Rect(0, 82, 560, 180);
   const RECT notice = ExcessRect(client.right);
-  InvalidateRect(hwnd_, &band, FALSE);
-  InvalidateRect(hwnd_, &notice, FALSE);
-  UpdateWindow(hwnd_);
+  InvalidateRect(Window(), &band, FALSE);
+  InvalidateRect(Window(), &notice, FALSE);
+  UpdateWindow(Window());
 }
 
-bool MainWindow::SelectDurationMinutes(int minutes) {
+bool SetupPage::SelectDurationMinutes(int minutes) {
   const LRESULT count = SendMessageW(c_.durationBox, CB_GETCOUNT, 0, 0);
   LRESULT best = -1;
   long bestDistance = LONG_MAX;
@@ -168,7 +248,8 @@ bool MainWindow::SelectDurationMinutes(int minutes) {
   return true;
 }
 
-void MainWindow::PaintSetupPanel(HDC dc, int width) {
+void SetupPage::Paint(HDC dc, const RECT& client) {
+  const int width = client.right;
   const RECT panel = Rect(15, 31, width - 15, 198);
   FillRectColour(dc, panel, colour::kPanel);
   RoundedFrame(dc, panel, 12, colour::kPanelEdge);
@@ -190,17 +271,17 @@ void MainWindow::PaintSetupPanel(HDC dc, int width) {
   }
 }
 
-void MainWindow::AfterSetlistEdit(int selection) {
+void SetupPage::AfterSetlistEdit(int selection) {
   context_.engine.SaveSetlist();
   if (context_.host.MarkProjectDirty) context_.host.MarkProjectDirty(nullptr);
-  RefreshSetupPage();
-  if (selection >= 0 && selection < static_cast<int>(setupRows_.size())) {
+  Refresh();
+  if (selection >= 0 && selection < static_cast<int>(rows_.size())) {
     SendMessageW(c_.setlistList, LB_SETCURSEL, static_cast<WPARAM>(selection), 0);
   }
   InvalidateRect(c_.setlistList, nullptr, TRUE);
 }
 
-void MainWindow::AddSelectedSong() {
+void SetupPage::AddSelectedSong() {
   show::Setlist* setlist = ui_.setlist;
   if (!setlist) return;
   const LRESULT selected = SendMessageW(c_.songBox, CB_GETCURSEL, 0, 0);
@@ -208,25 +289,25 @@ void MainWindow::AddSelectedSong() {
   const LRESULT data = SendMessageW(c_.songBox, CB_GETITEMDATA, static_cast<WPARAM>(selected), 0);
   if (data < 0) return;
   if (!setlist->AddRegionToSetlist(static_cast<int32_t>(data))) {
-    context_.messages.Show(hwnd_, "This song is already in the setlist.", kMessageTitle,
+    context_.messages.Show(Window(), "This song is already in the setlist.", kMessageTitle,
                            platform::MessageIcon::kWarning);
     return;
   }
   context_.engine.SaveSetlist();
   if (context_.host.MarkProjectDirty) context_.host.MarkProjectDirty(nullptr);
-  RefreshSetupPage();
+  Refresh();
   if (SendMessageW(c_.songBox, CB_GETCOUNT, 0, 0) > 0) SendMessageW(c_.songBox, CB_SETCURSEL, 0, 0);
 }
 
-void MainWindow::AddPauseItem() {
+void SetupPage::AddPauseItem() {
   show::Setlist* setlist = ui_.setlist;
   if (!setlist || !setlist->AddPause()) return;
   context_.engine.SaveSetlist();
   if (context_.host.MarkProjectDirty) context_.host.MarkProjectDirty(nullptr);
-  RefreshSetupPage();
+  Refresh();
 }
 
-void MainWindow::RunSetlistRowAction(int row, int action) {
+void SetupPage::RunRowAction(int row, int action) {
   show::Setlist* setlist = ui_.setlist;
   if (!setlist || !setlist->IsValidIndex(row)) return;
   int selection = row;
@@ -245,7 +326,7 @@ void MainWindow::RunSetlistRowAction(int row, int action) {
       break;
     case kRemove:
       if (!setlist->RemoveItem(row)) {
-        context_.messages.Show(hwnd_, "Could not remove the item.", kMessageTitle,
+        context_.messages.Show(Window(), "Could not remove the item.", kMessageTitle,
                                platform::MessageIcon::kError);
         return;
       }
@@ -257,9 +338,10 @@ void MainWindow::RunSetlistRowAction(int row, int action) {
   AfterSetlistEdit(selection);
 }
 
-LRESULT MainWindow::SetlistListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+ListHook::Answer SetupPage::OnListMessage(HWND list, UINT message, WPARAM /*wParam*/,
+                                          LPARAM lParam) {
   // No type-ahead here either, as on the live page's list.
-  if (message == WM_CHAR) return 0;
+  if (message == WM_CHAR) return {true, 0};
   if (message == WM_LBUTTONUP) {
     const int x = static_cast<short>(LOWORD(lParam));
     const int y = static_cast<short>(HIWORD(lParam));
@@ -270,8 +352,8 @@ LRESULT MainWindow::SetlistListMessage(HWND list, UINT message, WPARAM wParam, L
     const int top = static_cast<int>(SendMessageW(list, LB_GETTOPINDEX, 0, 0));
     if (x >= 0 && y >= 0 && x < client.right && y < client.bottom) {
       const int row = top + y / height;
-      if (row >= 0 && row < count && row < static_cast<int>(setupRows_.size())) {
-        const SetupListRow& record = setupRows_[static_cast<size_t>(row)];
+      if (row >= 0 && row < count && row < static_cast<int>(rows_.size())) {
+        const SetupListRow& record = rows_[static_cast<size_t>(row)];
         const bool offersAutoStart = !record.isPause && record.autoStartAvailable;
         const int x0 = client.right - (offersAutoStart ? 152 : 114) - 3;
         const int cells = offersAutoStart ? 4 : 3;
@@ -280,18 +362,17 @@ LRESULT MainWindow::SetlistListMessage(HWND list, UINT message, WPARAM wParam, L
           const bool inCell = (x - x0) % kGlyphCellPitch < kGlyphCellWidth;
           if (cell < cells && inCell) {
             const int action = offersAutoStart ? cell : cell + 1;
-            PostMessageW(hwnd_, id::kSetlistRowAction,
+            PostMessageW(Window(), id::kSetlistRowAction,
                          MAKEWPARAM(static_cast<WORD>(row), static_cast<WORD>(action)), 0);
           }
         }
       }
     }
   }
-  return setlistListProc_ ? CallWindowProcW(setlistListProc_, list, message, wParam, lParam)
-                          : DefWindowProcW(list, message, wParam, lParam);
+  return {};
 }
 
-void MainWindow::OnDurationChanged() {
+void SetupPage::OnDurationChanged() {
   const LRESULT selected = SendMessageW(c_.durationBox, CB_GETCURSEL, 0, 0);
   if (selected < 0) return;
   const LRESULT minutes =
@@ -303,16 +384,112 @@ void MainWindow::OnDurationChanged() {
   context_.engine.SaveSetlist();
   if (context_.host.MarkProjectDirty) context_.host.MarkProjectDirty(nullptr);
   // The excess notice follows the new set time at once.
-  RefreshSetupPage();
+  Refresh();
 }
 
-void MainWindow::OnAutoStartClicked() {
+void SetupPage::OnAutoStartClicked() {
   const bool checked = SendMessageW(c_.autoStartCheck, BM_GETCHECK, 0, 0) == BST_CHECKED;
   EnableWindow(c_.hourBox, checked ? TRUE : FALSE);
   EnableWindow(c_.minuteBox, checked ? TRUE : FALSE);
   if (checked) SetFocus(c_.hourBox);
-  EmptyBanner();
-  InvalidateAll(true);
+  banner_.Clear();
+  frame_.InvalidateAll(true);
+}
+
+bool SetupPage::OnCommand(int id, int code, HWND control) {
+  if (control && control == c_.backToLive) {
+    if (ui_.slots.onBackToLive) {
+      ui_.slots.onBackToLive();
+    } else {
+      show::ShowLivePage(ui_, context_.practise, context_.engine.Status());
+    }
+    return true;
+  }
+  switch (id) {
+    case id::kDurationBox:
+      if (code == CBN_SELCHANGE) OnDurationChanged();
+      return true;
+    case id::kAutoStartCheck:
+      if (Clicked(code)) OnAutoStartClicked();
+      return true;
+    case id::kHourBox:
+    case id::kMinuteBox:
+      if (code == CBN_SELCHANGE) {
+        banner_.Clear();
+        frame_.InvalidateAll(true);
+      }
+      return true;
+    case id::kAddSong:
+      if (Clicked(code)) AddSelectedSong();
+      return true;
+    case id::kAddPause:
+      if (Clicked(code)) AddPauseItem();
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool SetupPage::MeasureItem(MEASUREITEMSTRUCT& item) {
+  return MeasureListRows(item, id::kSetlistList, kSongRowHeight);
+}
+
+bool SetupPage::DrawItem(const DRAWITEMSTRUCT& item) {
+  if (item.hwndItem != c_.setlistList) return false;
+  PaintSetlistRow(item, RowToDraw(rows_, item), frame_.Fonts().normal22.Get());
+  return true;
+}
+
+ControlLook SetupPage::LookOf(HWND control) const {
+  if (control == c_.autoStartCheck) return ControlLook::kCheckOnWindow;
+  for (HWND painted :
+       {c_.durationLabel, c_.startTimeLabel, c_.hourLabel, c_.minuteLabel, c_.autoStartLabel,
+        c_.songCountText, c_.musicTimeText, c_.excessText, c_.setlistHeading}) {
+    if (control == painted) return ControlLook::kPaintedLabel;
+  }
+  return ControlLook::kStandard;
+}
+
+bool SetupPage::IsAutoStartEnabled() const {
+  return Window() && c_.autoStartCheck &&
+         SendMessageW(c_.autoStartCheck, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void SetupPage::GetAutoStartSelection(int* hour, int* minute) const {
+  *hour = -1;
+  *minute = -1;
+  if (!Window()) return;
+  if (c_.hourBox) *hour = static_cast<int>(SendMessageW(c_.hourBox, CB_GETCURSEL, 0, 0));
+  if (c_.minuteBox) *minute = static_cast<int>(SendMessageW(c_.minuteBox, CB_GETCURSEL, 0, 0));
+}
+
+void SetupPage::SetAutoStartEnabled(bool enabled) {
+  if (!Window()) return;
+  SendMessageW(c_.autoStartCheck, BM_SETCHECK, enabled ? BST_CHECKED : BST_UNCHECKED, 0);
+  EnableWindow(c_.hourBox, enabled ? TRUE : FALSE);
+  EnableWindow(c_.minuteBox, enabled ? TRUE : FALSE);
+  banner_.Clear();
+  frame_.InvalidateAll(true);
+}
+
+void SetupPage::ResetAutoStart() {
+  if (!Window()) return;
+  banner_.Clear();
+  SendMessageW(c_.autoStartCheck, BM_SETCHECK, BST_UNCHECKED, 0);
+  EnableWindow(c_.autoStartLabel, FALSE);
+  SendMessageW(c_.hourBox, CB_SETCURSEL, 0, 0);
+  SendMessageW(c_.minuteBox, CB_SETCURSEL, 0, 0);
+  EnableWindow(c_.hourBox, FALSE);
+  EnableWindow(c_.minuteBox, FALSE);
+}
+
+bool SetupPage::SelectAutoStartTime(int hour, int minute) {
+  if (!Window() || !c_.hourBox || !c_.minuteBox) return false;
+  SendMessageW(c_.hourBox, CB_SETCURSEL, static_cast<WPARAM>(hour), 0);
+  SendMessageW(c_.minuteBox, CB_SETCURSEL, static_cast<WPARAM>(minute), 0);
+  banner_.Clear();
+  frame_.InvalidateAll(true);
+  return true;
 }
 
 }  // namespace quorvane::ui::win32

@@ -1,0 +1,94 @@
+#include "ui/win32/menu_page.h"
+
+#include <iterator>
+
+#include "show/pages.h"
+#include "ui/win32/control_ids.h"
+#include "ui/win32/images.h"
+#include "ui/win32/theme.h"
+
+namespace quorvane::ui::win32 {
+
+void MenuPage::CreateControls() {
+  c_.liveMode = Button(L"LIVE MODE", id::kLiveMode);
+  c_.practiseMode = Button(L"PRACTISE MODE", id::kPractiseMode);
+  c_.soundCheckMode = Button(L"SOUND-CHECK MODE", id::kSoundCheckMode);
+  c_.options = Button(L"OPTIONS", id::kOptions);
+  c_.about = Button(L"ABOUT / HOW TO USE", id::kAbout);
+  c_.hideInterface = Button(L"HIDE PLUGIN INTERFACE", id::kHideInterface);
+  for (HWND control :
+       {c_.liveMode, c_.practiseMode, c_.soundCheckMode, c_.options, c_.about, c_.hideInterface}) {
+    SetFont(control, frame_.Fonts().normal22);
+  }
+}
+
+void MenuPage::ForgetControls() {
+  c_ = {};
+}
+
+void MenuPage::Enter() {
+  frame_.LayoutPage();
+  frame_.Redraw();
+}
+
+void MenuPage::Layout(int w, int /*h*/) {
+  const HWND buttons[] = {c_.liveMode, c_.practiseMode, c_.soundCheckMode,
+                          c_.options,  c_.about,        c_.hideInterface};
+  SetWindowTextW(c_.soundCheckMode, L"SOUND-CHECK MODE");
+  for (size_t i = 0; i < std::size(buttons); ++i) {
+    Place(buttons[i], 60, 390 + 58 * static_cast<int>(i), w - 120, 50);
+  }
+}
+
+COLORREF MenuPage::Background() const {
+  return colour::kMenuBackground;
+}
+
+void MenuPage::Paint(HDC dc, const RECT& client) {
+  const int width = client.right;
+  DrawImageFit(dc, frame_.MenuImage(), Rect(30, 25, width - 30, 325));
+  OwnedFont font = MakeFont(24, FW_BOLD);
+  DrawTextIn(dc, L"MENU", Rect(15, 337, width - 15, 370), DT_CENTER | DT_VCENTER | DT_SINGLELINE,
+             colour::kBrightText, font.Get());
+}
+
+bool MenuPage::OnCommand(int id, int code, HWND /*control*/) {
+  CallbackSlots& slots = ui_.slots;
+  switch (id) {
+    case id::kLiveMode:
+      if (slots.onLiveMode) {
+        slots.onLiveMode();
+      } else {
+        show::ShowSetupPage(ui_);
+      }
+      return true;
+    case id::kPractiseMode:
+      if (slots.onPractiseMode) {
+        slots.onPractiseMode();
+      } else {
+        show::ShowPractisePage(ui_, context_.practise);
+      }
+      return true;
+    case id::kSoundCheckMode:
+      if (!Clicked(code)) return true;
+      if (slots.onSoundCheckMode) {
+        slots.onSoundCheckMode();
+      } else {
+        show::ShowSoundCheckPage(ui_, context_.practise);
+      }
+      return true;
+    case id::kOptions:
+      show::ShowOptionsPage(ui_);
+      return true;
+    case id::kAbout:
+      show::ShowAboutPage(ui_);
+      return true;
+    case id::kHideInterface:
+      frame_.DestroyInterface();
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace quorvane::ui::win32

@@ -1,0 +1,83 @@
+#include "ui/win32/options_page.h"
+
+#include "show/pages.h"
+#include "ui/win32/control_ids.h"
+#include "ui/win32/painters.h"
+#include "ui/win32/theme.h"
+
+namespace quorvane::ui::win32 {
+
+void OptionsPage::CreateControls() {
+  c_.markerNames = Button(L"Show marker names along with song names in LIVE MODE",
+                          id::kOptionMarkerNames, BS_AUTOCHECKBOX | WS_TABSTOP);
+  c_.timeSignature = Button(L"Show Time Signature and BPM", id::kOptionTimeSignature,
+                            BS_AUTOCHECKBOX | WS_TABSTOP);
+  c_.exitOptions = Button(L"EXIT OPTIONS", id::kExitOptions);
+  SubclassOptionCheckBox(c_.markerNames);
+  SubclassOptionCheckBox(c_.timeSignature);
+  SetFont(c_.markerNames, frame_.Fonts().optionBoxes);
+  SetFont(c_.timeSignature, frame_.Fonts().optionBoxes);
+}
+
+void OptionsPage::ForgetControls() {
+  c_ = {};
+}
+
+void OptionsPage::Enter() {
+  ShowOptions();
+  frame_.LayoutPage();
+  frame_.Redraw();
+}
+
+void OptionsPage::Layout(int w, int h) {
+  Place(c_.markerNames, 43, 105, w - 75, 36);
+  Place(c_.timeSignature, 43, 150, w - 75, 36);
+  Place(c_.exitOptions, 15, h - 48, w - 30, 38);
+}
+
+void OptionsPage::Paint(HDC dc, const RECT& client) {
+  OwnedFont font = MakeFont(17, FW_BOLD);
+  DrawTextIn(dc, L"LIVE MODE", Rect(30, 58, client.right - 30, 90),
+             DT_LEFT | DT_VCENTER | DT_SINGLELINE, colour::kBrightText, font.Get());
+}
+
+bool OptionsPage::OnCommand(int id, int code, HWND /*control*/) {
+  switch (id) {
+    case id::kExitOptions:
+      show::ShowModeSelectPage(ui_);
+      return true;
+    case id::kOptionMarkerNames:
+    case id::kOptionTimeSignature:
+      if (Clicked(code)) OnOptionClicked(id);
+      return true;
+    default:
+      return false;
+  }
+}
+
+ControlLook OptionsPage::LookOf(HWND control) const {
+  const bool box = control == c_.markerNames || control == c_.timeSignature;
+  return box ? ControlLook::kHollow : ControlLook::kStandard;
+}
+
+void OptionsPage::ShowOptions() {
+  if (!Window()) return;
+  SendMessageW(c_.markerNames, BM_SETCHECK, ui_.showMarkerNames ? BST_CHECKED : BST_UNCHECKED, 0);
+  SendMessageW(c_.timeSignature, BM_SETCHECK,
+               ui_.showTimeSignatureAndBpm ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void OptionsPage::OnOptionClicked(int id) {
+  HWND box = id == id::kOptionMarkerNames ? c_.markerNames : c_.timeSignature;
+  const bool checked = SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  if (id == id::kOptionMarkerNames) {
+    ui_.showMarkerNames = checked;
+  } else {
+    ui_.showTimeSignatureAndBpm = checked;
+  }
+  // The live page reads the options as it paints, when it is next shown.
+  InvalidateRect(box, nullptr, TRUE);
+  frame_.InvalidateAll(true);
+}
+
+}  // namespace quorvane::ui::win32

@@ -1,0 +1,34 @@
+// The options page: the live page's two display options.
+#pragma once
+
+#include "ui/win32/page.h"
+
+namespace quorvane::ui::win32 {
+
+class OptionsPage final : public Page {
+ public:
+  using Page::Page;
+
+  void CreateControls() override;
+  void ForgetControls() override;
+  void Enter() override;
+  void Layout(int width, int height) override;
+  const wchar_t* Heading() const override { return L"OPTIONS"; }
+  void Paint(HDC dc, const RECT& client) override;
+  bool OnCommand(int id, int code, HWND control) override;
+  ControlLook LookOf(HWND control) const override;
+
+  // The two check boxes follow the record's options.
+  void ShowOptions();
+
+ private:
+  struct Controls {
+    HWND markerNames = nullptr, timeSignature = nullptr, exitOptions = nullptr;
+  };
+
+  void OnOptionClicked(int id);
+
+  Controls c_;
+};
+
+}  // namespace quorvane::ui::win32
