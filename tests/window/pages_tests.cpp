@@ -16,6 +16,13 @@ namespace {
 class PageTest : public OpenWindowTest {
  protected:
   std::string Stored(const std::string& key) const { return stage.host.ExtState("Quorvane", key); }
+  // Whether a toggle button (loop, pre-count) shows its gold "on" ring.
+  bool RingOn(int id) const {
+    Capture capture(window);
+    const Placement p = stage.PlacementOf(C(id));
+    // The ring lies just inside the edge; the middle of the top side is clear of the caption.
+    return NearColour(capture.Pixel(p.left + p.width / 2, p.top + 2), Rgb(255, 205, 0), 30);
+  }
 };
 
 // --- Setup page ---
@@ -198,22 +205,16 @@ TEST_F(PractisePage, ListsSongsMarkersAndRates) {
 }
 
 TEST_F(PractisePage, PrecountTogglesExcludeEachOtherAndLoopToggles) {
-  const auto ringOn = [this](int id) {
-    Capture capture(window);
-    const Placement p = stage.PlacementOf(C(id));
-    // The gold ring lies just inside the edge; the middle of the top side is clear of the caption.
-    return NearColour(capture.Pixel(p.left + p.width / 2, p.top + 2), Rgb(255, 205, 0), 30);
-  };
-  EXPECT_FALSE(ringOn(ids::kPrecount4));
+  EXPECT_FALSE(RingOn(ids::kPrecount4));
   ASSERT_TRUE(stage.Click(ids::kPrecount4));
-  EXPECT_TRUE(ringOn(ids::kPrecount4));
+  EXPECT_TRUE(RingOn(ids::kPrecount4));
   ASSERT_TRUE(stage.Click(ids::kPrecount8));
-  EXPECT_FALSE(ringOn(ids::kPrecount4));
-  EXPECT_TRUE(ringOn(ids::kPrecount8));
+  EXPECT_FALSE(RingOn(ids::kPrecount4));
+  EXPECT_TRUE(RingOn(ids::kPrecount8));
   ASSERT_TRUE(stage.Click(ids::kPrecount8));
-  EXPECT_FALSE(ringOn(ids::kPrecount8)) << "a second click switches the pre-count off";
+  EXPECT_FALSE(RingOn(ids::kPrecount8)) << "a second click switches the pre-count off";
   ASSERT_TRUE(stage.Click(ids::kLoop));
-  EXPECT_TRUE(ringOn(ids::kLoop));
+  EXPECT_TRUE(RingOn(ids::kLoop));
 }
 
 TEST_F(PractisePage, ARunLocksTheSectionUntilStop) {
@@ -267,6 +268,28 @@ TEST_F(PageTest, EndOfSongChosenAgainAfterAMarkerPlaysTheSectionToTheSongsEnd) {
     stage.Run(100);
     ASSERT_TRUE(stage.Click(page.exit));
   }
+}
+
+TEST_F(PageTest, TheSectionChosenForPractiseIsTheOneTheSoundCheckPlays) {
+  ASSERT_TRUE(stage.Click(ids::kPractiseMode));
+  ASSERT_TRUE(stage.Choose(ids::kPractiseSong, 1));   // "Second", 1:00 to 2:00
+  ASSERT_TRUE(stage.Choose(ids::kPractiseStart, 1));  // from "Chorus" at 1:30
+  ASSERT_TRUE(stage.Click(ids::kLoop));
+  ASSERT_TRUE(stage.Click(ids::kPrecount8));
+  ASSERT_TRUE(stage.Click(ids::kExitPractise));
+
+  ASSERT_TRUE(stage.Click(ids::kSoundCheckMode));
+  EXPECT_EQ(stage.Selected(ids::kPractiseSong), 1);
+  EXPECT_EQ(stage.Entries(ids::kPractiseStart),
+            (std::vector<std::wstring>{L"START OF SONG", L"Chorus - 00:00:30"}));
+  EXPECT_EQ(stage.Selected(ids::kPractiseStart), 1);
+  EXPECT_TRUE(RingOn(ids::kLoop));
+  EXPECT_TRUE(RingOn(ids::kPrecount8));
+  EXPECT_FALSE(RingOn(ids::kPrecount4));
+
+  ASSERT_TRUE(stage.Click(ids::kPractisePlay));
+  stage.Run(200);
+  EXPECT_NEAR(stage.host.EditCursor(), 90.0, 1e-6) << "the run starts at the chosen marker";
 }
 
 // --- Sound-check page ---
@@ -328,6 +351,25 @@ TEST_F(SoundCheckPage, ATrackMutedInTheHostShowsWithinATick) {
   POINT cell{CellX(8 + 68 - 4), 21};
   MapWindowPoints(tracks, window, &cell, 1);
   EXPECT_TRUE(NearColour(capture.Pixel(cell.x, cell.y), Rgb(180, 40, 40), 30));
+}
+
+TEST_F(SoundCheckPage, ARunLocksTheSectionAndThisPagesExitUntilStop) {
+  ASSERT_TRUE(stage.Click(ids::kPractisePlay));
+  stage.Run(200);
+  EXPECT_EQ(stage.host.Transport(), sim::TransportState::kPlaying);
+  EXPECT_TRUE(stage.Usable(C(ids::kPractiseStop)));
+  for (int locked :
+       {ids::kPractisePlay, ids::kPrecount4, ids::kPrecount8, ids::kLoop, ids::kExitSoundCheck,
+        ids::kPractiseSong, ids::kPractiseStart, ids::kPractiseStopPoint}) {
+    EXPECT_FALSE(IsWindowEnabled(C(locked))) << locked;
+  }
+  EXPECT_TRUE(stage.Usable(tracks)) << "the tracks stay at hand during the run";
+
+  ASSERT_TRUE(stage.Click(ids::kPractiseStop));
+  stage.Run(100);
+  EXPECT_EQ(stage.host.Transport(), sim::TransportState::kStopped);
+  EXPECT_TRUE(stage.Usable(C(ids::kPractisePlay)));
+  EXPECT_TRUE(stage.Usable(C(ids::kExitSoundCheck)));
 }
 
 // --- Options and about pages ---

@@ -121,6 +121,28 @@ TEST_F(WindowTest, HideInterfaceDestroysTheWindowAndTheActionRecreatesItWithTheS
   EXPECT_EQ(SendMessageW(C(ids::kOptionMarkerNames), BM_GETCHECK, 0, 0), BST_CHECKED);
 }
 
+TEST_F(WindowTest, ARecreatedWindowsListsStillRunTheirCellsAndIgnoreTypedLetters) {
+  ASSERT_TRUE(stage.Click(ids::kHideInterface));
+  window = stage.ShowHide();
+  ASSERT_NE(window, nullptr);
+
+  ASSERT_TRUE(stage.Click(ids::kLiveMode));
+  HWND live = C(ids::kLiveList);
+  ASSERT_EQ(stage.ListSelection(live), 0);
+  stage.PressKey(live, 'C');  // "Closer"
+  EXPECT_EQ(stage.ListSelection(live), 0);
+
+  ASSERT_TRUE(stage.Click(ids::kShowSetup));
+  HWND setlist = C(ids::kSetlistList);
+  RECT client;
+  GetClientRect(setlist, &client);
+  // The remove cell of "Closer", the last row (after a song: four cells, remove the rightmost).
+  stage.ClickListRow(setlist, 4, client.right - 155 + 38 * 3 + 17);
+  EXPECT_EQ(stage.Rows(setlist),
+            (std::vector<std::wstring>{L"Opener", L"Second", L"PAUSE", L"Third"}));
+  EXPECT_EQ(stage.host.ExtState("Quorvane", "Setlist.Count"), "4");
+}
+
 TEST_F(WindowTest, UnloadDestroysTheWindowAndGivesBackItsClassAndAReloadOpensItAgain) {
   ReaperPluginEntry(nullptr, nullptr);
   stage.Pump();
