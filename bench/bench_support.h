@@ -1,6 +1,6 @@
 // What the benchmark programs share: the large show project built into the host simulator, the
-// extension's records wired as the composition root wires them (with the server's steady clock
-// under the benchmark's control), and loopback clients that read everything the server sends.
+// extension's core (with the server's steady clock under the benchmark's control), and loopback
+// clients that read everything the server sends.
 #pragma once
 
 #include <algorithm>
@@ -19,24 +19,10 @@
 
 #include <unistd.h>
 
-#include "host/host_api.h"
-#include "host/project_tracker.h"
-#include "platform/clock.h"
-#include "platform/message_box.h"
+#include "core/core.h"
 #include "platform/socket.h"
-#include "practise/count_in_player.h"
-#include "practise/practise_session.h"
-#include "remote/command_handler.h"
-#include "remote/discovery_responder.h"
-#include "remote/remote_server.h"
 #include "remote/state_document.h"
-#include "remote/system_view.h"
-#include "show/callback_binding.h"
-#include "show/pages.h"
-#include "show/setlist.h"
-#include "show/show_engine.h"
 #include "sim/sim_host.h"
-#include "ui/plugin_ui.h"
 
 namespace quorvane::bench {
 
@@ -114,57 +100,24 @@ inline void BuildLargeProject(sim::Host& host, int songs = kLargeRegions) {
   host.SetConfigVar("smoothseek", 0);
 }
 
-// The extension's records over a host simulator, wired as the composition root wires them at
-// load, with one difference: the remote server reads the benchmark's steady clock (`serverNs`), so
-// that a benchmark decides whether a state document is due. Tick() runs the timer tick's steps in
-// the root's order.
+// The extension's core over a host simulator, with one difference from the loaded extension: the
+// remote server reads the benchmark's steady clock (`serverNs`), so that a benchmark decides
+// whether a state document is due. Tick() is the core's own timer tick.
 struct Rig {
   explicit Rig(sim::Host& simHost)
       : sim(simHost),
-        clock(simHost.ClockSource()),
-        messages(simHost.MessageSink()),
-        projects(simHost.Info()->GetFunc),
-        countIn(practise::BindPreviewFunctions(simHost.Info()->GetFunc)),
-        practise(host, clock, messages, ui, &countIn),
-        engine(host, clock, messages, setlist, ui, practise),
-        server(0, [this] { return serverNs.load(); }),
-        view{host, ui, setlist, engine, practise, server} {
-    host.Bind(simHost.Info()->GetFunc);
-    engine.InitShowEngine();
-    show::ConfigurePluginUI(ui, setlist, engine, practise, host);
-    server.SetCommandHandler(
-        [this](const std::string& line) { remote::HandleRemoteCommand(view, line); });
-    server.SetStateProvider([this] { return remote::BuildStateDocument(view); });
+        core(simHost.Info()->GetFunc,
+             core::CoreOptions{.discoveryPort = 0,
+                               .serverClock = [this] { return serverNs.load(); },
+                               .listen = false}) {
+    core.Init();
     // The first tick after load finds the project open; the show is set up after it.
     Tick();
   }
 
-  // The timer tick (host/extension.cpp, OnTimer) step by step.
-  void Tick() {
-    switch (projects.Poll()) {
-      case host::ProjectTracker::Change::kNone:
-        break;
-      case host::ProjectTracker::Change::kClosed:
-        engine.ResetForProjectChange();
-        show::ShowModeSelectPage(ui);
-        break;
-      case host::ProjectTracker::Change::kOpened:
-        engine.ResetForProjectChange();
-        engine.InitShowEngine();
-        show::ShowModeSelectPage(ui);
-        break;
-    }
-    server.SetProjectName(host::ProjectDisplayName(projects.Path()));
-    server.DispatchRemoteCommands();
-    engine.Tick();
-    if (practise.Run().active) practise.PractiseTick();
-    engine.UpdateShowTiming();
-    engine.SnapshotShowState();
-    show::SyncWindowState(ui, engine.Snapshot());
-    server.BroadcastState();
-  }
+  void Tick() { core.Tick(); }
 
-  void Command(const std::string& line) { remote::HandleRemoteCommand(view, line); }
+  void Command(const std::string& line) { core.RunRemoteCommand(line); }
 
   // The live page and a started show, as a client would ask for them.
   void StartLiveShow() {
@@ -176,7 +129,7 @@ struct Rig {
   // or on a pause): play the next song. A finished setlist starts again.
   void KeepShowPlaying() {
     if (engine.Player().Playing()) return;
-    if (engine.Status() != ui::ShowStatus::kLive) {
+    if (engine.Status() != show::ShowStatus::kLive) {
       engine.ResetShow();
       StartLiveShow();
       return;
@@ -191,18 +144,12 @@ struct Rig {
   }
 
   sim::Host& sim;
-  host::HostApi host;
-  platform::Clock clock;
-  platform::MessageBoxes messages;
-  host::ProjectTracker projects;
-  practise::CountInPlayer countIn;
-  ui::PluginUI ui;
-  show::Setlist setlist;
-  practise::PractiseSession practise;
-  show::ShowEngine engine;
-  std::atomic<int64_t> serverNs{1'000'000'000};
-  remote::RemoteServer server;
-  remote::SystemView view;
+  std::atomic<int64_t> serverNs{1'000'000'000};  // before the core, whose server reads it
+  core::Core core;
+  host::HostApi& host = core.Host();
+  show::ShowEngine& engine = core.Engine();
+  remote::RemoteServer& server = core.Server();
+  const remote::SystemView& view = core.System();
 };
 
 // Loopback TCP clients that read and discard whatever arrives, on a thread of their own, as

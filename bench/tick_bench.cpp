@@ -54,7 +54,7 @@ struct LiveShow {
     rig->Tick();
     clients->WaitQuiet(5);
     lastDocumentNs = rig->serverNs.load();
-    ok = ok && rig->engine.Player().Playing() && rig->engine.Status() == ui::ShowStatus::kLive;
+    ok = ok && rig->engine.Player().Playing() && rig->engine.Status() == show::ShowStatus::kLive;
   }
 
   // The bytes one broadcast of the current state sends to all clients.

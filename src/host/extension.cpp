@@ -4,23 +4,10 @@
 #include <cstring>
 #include <string>
 
-#include "platform/host_seams.h"
 #include "platform/menu.h"
-#include "remote/command_handler.h"
-#include "remote/state_document.h"
-#include "show/callback_binding.h"
-#include "show/pages.h"
 
 namespace quorvane::host {
 namespace {
-
-const platform::ClockSource* SimulatedClock(reaper_plugin_info_t* rec) {
-  return static_cast<const platform::ClockSource*>(rec->GetFunc(platform::kClockSourceName));
-}
-
-const platform::MessageSink* SimulatedMessages(reaper_plugin_info_t* rec) {
-  return static_cast<const platform::MessageSink*>(rec->GetFunc(platform::kMessageSinkName));
-}
 
 bool EqualsIgnoringCase(const char* a, const char* b) {
   for (; *a && *b; ++a, ++b) {
@@ -37,37 +24,21 @@ bool EqualsIgnoringCase(const char* a, const char* b) {
 Extension* Extension::current_ = nullptr;
 
 Extension::Extension(HINSTANCE instance, reaper_plugin_info_t* rec)
-    : instance_(instance),
-      rec_(rec),
-      clock_(SimulatedClock(rec)),
-      messages_(SimulatedMessages(rec)),
-      projects_(rec->GetFunc),
-      practise_(host_, clock_, messages_, ui_, &countIn_),
-      engine_(host_, clock_, messages_, setlist_, ui_, practise_),
-      system_{host_, ui_, setlist_, engine_, practise_, server_},
-      registrations_(rec->Register) {}
+    : instance_(instance), rec_(rec), core_(rec->GetFunc), registrations_(rec->Register) {}
 
 Extension::~Extension() {
   // The window's procedure lives in this library: the window and its class go first.
   window_.reset();
-  host_.RestorePitchShiftMode();
-  server_.Stop();
-  practise_.StopPractise();
+  core_.Shutdown();
   registrations_.UnregisterAll();
   rec_ = nullptr;
 }
 
 bool Extension::Load() {
-  countIn_.SetPreviewFunctions(practise::BindPreviewFunctions(rec_->GetFunc));
-  if (!host_.Bind(rec_->GetFunc)) return false;
-  engine_.InitShowEngine();
-  show::ConfigurePluginUI(ui_, setlist_, engine_, practise_, host_);
-  window_ = ui::CreateWindowHost(
-      ui::WindowContext{host_, ui_, setlist_, engine_, practise_, messages_, instance_});
-  server_.SetCommandHandler(
-      [this](const std::string& line) { remote::HandleRemoteCommand(system_, line); });
-  server_.SetStateProvider([this] { return remote::BuildStateDocument(system_); });
-  server_.Start();  // without the server the extension still runs, only not remotely
+  if (!core_.Init()) return false;
+  window_ = ui::CreateWindowHost(ui::WindowContext{core_.Host(), core_.Ui(), core_.Setlist(),
+                                                   core_.Engine(), core_.Practise(),
+                                                   core_.Messages(), instance_});
 
   if (!registrations_.Add("timer", reinterpret_cast<void*>(&Extension::TimerThunk))) return false;
   if (!RegisterAction(Action::kShowWindow)) return false;
@@ -97,35 +68,7 @@ bool Extension::RegisterAction(Action action) {
 }
 
 void Extension::OnTimer() {
-  TrackProject();
-  server_.SetProjectName(projects_.DisplayName());
-  server_.DispatchRemoteCommands();
-  engine_.Tick();
-  if (practise_.Run().active) practise_.PractiseTick();
-  engine_.UpdateShowTiming();
-  engine_.SnapshotShowState();
-  show::SyncWindowState(ui_, engine_.Snapshot());
-  if (ui_.window) {
-    const practise::PractiseRun& run = practise_.Run();
-    ui_.window->RefreshPractiseStatus(run.active, run.countingIn, run.playing,
-                                      host_.GetPlayPositionSafe());
-  }
-  server_.BroadcastState();
-}
-
-void Extension::TrackProject() {
-  switch (projects_.Poll()) {
-    case ProjectTracker::Change::kNone:
-      return;
-    case ProjectTracker::Change::kClosed:
-      engine_.ResetForProjectChange();
-      break;
-    case ProjectTracker::Change::kOpened:
-      engine_.ResetForProjectChange();
-      engine_.InitShowEngine();
-      break;
-  }
-  show::ShowModeSelectPage(ui_);
+  core_.Tick();
 }
 
 bool Extension::OnHookCommand(int command, int /*flag*/) {
@@ -148,55 +91,57 @@ void Extension::RunAction(Action action) {
       if (window_) window_->OpenOrToggleWindow();
       break;
     case Action::kShowSetlist:
-      host_.ShowConsoleMsg(SetlistReport().c_str());
+      core_.Host().ShowConsoleMsg(SetlistReport().c_str());
       break;
     case Action::kEnginePlayCurrent:
-      engine_.PlayCurrent();
+      core_.Engine().PlayCurrent();
       break;
     case Action::kEnginePlayNext:
-      engine_.PlayNext();
+      core_.Engine().PlayNext();
       break;
     case Action::kEngineStop:
-      engine_.StopPlayback();
+      core_.Engine().StopPlayback();
       break;
     case Action::kStartShow:
-      engine_.StartShow();
+      core_.Engine().StartShow();
       break;
     case Action::kEndShow:
-      engine_.EndShow();
+      core_.Engine().EndShow();
       break;
     case Action::kShowState:
-      host_.ShowConsoleMsg(ShowStateReport().c_str());
+      core_.Host().ShowConsoleMsg(ShowStateReport().c_str());
       break;
   }
 }
 
-std::string Extension::SetlistReport() const {
+std::string Extension::SetlistReport() {
+  const show::Setlist& setlist = core_.Setlist();
   std::string report;
   char line[160];
   std::snprintf(line, sizeof line,
                 "\n=== QUORVANE ===\nSETLIST\n---------------------------\nTotal: %zu\n"
                 "Current Index: %d\n\n",
-                setlist_.Items().size(), setlist_.CurrentIndex());
+                setlist.Items().size(), setlist.CurrentIndex());
   report += line;
-  for (size_t i = 0; i < setlist_.Items().size(); ++i) {
-    const bool current = static_cast<int32_t>(i) == setlist_.CurrentIndex();
-    std::snprintf(line, sizeof line, "%zu. Region ID: %d%s\n", i + 1, setlist_.Items()[i].regionId,
+  for (size_t i = 0; i < setlist.Items().size(); ++i) {
+    const bool current = static_cast<int32_t>(i) == setlist.CurrentIndex();
+    std::snprintf(line, sizeof line, "%zu. Region ID: %d%s\n", i + 1, setlist.Items()[i].regionId,
                   current ? "  <-- CURRENT" : "");
     report += line;
   }
   return report;
 }
 
-std::string Extension::ShowStateReport() const {
-  const show::ShowRecord& show = engine_.Record();
+std::string Extension::ShowStateReport() {
+  const show::ShowEngine& engine = core_.Engine();
+  const show::ShowRecord& show = engine.Record();
   char text[640];
   std::snprintf(text, sizeof text,
                 "\n=== SHOW STATE ===\nStatus: %s\nCurrent Index: %d\nPlaying: %s\n\n"
                 "Show Duration: %.1f\nElapsed: %.1f\nShow Remaining: %.1f\n"
                 "Playback Remaining: %.1f\nHas Delay: %s\nDelay: %.1f\n==================\n",
-                ui::ShowStatusName(show.status), show.showCurrentIndex,
-                engine_.Player().Playing() ? "YES" : "NO", show.duration, show.elapsed,
+                show::ShowStatusName(show.status), show.showCurrentIndex,
+                engine.Player().Playing() ? "YES" : "NO", show.duration, show.elapsed,
                 show.showRemaining, show.playbackRemaining, show.hasDelay ? "YES" : "NO",
                 show.delay);
   return text;

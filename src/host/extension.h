@@ -1,24 +1,15 @@
-// The composition root: every process-wide record of the extension, created when the host loads
-// the library and destroyed when it unloads it, wired together at load.
+// The extension as the host sees it: the core (every record of the system, core/core.h) plus the
+// host's business around it: the registrations, the actions, the callbacks' thunks and the window.
+// Created when the host loads the library and destroyed when it unloads it.
 #pragma once
 
 #include <array>
 #include <memory>
 
+#include "core/core.h"
 #include "host/actions.h"
-#include "host/host_api.h"
-#include "host/project_tracker.h"
 #include "host/reaper_api.h"
 #include "host/registrations.h"
-#include "platform/clock.h"
-#include "platform/message_box.h"
-#include "practise/count_in_player.h"
-#include "practise/practise_session.h"
-#include "remote/remote_server.h"
-#include "remote/system_view.h"
-#include "show/setlist.h"
-#include "show/show_engine.h"
-#include "ui/plugin_ui.h"
 #include "ui/window_host.h"
 
 namespace quorvane::host {
@@ -49,25 +40,14 @@ class Extension {
  private:
   void RunAction(Action action);
   bool RegisterAction(Action action);
-  void TrackProject();
-  std::string SetlistReport() const;
-  std::string ShowStateReport() const;
+  std::string SetlistReport();
+  std::string ShowStateReport();
 
   static Extension* current_;
 
   HINSTANCE instance_;
   reaper_plugin_info_t* rec_;
-  HostApi host_;
-  platform::Clock clock_;
-  platform::MessageBoxes messages_;
-  ProjectTracker projects_;
-  practise::CountInPlayer countIn_;
-  ui::PluginUI ui_;
-  show::Setlist setlist_;
-  practise::PractiseSession practise_;
-  show::ShowEngine engine_;
-  remote::RemoteServer server_;
-  remote::SystemView system_;
+  core::Core core_;
   std::array<int, kActions.size()> commandIds_{};
   std::array<gaccel_register_t, kActions.size()> accelerators_{};
   Registrations registrations_;

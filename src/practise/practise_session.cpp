@@ -58,16 +58,25 @@ void GiveConfigBack(const host::HostApi& host, const char* name, bool saved, uin
   if (int* live = host.ConfigInt(name)) *live = static_cast<int>(value);
 }
 
+// Views that follow nothing, for a session nobody shows.
+PractiseListener& NoViews() {
+  static PractiseListener none;
+  return none;
+}
+
 }  // namespace
 
 PractiseSession::PractiseSession(host::HostApi& host, const platform::Clock& clock,
-                                 const platform::MessageBoxes& messages, ui::PluginUI& ui,
-                                 CountInPlayer* countIn)
-    : host_(host), clock_(clock), messages_(messages), ui_(ui), countIn_(countIn) {}
+                                 const platform::MessageBoxes& messages, CountInPlayer* countIn)
+    : host_(host), clock_(clock), messages_(messages), listener_(&NoViews()), countIn_(countIn) {}
+
+void PractiseSession::SetListener(PractiseListener* listener) {
+  listener_ = listener ? listener : &NoViews();
+}
 
 void PractiseSession::StartPractise(Report report) {
   if (run_.active) return;
-  const ui::PractiseSelection& selection = ui_.practise;
+  const PractiseSelection& selection = selection_;
   if (selection.songRegionId < 0) return;
   host::ProjectRegion region;
   if (!host_.FindRegion(selection.songRegionId, &region)) return;
@@ -81,8 +90,8 @@ void PractiseSession::StartPractise(Report report) {
       host_.TimeMap_GetDividedBpmAtTime ? host_.TimeMap_GetDividedBpmAtTime(start) : 0.0;
   if (!(tempo > 0.0)) {
     if (report == Report::kShowMessage) {
-      messages_.Show(ui_.window ? ui_.window->MessageOwner() : nullptr, kNoTempoMessage,
-                     kBrandCaption, platform::MessageIcon::kError);
+      messages_.Show(listener_->MessageOwner(), kNoTempoMessage, kBrandCaption,
+                     platform::MessageIcon::kError);
     }
     return;
   }
@@ -208,10 +217,10 @@ void PractiseSession::PractiseTick() {
 bool PractiseSession::SelectPractiseSong(int32_t regionId) {
   for (const host::ProjectRegion& region : host_.EnumerateRegions()) {
     if (region.regionId != regionId) continue;
-    ui_.practise.songRegionId = regionId;
-    ui_.practise.startChoice = -2;
-    ui_.practise.stopChoice = -1;
-    if (ui_.window) ui_.window->RefreshPractiseLists();
+    selection_.songRegionId = regionId;
+    selection_.startChoice = -2;
+    selection_.stopChoice = -1;
+    listener_->SongSelected();
     return true;
   }
   return false;
@@ -219,22 +228,20 @@ bool PractiseSession::SelectPractiseSong(int32_t regionId) {
 
 bool PractiseSession::SetPractiseStartChoice(int32_t choice) {
   if (choice < -2) return false;
-  ui_.practise.startChoice = choice;
-  if (!ui_.window) return true;
-  return ui_.window->SelectPractiseStartChoice(choice);
+  selection_.startChoice = choice;
+  return listener_->StartChoiceSelected(choice);
 }
 
 bool PractiseSession::SetPractiseStopChoice(int32_t choice) {
   if (choice < -1) return false;
-  ui_.practise.stopChoice = choice;
-  if (!ui_.window) return true;
-  return ui_.window->SelectPractiseStopChoice(choice);
+  selection_.stopChoice = choice;
+  return listener_->StopChoiceSelected(choice);
 }
 
 void PractiseSession::SetPractisePrecount(int32_t beats) {
   if (!IsPrecountValue(beats)) return;
-  ui_.practise.preCountBeats = beats;
-  if (ui_.window) ui_.window->ShowPrecountToggles(beats);
+  selection_.preCountBeats = beats;
+  listener_->PrecountChanged(beats);
 }
 
 bool PractiseSession::SetPractiseRate(double rate) {
@@ -249,23 +256,23 @@ bool PractiseSession::SetPractiseRate(double rate) {
   }
   // Written so that a rate that is not a number is refused too.
   if (!(bestDistance <= kRateSnapTolerance)) return false;
-  ui_.practise.playbackRate = kPlaybackRateTable[best];
-  if (ui_.window) ui_.window->SelectPractiseRateIndex(static_cast<int>(best));
-  host_.SetPlayRate(ui_.practise.playbackRate);
+  selection_.playbackRate = kPlaybackRateTable[best];
+  listener_->RateSelected(static_cast<int>(best));
+  host_.SetPlayRate(selection_.playbackRate);
   return true;
 }
 
 void PractiseSession::SelectPractiseRateIndex(int32_t index) {
   if (index >= 0 && static_cast<size_t>(index) < kPlaybackRateTable.size()) {
-    ui_.practise.playbackRate = kPlaybackRateTable[static_cast<size_t>(index)];
+    selection_.playbackRate = kPlaybackRateTable[static_cast<size_t>(index)];
   }
-  host_.SetPlayRate(ui_.practise.playbackRate);
+  host_.SetPlayRate(selection_.playbackRate);
 }
 
 int32_t PractiseSession::CurrentPractiseMarker() const {
   if (!run_.playing) return -1;
   host::ProjectRegion region;
-  if (!host_.FindRegion(ui_.practise.songRegionId, &region)) return -1;
+  if (!host_.FindRegion(selection_.songRegionId, &region)) return -1;
   const double position = host_.GetPlayPositionSafe() + kMarkerLookAhead;
   int32_t current = -1;
   int32_t index = 0;
@@ -277,36 +284,34 @@ int32_t PractiseSession::CurrentPractiseMarker() const {
 }
 
 void PractiseSession::OnLoopToggled() {
-  run_.loopActive = ui_.practise.loopEnabled;
+  run_.loopActive = selection_.loopEnabled;
 }
 
 void PractiseSession::EnterPractisePage() {
   const std::vector<host::ProjectRegion> regions = host_.EnumerateRegions();
-  ui::PractiseSelection& selection = ui_.practise;
+  PractiseSelection& selection = selection_;
   selection.songRegionId = regions.empty() ? -1 : regions.front().regionId;
   selection.startChoice = -2;
   selection.stopChoice = -1;
   selection.preCountBeats = 0;
   selection.loopEnabled = false;
   run_.loopActive = false;
-  if (ui_.window) {
-    ui_.window->ShowPrecountToggles(0);
-    ui_.window->ShowLoopToggle(false);
-  }
+  listener_->PrecountChanged(0);
+  listener_->LoopChanged(false);
 }
 
 void PractiseSession::EnterSoundCheckPage() {
   const std::vector<host::ProjectRegion> regions = host_.EnumerateRegions();
   bool songPresent = false;
   for (const host::ProjectRegion& region : regions) {
-    if (region.regionId == ui_.practise.songRegionId) songPresent = true;
+    if (region.regionId == selection_.songRegionId) songPresent = true;
   }
-  if (!songPresent && !regions.empty()) ui_.practise.songRegionId = regions.front().regionId;
+  if (!songPresent && !regions.empty()) selection_.songRegionId = regions.front().regionId;
   ResetRateToNormal();
 }
 
 void PractiseSession::ResetRateToNormal() {
-  ui_.practise.playbackRate = 1.0;
+  selection_.playbackRate = 1.0;
   host_.SetPlayRate(1.0);
 }
 

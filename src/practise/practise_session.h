@@ -1,6 +1,6 @@
 // A practise or sound-check run: one section of one song, from a start point to a stop point,
 // optionally looped, optionally preceded by a synthesised count-in click, at a chosen rate. The
-// selection lives in the window state record; the run and the host settings it holds live here.
+// selection the pages and remote commands edit, the run and the host settings it holds live here.
 #pragma once
 
 #include <array>
@@ -9,7 +9,7 @@
 #include "host/host_api.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
-#include "ui/plugin_ui.h"
+#include "practise/practise_listener.h"
 
 namespace quorvane::practise {
 
@@ -19,6 +19,17 @@ class CountInPlayer;
 inline constexpr std::array<double, 21> kPlaybackRateTable = {
     0.50, 0.55, 0.60, 0.65, 0.70, 0.75, 0.80, 0.85, 0.90, 0.95, 1.00,
     1.05, 1.10, 1.15, 1.20, 1.25, 1.30, 1.35, 1.40, 1.45, 1.50};
+
+// The practise selection, which the practise and sound-check pages and remote commands edit and
+// a practise run reads when it starts.
+struct PractiseSelection {
+  int32_t songRegionId = -1;  // -1: none
+  int32_t startChoice = -2;   // -2: start of song; n >= 0: the n-th marker of the song
+  int32_t stopChoice = -1;    // -1: end of song; n >= 0: the n-th marker of the song
+  int32_t preCountBeats = 0;  // 0, 4 or 8
+  bool loopEnabled = false;
+  double playbackRate = 1.0;
+};
 
 // The run in progress.
 struct PractiseRun {
@@ -52,7 +63,10 @@ class PractiseSession {
  public:
   // `countIn` may be null (no click can play then).
   PractiseSession(host::HostApi& host, const platform::Clock& clock,
-                  const platform::MessageBoxes& messages, ui::PluginUI& ui, CountInPlayer* countIn);
+                  const platform::MessageBoxes& messages, CountInPlayer* countIn);
+
+  // The views told about changes; null (the default) tells nobody. Not owned.
+  void SetListener(PractiseListener* listener);
 
   void StartPractise(Report report = Report::kShowMessage);
   void StopPractise();
@@ -74,6 +88,10 @@ class PractiseSession {
   // Live page: the rate goes back to 1.0 and is applied to the host.
   void ResetRateToNormal();
 
+  // The selection; a view that edits it directly (a click on its own control) leaves the
+  // session's reactions to the operations above.
+  PractiseSelection& Selection() { return selection_; }
+  const PractiseSelection& Selection() const { return selection_; }
   const PractiseRun& Run() const { return run_; }
   const HeldHostSettings& Held() const { return held_; }
 
@@ -84,8 +102,9 @@ class PractiseSession {
   host::HostApi& host_;
   const platform::Clock& clock_;
   const platform::MessageBoxes& messages_;
-  ui::PluginUI& ui_;
+  PractiseListener* listener_;
   CountInPlayer* countIn_;
+  PractiseSelection selection_;
   PractiseRun run_;
   HeldHostSettings held_;
 };

@@ -50,8 +50,8 @@ MediaTrack* TrackForSetting(const host::HostApi& host, int32_t trackIndex) {
 
 }  // namespace
 
-ui::BackingTrackRows ListProjectTracks(const host::HostApi& host) {
-  ui::BackingTrackRows rows;
+practise::BackingTrackRows ListProjectTracks(const host::HostApi& host) {
+  practise::BackingTrackRows rows;
   if (!host.CountTracks || !host.GetTrack || !host.GetSetMediaTrackInfo_String) return rows;
   const int count = host.CountTracks(nullptr);
   if (count < 1) return rows;
@@ -60,7 +60,7 @@ ui::BackingTrackRows ListProjectTracks(const host::HostApi& host) {
   for (int i = 0; i < count; ++i) {
     MediaTrack* track = host.GetTrack(nullptr, i);
     if (!track) continue;
-    ui::BackingTrackRow row;
+    practise::BackingTrackRow row;
     row.name = ReadName(host, track);
     row.muted = ReadFlag(host, track, "B_MUTE");
     row.soloed = ReadInt(host, track, "I_SOLO") != 0;
@@ -91,9 +91,9 @@ bool SetTrackSolo(const host::HostApi& host, int32_t trackIndex, bool soloed) {
   return true;
 }
 
-bool SameTrackRows(const ui::BackingTrackRows& a, const ui::BackingTrackRows& b) {
+bool SameTrackRows(const practise::BackingTrackRows& a, const practise::BackingTrackRows& b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](const ui::BackingTrackRow& x, const ui::BackingTrackRow& y) {
+                    [](const practise::BackingTrackRow& x, const practise::BackingTrackRow& y) {
                       return x.trackIndex == y.trackIndex && x.muted == y.muted &&
                              x.soloed == y.soloed && x.name == y.name &&
                              x.folderDepth == y.folderDepth && x.indentLevel == y.indentLevel;

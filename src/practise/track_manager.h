@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "host/host_api.h"
-#include "ui/backing_track_row.h"
+#include "practise/track_row.h"
 
 namespace quorvane::practise {
 
@@ -13,7 +13,7 @@ inline constexpr const char* kUnnamedTrack = "(UNNAMED TRACK)";
 
 // A fresh list of the current project's tracks; empty when "CountTracks", "GetTrack" or
 // "GetSetMediaTrackInfo_String" is missing or the project has no tracks.
-ui::BackingTrackRows ListProjectTracks(const host::HostApi& host);
+practise::BackingTrackRows ListProjectTracks(const host::HostApi& host);
 
 // Sets the track's mute (solo: plain solo or off) in the host; false when the track or the
 // setter is missing.
@@ -21,6 +21,6 @@ bool SetTrackMute(const host::HostApi& host, int32_t trackIndex, bool muted);
 bool SetTrackSolo(const host::HostApi& host, int32_t trackIndex, bool soloed);
 
 // True when both lists show the same tracks in the same state.
-bool SameTrackRows(const ui::BackingTrackRows& a, const ui::BackingTrackRows& b);
+bool SameTrackRows(const practise::BackingTrackRows& a, const practise::BackingTrackRows& b);
 
 }  // namespace quorvane::practise

@@ -8,7 +8,7 @@
 #include "practise/track_manager.h"
 #include "remote/command_scanner.h"
 #include "remote/remote_server.h"
-#include "show/pages.h"
+#include "ui/pages.h"
 #include "show/setlist.h"
 #include "show/show_engine.h"
 #include "ui/plugin_ui.h"
@@ -29,7 +29,7 @@ class Command {
   ui::WindowPort* Window() const { return s_.ui.window; }
 
   void Snapshot() const { s_.engine.SnapshotShowState(); }
-  void Sync() const { show::SyncWindowState(s_.ui, s_.engine.Snapshot()); }
+  void Sync() const { ui::SyncWindowState(s_.ui, s_.engine.Snapshot()); }
   void RefreshPractiseDisplay() const {
     if (!Window()) return;
     const practise::PractiseRun& run = s_.practise.Run();
@@ -70,11 +70,12 @@ class Command {
     if (set(s_.host, *track, *state) && s_.host.MarkProjectDirty) {
       s_.host.MarkProjectDirty(nullptr);
     }
-    show::ShowSoundCheckPage(Ui(), s_.practise);
+    ui::ShowSoundCheckPage(Ui(), s_.practise);
   }
   void SetLoopEnabled(bool on) const {
-    if (Ui().practise.loopEnabled == on) return;
-    Ui().practise.loopEnabled = on;
+    practise::PractiseSelection& selection = s_.practise.Selection();
+    if (selection.loopEnabled == on) return;
+    selection.loopEnabled = on;
     if (Window()) Window()->ShowLoopToggle(on);
     Raise(Ui().slots.onLoopToggled);
   }
@@ -91,8 +92,8 @@ void Command::EndShow() const {
   Snapshot();
   s_.practise.ResetRateToNormal();
   Ui().page = ui::UiPage::kLive;
-  if (Ui().snapshot.status == ui::ShowStatus::kPrepared) {
-    Ui().liveTransport = ui::LiveTransport::kSelected;
+  if (Ui().snapshot.status == show::ShowStatus::kPrepared) {
+    Ui().liveTransport = show::LiveTransport::kSelected;
   }
   if (Window()) Window()->ResetLivePageAfterShowEnd();
   Sync();
@@ -116,8 +117,7 @@ bool Command::SetDuration() const {
 void Command::SetAutoStartTime() const {
   const auto hour = ReadIntField(line_, "hour");
   const auto minute = ReadIntField(line_, "minute");
-  if (!hour || !minute || *hour < 0 || *hour > 23 || *minute < 0 || *minute > 59) return;
-  if (Window()) Window()->SelectAutoStartTime(*hour, *minute);
+  if (hour && minute) s_.engine.SetAutoStartTime(*hour, *minute);
 }
 
 Broadcast Command::Run(std::string_view type) {
@@ -130,7 +130,7 @@ Broadcast Command::Run(std::string_view type) {
     return Broadcast::kYes;
   }
   if (type == "MODE_MENU" || type == "EXIT_OPTIONS") {
-    show::ShowModeSelectPage(Ui());
+    ui::ShowModeSelectPage(Ui());
     return Broadcast::kNo;
   }
   if (type == "OPEN_ABOUT") {
@@ -143,7 +143,7 @@ Broadcast Command::Run(std::string_view type) {
     return Broadcast::kNo;
   }
   if (type == "OPEN_OPTIONS") {
-    show::ShowOptionsPage(Ui());
+    ui::ShowOptionsPage(Ui());
     return Broadcast::kYes;
   }
   if (type == "OPTIONS_LIVE_MARKERS") {
@@ -166,7 +166,7 @@ Broadcast Command::Run(std::string_view type) {
     if (slots.onExitMode) {
       slots.onExitMode();
     } else {
-      show::ShowModeSelectPage(Ui());
+      ui::ShowModeSelectPage(Ui());
     }
     return Broadcast::kNo;
   }
@@ -234,7 +234,8 @@ Broadcast Command::Run(std::string_view type) {
   }
   if (type == "SETUP_DURATION") return SetDuration() ? Broadcast::kYes : Broadcast::kNo;
   if (type == "SETUP_AUTOSTART_SHOW") {
-    if (const auto enabled = ReadBoolField(line_, "enabled")) Ui().SetAutoStartEnabled(*enabled);
+    if (const auto enabled = ReadBoolField(line_, "enabled"))
+      s_.engine.SetAutoStartEnabled(*enabled);
     return Broadcast::kNo;
   }
   if (type == "SETUP_AUTOSTART_TIME") {

@@ -33,7 +33,7 @@ struct ProjectView {
 // The live song whose marker names the document shows: its region number, or none.
 bool LiveSongRegion(const SystemView& system, int* regionId) {
   const ui::PluginUI& ui = system.ui;
-  const ui::ShowSnapshot& snapshot = system.engine.Snapshot();
+  const show::ShowSnapshot& snapshot = system.engine.Snapshot();
   if (!ui.showMarkerNames || !ui.IsLivePage()) return false;
   if (!system.setlist.IsSong(snapshot.currentIndex)) return false;
   *regionId = system.setlist.At(snapshot.currentIndex).regionId;
@@ -41,7 +41,7 @@ bool LiveSongRegion(const SystemView& system, int* regionId) {
 }
 
 ProjectView ReadProject(const SystemView& system) {
-  std::vector<int> numbers{system.ui.practise.songRegionId};
+  std::vector<int> numbers{system.practise.Selection().songRegionId};
   int liveRegionId = 0;
   const bool live = LiveSongRegion(system, &liveRegionId);
   if (live) numbers.push_back(liveRegionId);
@@ -71,7 +71,7 @@ std::string HoursMinutesSeconds(double seconds) {
 // The marker of the live song at the snapshot's position: the last one in host order among
 // those at the greatest position not after it.
 std::string CurrentMarkerName(const SystemView& system, const ProjectView& project) {
-  const ui::ShowSnapshot& snapshot = system.engine.Snapshot();
+  const show::ShowSnapshot& snapshot = system.engine.Snapshot();
   const std::string* best = nullptr;
   double bestPosition = -1.0;
   for (const ProjectMarker& marker : project.liveMarkers) {
@@ -157,7 +157,7 @@ void WriteSetup(JsonWriter& json, const SystemView& system, const Regions& regio
 
 void WriteTracks(JsonWriter& json, const SystemView& system) {
   json.Key("soundCheck").BeginArray();
-  for (const ui::BackingTrackRow& row : practise::ListProjectTracks(system.host)) {
+  for (const practise::BackingTrackRow& row : practise::ListProjectTracks(system.host)) {
     json.BeginObject()
         .Key("name")
         .String(row.name)
@@ -176,7 +176,7 @@ void WriteTracks(JsonWriter& json, const SystemView& system) {
 
 void WritePractise(JsonWriter& json, const SystemView& system, const ProjectView& project,
                    const Regions& regions, double playPosition) {
-  const ui::PractiseSelection& selection = system.ui.practise;
+  const practise::PractiseSelection& selection = system.practise.Selection();
   const practise::PractiseRun& run = system.practise.Run();
   const ProjectRegion* region = regions.Find(selection.songRegionId);
   json.Key("practise")
@@ -231,19 +231,16 @@ void WritePractise(JsonWriter& json, const SystemView& system, const ProjectView
 std::string BuildStateDocument(const SystemView& system) {
   const host::HostApi& host = system.host;
   const ui::PluginUI& ui = system.ui;
-  const ui::ShowSnapshot& snapshot = system.engine.Snapshot();
+  const show::ShowSnapshot& snapshot = system.engine.Snapshot();
   const ProjectView project = ReadProject(system);
   const Regions regions(project.regions);
   const double playPosition = host.GetPlayPositionSafe();
 
   host::TimeSignatureAndBpm signature;
   const bool signatureKnown = host.GetTimeSignatureAndBpmAt(playPosition, &signature);
-  int autoStartHour = -1;
-  int autoStartMinute = -1;
-  if (!ui.GetAutoStartTime(&autoStartHour, &autoStartMinute)) {
-    autoStartHour = -1;
-    autoStartMinute = -1;
-  }
+  const show::AutoStartSettings& autoStart = system.engine.AutoStartSetting();
+  const int autoStartHour = autoStart.HasTime() ? autoStart.hour : -1;
+  const int autoStartMinute = autoStart.HasTime() ? autoStart.minute : -1;
 
   JsonWriter json;
   json.BeginObject()
@@ -258,7 +255,7 @@ std::string BuildStateDocument(const SystemView& system) {
       .Key("page")
       .String(ui::PageName(ui.page))
       .Key("showStatus")
-      .String(ui::ShowStatusName(snapshot.status))
+      .String(show::ShowStatusName(snapshot.status))
       .Key("playing")
       .Bool(system.engine.Player().Playing())
       .Key("position")
@@ -284,7 +281,7 @@ std::string BuildStateDocument(const SystemView& system) {
       .Key("delaySeconds")
       .Real(snapshot.delay)
       .Key("liveTransport")
-      .String(ui::LiveTransportName(ui.liveTransport))
+      .String(show::LiveTransportName(ui.liveTransport))
       .Key("timeSignature")
       .String(signatureKnown ? std::to_string(signature.numerator) + "/" +
                                    std::to_string(signature.denominator)
@@ -296,7 +293,7 @@ std::string BuildStateDocument(const SystemView& system) {
       .Key("repeat")
       .Bool(host.IsRepeatOn())
       .Key("autoStartShow")
-      .Bool(ui.IsAutoStartEnabled())
+      .Bool(autoStart.enabled)
       .Key("autoStartHour")
       .Integer(autoStartHour)
       .Key("autoStartMinute")

@@ -128,7 +128,7 @@ bool LoadSetlist(const host::HostApi& host, Setlist& setlist) {
 }
 
 bool SaveShowState(const host::HostApi& host, const ShowRecord& record) {
-  bool written = Write(host, "show_status", ui::ShowStatusName(record.status));
+  bool written = Write(host, "show_status", show::ShowStatusName(record.status));
   written = Write(host, "show_start", IntText(record.startMs)) && written;
   written = Write(host, "show_finish", IntText(record.finishMs)) && written;
   written = Write(host, "show_current", IntText(record.showCurrentIndex)) && written;

@@ -9,15 +9,10 @@
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "practise/practise_session.h"
-#include "show/pages.h"
 #include "show/project_store.h"
-#include "ui/plugin_ui.h"
 
 namespace quorvane::show {
 namespace {
-
-using ui::LiveTransport;
-using ui::ShowStatus;
 
 constexpr const char* kMessageTitle = "Quorvane";
 // The play position must move by more than this to count as motion.
@@ -27,21 +22,31 @@ constexpr uint64_t kStallMs = 700;
 // Positions this close to the song's end count as its natural end, not an interruption.
 constexpr double kEndTolerance = 0.05;
 
+// Views that follow nothing, for an engine nobody shows.
+ShowListener& NoViews() {
+  static ShowListener none;
+  return none;
+}
+
 }  // namespace
 
 ShowEngine::ShowEngine(host::HostApi& host, const platform::Clock& clock,
-                       const platform::MessageBoxes& messages, Setlist& setlist, ui::PluginUI& ui,
+                       const platform::MessageBoxes& messages, Setlist& setlist,
                        practise::PractiseSession& practise)
     : host_(host),
       clock_(clock),
       messages_(messages),
       setlist_(setlist),
-      ui_(ui),
       practise_(practise),
+      listener_(&NoViews()),
       player_(host, setlist) {}
 
+void ShowEngine::SetListener(ShowListener* listener) {
+  listener_ = listener ? listener : &NoViews();
+}
+
 void* ShowEngine::MessageOwner() const {
-  return ui_.window ? ui_.window->MessageOwner() : nullptr;
+  return listener_->MessageOwner();
 }
 
 bool ShowEngine::SaveShowState() const {
@@ -58,9 +63,8 @@ void ShowEngine::InitShowEngine() {
   // A damaged or partial stored setlist is not used at all.
   setlist_.Clear();
   if (!LoadSetlist(host_, setlist_)) setlist_.Clear();
-  ui_.setlist = &setlist_;
   player_.Reset();
-  if (ui_.window) ui_.window->RebuildSetlistViews();
+  listener_->SetlistLoaded();
 }
 
 void ShowEngine::ResetForProjectChange() {
@@ -68,8 +72,8 @@ void ShowEngine::ResetForProjectChange() {
   practise_.StopPractise();
   player_.StopPlayback();
   ResetShow();
-  ui_.ResetAutoStart();
-  ui_.ClearPlayedItems();
+  ResetAutoStart();
+  listener_->PlayedCleared();
   ResetAutoStartClock();
   setlist_.Clear();
 }
@@ -123,10 +127,10 @@ void ShowEngine::CheckTransportInterrupted(const TransportReading& before) {
 
 void ShowEngine::CheckAutoStart() {
   if (record_.status != ShowStatus::kPrepared) return;
-  const bool enabled = ui_.IsAutoStartEnabled();
-  int hour = -1;
-  int minute = -1;
-  const bool valid = ui_.GetAutoStartTime(&hour, &minute);
+  const bool enabled = autoStartSettings_.enabled;
+  const bool valid = autoStartSettings_.HasTime();
+  const int hour = autoStartSettings_.hour;
+  const int minute = autoStartSettings_.minute;
   if (!enabled || !valid) {
     autoStart_.lastEnabled = enabled;
     autoStart_.lastHour = valid ? hour : -1;
@@ -143,7 +147,7 @@ void ShowEngine::CheckAutoStart() {
   } else if (autoStart_.fired) {
     return;
   }
-  if (!ui_.IsLivePage()) return;
+  if (!listener_->LivePageShown()) return;
 
   const platform::LocalTimeOfDay now = clock_.LocalTime();
   const int nowMinutes = now.hour * 60 + now.minute;
@@ -162,8 +166,8 @@ void ShowEngine::HandleSongFinished() {
 
   int32_t finished = player_.ChainArmed() ? player_.PendingFromIndex() : -1;
   if (finished < 0) finished = snapshot_.currentIndex;
-  ui_.MarkItemPlayed(finished);
-  ui_.SetLiveTransport(LiveTransport::kNext);
+  listener_->SongPlayed(finished);
+  listener_->LiveTransportChanged(LiveTransport::kNext);
 
   const bool wasChained = player_.ChainArmed();
   player_.ClearChain();
@@ -258,7 +262,7 @@ void ShowEngine::SnapshotShowState() {
 
 void ShowEngine::StopLive() {
   player_.StopPlayback();
-  ui_.SetLiveTransport(LiveTransport::kReplay);
+  listener_->LiveTransportChanged(LiveTransport::kReplay);
 }
 
 bool ShowEngine::SelectSong(int32_t index, Refusal refusal) {
@@ -279,7 +283,8 @@ bool ShowEngine::SelectSong(int32_t index, Refusal refusal) {
   }
   SaveSetlist();
   if (record_.status == ShowStatus::kLive) {
-    ui_.SetLiveTransport(setlist_.IsPause(index) ? LiveTransport::kNext : LiveTransport::kSelected);
+    listener_->LiveTransportChanged(setlist_.IsPause(index) ? LiveTransport::kNext
+                                                            : LiveTransport::kSelected);
   }
   return true;
 }
@@ -287,7 +292,7 @@ bool ShowEngine::SelectSong(int32_t index, Refusal refusal) {
 // --- Show ---
 
 bool ShowEngine::StartShow() {
-  ui_.ClearPlayedItems();
+  listener_->PlayedCleared();
   const int32_t first = setlist_.NextSongAfter(-1);  // leading pauses are skipped
   if (first < 0) return false;
   if (!setlist_.SetCurrentIndex(first, host_)) return false;
@@ -304,7 +309,7 @@ bool ShowEngine::StartShow() {
   SaveShowState();
 
   if (PlayCurrent()) {
-    ShowLivePage(ui_, practise_, record_.status);
+    listener_->ShowStarted(record_.status);
     return true;
   }
   record_.status = ShowStatus::kPrepared;
@@ -338,12 +343,32 @@ void ShowEngine::ResetAutoStartClock() {
   autoStart_ = AutoStartClock{};
 }
 
+void ShowEngine::SetAutoStartEnabled(bool enabled) {
+  autoStartSettings_.enabled = enabled;
+  listener_->AutoStartChanged(false);
+}
+
+bool ShowEngine::SetAutoStartTime(int hour, int minute) {
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59) return false;
+  autoStartSettings_.hour = hour;
+  autoStartSettings_.minute = minute;
+  listener_->AutoStartChanged(false);
+  return true;
+}
+
+void ShowEngine::ResetAutoStart() {
+  AutoStartSettings& settings = autoStartSettings_;
+  settings.enabled = false;
+  if (settings.hour >= 0) settings.hour = 0;
+  if (settings.minute >= 0) settings.minute = 0;
+  listener_->AutoStartChanged(true);
+}
+
 std::string ShowEngine::AutoStartBannerText() const {
-  if (!ui_.IsLivePage() || record_.status != ShowStatus::kPrepared) return {};
-  if (!ui_.IsAutoStartEnabled()) return {};
-  int hour = -1;
-  int minute = -1;
-  if (!ui_.GetAutoStartTime(&hour, &minute)) return {};
+  if (!listener_->LivePageShown() || record_.status != ShowStatus::kPrepared) return {};
+  if (!autoStartSettings_.enabled || !autoStartSettings_.HasTime()) return {};
+  const int hour = autoStartSettings_.hour;
+  const int minute = autoStartSettings_.minute;
   const int target = (hour * 60 + minute) * 60;
   const int now = clock_.LocalTime().SecondsSinceMidnight();
   // No wrap past midnight: a time earlier today is not scheduled.

@@ -8,9 +8,10 @@
 #include <string>
 
 #include "show/setlist.h"
+#include "show/show_listener.h"
 #include "show/show_record.h"
 #include "show/song_player.h"
-#include "ui/show_snapshot.h"
+#include "show/show_snapshot.h"
 
 namespace quorvane::host {
 class HostApi;
@@ -21,9 +22,6 @@ class MessageBoxes;
 }  // namespace quorvane::platform
 namespace quorvane::practise {
 class PractiseSession;
-}
-namespace quorvane::ui {
-class PluginUI;
 }
 
 namespace quorvane::show {
@@ -48,11 +46,24 @@ struct AutoStartClock {
   int lastMinute = -1;
 };
 
+// The time of day the show starts by itself, and whether it does. Model state: the window's check
+// box and time boxes show and edit it, remote commands set it with or without a window.
+struct AutoStartSettings {
+  bool enabled = false;
+  int hour = -1;  // -1: no time chosen yet
+  int minute = -1;
+
+  bool HasTime() const { return hour >= 0 && hour < 24 && minute >= 0 && minute < 60; }
+};
+
 class ShowEngine {
  public:
   ShowEngine(host::HostApi& host, const platform::Clock& clock,
-             const platform::MessageBoxes& messages, Setlist& setlist, ui::PluginUI& ui,
+             const platform::MessageBoxes& messages, Setlist& setlist,
              practise::PractiseSession& practise);
+
+  // The views told about changes; null (the default) tells nobody. Not owned.
+  void SetListener(ShowListener* listener);
 
   // --- Load and project change ---
   // Loads the project's setlist (an empty one when nothing usable is stored), binds it to the
@@ -95,14 +106,21 @@ class ShowEngine {
   double ComputePlaybackRemaining() const;
   // Forgets which auto-start minute was handled (leaving the live mode).
   void ResetAutoStartClock();
+  // --- Auto-start settings ---
+  void SetAutoStartEnabled(bool enabled);
+  // False (and nothing changed) unless 0 <= hour <= 23 and 0 <= minute <= 59.
+  bool SetAutoStartTime(int hour, int minute);
+  // Off, and a chosen time back to 00:00 (what the cleared time boxes show); no time stays none.
+  void ResetAutoStart();
+  const AutoStartSettings& AutoStartSetting() const { return autoStartSettings_; }
   // "AUTO-START SCHEDULED FOR hh:mm    STARTS IN hh:mm:ss" while a start is scheduled and the
   // live page is shown; empty otherwise.
   std::string AutoStartBannerText() const;
 
   // --- Reading ---
   const ShowRecord& Record() const { return record_; }
-  ui::ShowStatus Status() const { return record_.status; }
-  const ui::ShowSnapshot& Snapshot() const { return snapshot_; }
+  ShowStatus Status() const { return record_.status; }
+  const ShowSnapshot& Snapshot() const { return snapshot_; }
   const SongPlayer& Player() const { return player_; }
   SongPlayer& Player() { return player_; }
   const AutoStartClock& AutoStart() const { return autoStart_; }
@@ -114,13 +132,14 @@ class ShowEngine {
   const platform::Clock& clock_;
   const platform::MessageBoxes& messages_;
   Setlist& setlist_;
-  ui::PluginUI& ui_;
   practise::PractiseSession& practise_;
+  ShowListener* listener_;
 
   SongPlayer player_;
   ShowRecord record_;
-  ui::ShowSnapshot snapshot_;
+  ShowSnapshot snapshot_;
   AutoStartClock autoStart_;
+  AutoStartSettings autoStartSettings_;
 
   // Motion bookkeeping of the interruption check.
   double lastPos_ = -1.0;

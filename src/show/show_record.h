@@ -4,14 +4,14 @@
 
 #include <cstdint>
 
-#include "ui/show_snapshot.h"
+#include "show/show_snapshot.h"
 
 namespace quorvane::show {
 
 inline constexpr double kDefaultShowDuration = 2700.0;  // 45 minutes
 
 struct ShowRecord {
-  ui::ShowStatus status = ui::ShowStatus::kPrepared;
+  show::ShowStatus status = show::ShowStatus::kPrepared;
   int64_t startMs = 0;   // monotonic milliseconds at show start; 0 = not started
   int64_t finishMs = 0;  // monotonic milliseconds at show end
   int32_t showCurrentIndex = -1;

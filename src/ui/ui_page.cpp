@@ -25,16 +25,4 @@ const char* PageName(UiPage page) {
   return "UNKNOWN";
 }
 
-const char* LiveTransportName(LiveTransport transport) {
-  switch (transport) {
-    case LiveTransport::kSelected:
-      return "SELECTED";
-    case LiveTransport::kReplay:
-      return "REPLAY";
-    case LiveTransport::kNext:
-      break;
-  }
-  return "NEXT";
-}
-
 }  // namespace quorvane::ui

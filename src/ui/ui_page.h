@@ -1,4 +1,4 @@
-// The page the window shows, and the live page's play-button choice.
+// The page the window shows.
 #pragma once
 
 #include <cstdint>
@@ -18,11 +18,5 @@ enum class UiPage : uint32_t {
 
 // "MODE_SELECT", "LIVE", ... "FINISHED"; "UNKNOWN" for any other value.
 const char* PageName(UiPage page);
-
-// What the live page's big play button does next.
-enum class LiveTransport : uint32_t { kNext = 0, kSelected = 1, kReplay = 2 };
-
-// "SELECTED" for 1, "REPLAY" for 2, "NEXT" for every other value.
-const char* LiveTransportName(LiveTransport transport);
 
 }  // namespace quorvane::ui

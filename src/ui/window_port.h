@@ -1,4 +1,4 @@
-// The seam through which the engine, the practise session and the remote commands reach the
+// The seam through which the model's views (ModelViews) and the remote commands reach the
 // window. The Windows window implements it on its real controls; while no window exists the
 // record holds no port and every caller skips the window's part. Tests stand in for it.
 #pragma once
@@ -16,18 +16,9 @@ class WindowPort {
   // The main window's handle, to own message boxes.
   virtual void* MessageOwner() const { return nullptr; }
 
-  // The setup page's auto-start check box and its hour and minute boxes.
-  virtual bool IsAutoStartEnabled() const { return false; }
-  // Selection indexes of the hour and minute boxes, -1 when none.
-  virtual void GetAutoStartSelection(int* hour, int* minute) const {
-    *hour = -1;
-    *minute = -1;
-  }
-  virtual void SetAutoStartEnabled(bool /*enabled*/) {}
-  virtual void ResetAutoStart() {}
-  // Selects the hour and minute in their boxes, empties the banner and invalidates the window;
-  // false when the boxes do not exist.
-  virtual bool SelectAutoStartTime(int /*hour*/, int /*minute*/) { return false; }
+  // The setup page's auto-start check box and time boxes follow the engine's settings; `reset`:
+  // they were cleared (project change, leaving the live mode).
+  virtual void ShowAutoStart(bool /*reset*/) {}
 
   // The window's part of a page switch (hide the other pages' controls, refresh the new page,
   // lay it out, redraw); the record's page is already set.

@@ -20,8 +20,8 @@ namespace {
 
 using sim::TransportState;
 
-// The window's practise controls as far as the session touches them.
-class RecordingWindow : public ui::WindowPort {
+// The views of the practise controls as far as the session tells them.
+class RecordingWindow : public PractiseListener {
  public:
   std::set<int32_t> startEntries{-2, 0, 1};
   std::set<int32_t> stopEntries{-1, 0, 1};
@@ -30,12 +30,12 @@ class RecordingWindow : public ui::WindowPort {
   int precountToggles = -1;
   int loopToggle = -1;
 
-  void RefreshPractiseLists() override { ++listRefreshes; }
-  bool SelectPractiseStartChoice(int32_t choice) override { return startEntries.count(choice); }
-  bool SelectPractiseStopChoice(int32_t choice) override { return stopEntries.count(choice); }
-  void SelectPractiseRateIndex(int index) override { rateIndex = index; }
-  void ShowPrecountToggles(int beats) override { precountToggles = beats; }
-  void ShowLoopToggle(bool on) override { loopToggle = on ? 1 : 0; }
+  void SongSelected() override { ++listRefreshes; }
+  bool StartChoiceSelected(int32_t choice) override { return startEntries.count(choice); }
+  bool StopChoiceSelected(int32_t choice) override { return stopEntries.count(choice); }
+  void RateSelected(int index) override { rateIndex = index; }
+  void PrecountChanged(int32_t beats) override { precountToggles = beats; }
+  void LoopChanged(bool on) override { loopToggle = on ? 1 : 0; }
 };
 
 class PractiseTest : public ::testing::Test {
@@ -59,17 +59,17 @@ class PractiseTest : public ::testing::Test {
     if (!session_) {
       api_.Bind(host_.Info()->GetFunc);
       countIn_ = std::make_unique<CountInPlayer>(BindPreviewFunctions(host_.Info()->GetFunc));
-      session_ = std::make_unique<PractiseSession>(api_, clock_, messages_, ui_, countIn_.get());
+      session_ = std::make_unique<PractiseSession>(api_, clock_, messages_, countIn_.get());
     }
     return *session_;
   }
 
   void Select(int32_t song, int32_t start, int32_t stop, int32_t precount, bool loop) {
-    ui_.practise.songRegionId = song;
-    ui_.practise.startChoice = start;
-    ui_.practise.stopChoice = stop;
-    ui_.practise.preCountBeats = precount;
-    ui_.practise.loopEnabled = loop;
+    Session().Selection().songRegionId = song;
+    Session().Selection().startChoice = start;
+    Session().Selection().stopChoice = stop;
+    Session().Selection().preCountBeats = precount;
+    Session().Selection().loopEnabled = loop;
     Session().OnLoopToggled();
   }
 
@@ -94,7 +94,6 @@ class PractiseTest : public ::testing::Test {
   host::HostApi api_;
   platform::Clock clock_{host_.ClockSource()};
   platform::MessageBoxes messages_{host_.MessageSink()};
-  ui::PluginUI ui_;
   std::unique_ptr<CountInPlayer> countIn_;
   std::unique_ptr<PractiseSession> session_;
 };
@@ -310,9 +309,9 @@ TEST_F(PractiseTest, StopDuringTheCountInSilencesTheClickAndNeverPlays) {
 
 TEST_F(PractiseTest, RateSnapsToTheNearestTableEntryOrIsRefused) {
   RecordingWindow window;
-  ui_.window = &window;
+  Session().SetListener(&window);
   EXPECT_TRUE(Session().SetPractiseRate(0.7505));
-  EXPECT_EQ(ui_.practise.playbackRate, 0.75);
+  EXPECT_EQ(Session().Selection().playbackRate, 0.75);
   EXPECT_EQ(window.rateIndex, 5);
   EXPECT_EQ(host_.PlayRate(), 0.75);
 
@@ -325,11 +324,11 @@ TEST_F(PractiseTest, RateSnapsToTheNearestTableEntryOrIsRefused) {
     EXPECT_FALSE(Session().SetPractiseRate(refused)) << refused;
   }
   EXPECT_FALSE(Session().SetPractiseRate(std::nan("")));
-  EXPECT_EQ(ui_.practise.playbackRate, 0.75);
+  EXPECT_EQ(Session().Selection().playbackRate, 0.75);
   EXPECT_EQ(host_.PlayRate(), 0.75);
   EXPECT_EQ(window.rateIndex, 5);
   EXPECT_EQ(host_.CountCalls("CSurf_OnPlayRateChange"), 0);
-  ui_.window = nullptr;
+  Session().SetListener(nullptr);
 }
 
 TEST_F(PractiseTest, ChoicesAndPrecountFollowTheWindowWhenThereIsOne) {
@@ -339,50 +338,50 @@ TEST_F(PractiseTest, ChoicesAndPrecountFollowTheWindowWhenThereIsOne) {
   EXPECT_TRUE(Session().SetPractiseStopChoice(4));
 
   RecordingWindow window;
-  ui_.window = &window;
+  Session().SetListener(&window);
   EXPECT_FALSE(Session().SetPractiseStartChoice(5));  // no entry carries it, yet it is stored
-  EXPECT_EQ(ui_.practise.startChoice, 5);
+  EXPECT_EQ(Session().Selection().startChoice, 5);
   EXPECT_TRUE(Session().SetPractiseStartChoice(1));
   EXPECT_TRUE(Session().SetPractiseStopChoice(-1));
 
   Session().SetPractisePrecount(6);
   EXPECT_EQ(window.precountToggles, -1);
   Session().SetPractisePrecount(8);
-  EXPECT_EQ(ui_.practise.preCountBeats, 8);
+  EXPECT_EQ(Session().Selection().preCountBeats, 8);
   EXPECT_EQ(window.precountToggles, 8);
-  ui_.window = nullptr;
+  Session().SetListener(nullptr);
 }
 
 TEST_F(PractiseTest, SongSelectionAndPageEntryResetTheSelection) {
   RecordingWindow window;
-  ui_.window = &window;
+  Session().SetListener(&window);
   Select(1, 1, 0, 8, true);
   EXPECT_FALSE(Session().SelectPractiseSong(9));
-  EXPECT_EQ(ui_.practise.songRegionId, 1);
+  EXPECT_EQ(Session().Selection().songRegionId, 1);
   EXPECT_TRUE(Session().SelectPractiseSong(2));
-  EXPECT_EQ(ui_.practise.startChoice, -2);
-  EXPECT_EQ(ui_.practise.stopChoice, -1);
+  EXPECT_EQ(Session().Selection().startChoice, -2);
+  EXPECT_EQ(Session().Selection().stopChoice, -1);
   EXPECT_EQ(window.listRefreshes, 1);
 
   Session().SetPractiseRate(0.8);
   Session().EnterPractisePage();
-  EXPECT_EQ(ui_.practise.songRegionId, 1);
-  EXPECT_EQ(ui_.practise.preCountBeats, 0);
-  EXPECT_FALSE(ui_.practise.loopEnabled);
+  EXPECT_EQ(Session().Selection().songRegionId, 1);
+  EXPECT_EQ(Session().Selection().preCountBeats, 0);
+  EXPECT_FALSE(Session().Selection().loopEnabled);
   EXPECT_FALSE(Session().Run().loopActive);
   EXPECT_EQ(window.precountToggles, 0);
   EXPECT_EQ(window.loopToggle, 0);
-  EXPECT_EQ(ui_.practise.playbackRate, 0.8);
+  EXPECT_EQ(Session().Selection().playbackRate, 0.8);
 
   // Sound check keeps a song that still exists, replaces one that does not, and plays at 1.0.
-  ui_.practise.songRegionId = 2;
+  Session().Selection().songRegionId = 2;
   Session().EnterSoundCheckPage();
-  EXPECT_EQ(ui_.practise.songRegionId, 2);
+  EXPECT_EQ(Session().Selection().songRegionId, 2);
   EXPECT_EQ(host_.PlayRate(), 1.0);
-  ui_.practise.songRegionId = 42;
+  Session().Selection().songRegionId = 42;
   Session().EnterSoundCheckPage();
-  EXPECT_EQ(ui_.practise.songRegionId, 1);
-  ui_.window = nullptr;
+  EXPECT_EQ(Session().Selection().songRegionId, 1);
+  Session().SetListener(nullptr);
 }
 
 TEST_F(PractiseTest, CurrentMarkerFollowsThePlayPosition) {

@@ -22,7 +22,7 @@ class TrackManagerTest : public ::testing::Test {
 
   std::vector<int32_t> Indents() {
     std::vector<int32_t> indents;
-    for (const ui::BackingTrackRow& row : ListProjectTracks(Api())) {
+    for (const practise::BackingTrackRow& row : ListProjectTracks(Api())) {
       indents.push_back(row.indentLevel);
     }
     return indents;
@@ -39,7 +39,7 @@ TEST_F(TrackManagerTest, FolderParentsIndentTheTracksAfterThem) {
   host_.AddTrack("C", 1);
   host_.AddTrack("D", -2);
   host_.AddTrack("E", 0);
-  const ui::BackingTrackRows rows = ListProjectTracks(Api());
+  const practise::BackingTrackRows rows = ListProjectTracks(Api());
   ASSERT_EQ(rows.size(), 5u);
   EXPECT_EQ(Indents(), (std::vector<int32_t>{0, 1, 1, 2, 0}));
   EXPECT_EQ(rows[3].name, "D");
@@ -62,7 +62,7 @@ TEST_F(TrackManagerTest, RowsShowNameMuteAndAnySoloMode) {
   host_.AddTrack("Keys");
   host_.Track(0).mute = true;
   host_.Track(1).solo = 2;  // solo in place
-  const ui::BackingTrackRows rows = ListProjectTracks(Api());
+  const practise::BackingTrackRows rows = ListProjectTracks(Api());
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].name, "(UNNAMED TRACK)");
   EXPECT_TRUE(rows[0].muted);
@@ -100,7 +100,7 @@ TEST_F(TrackManagerTest, OldReaderStandsInForTheMissingAccessor) {
   host_.AddTrack("Guitar");
   host_.Track(1).mute = true;
   host_.Track(1).solo = 1;
-  const ui::BackingTrackRows rows = ListProjectTracks(Api());
+  const practise::BackingTrackRows rows = ListProjectTracks(Api());
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].folderDepth, 1);
   EXPECT_EQ(rows[1].indentLevel, 1);
@@ -115,7 +115,7 @@ TEST_F(TrackManagerTest, WithoutAnyValueReaderTracksStillListByName) {
   host_.RemoveFunction("GetSetMediaTrackInfo");
   host_.AddTrack("Vocals", 1);
   host_.Track(0).mute = true;
-  const ui::BackingTrackRows rows = ListProjectTracks(Api());
+  const practise::BackingTrackRows rows = ListProjectTracks(Api());
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].name, "Vocals");
   EXPECT_FALSE(rows[0].muted);
@@ -131,7 +131,7 @@ TEST_F(TrackManagerTest, NoListWithoutTheNameReader) {
 TEST_F(TrackManagerTest, ComparisonNoticesEveryChangeTheHostMakes) {
   host_.AddTrack("Drums");
   host_.AddTrack("Bass");
-  const ui::BackingTrackRows before = ListProjectTracks(Api());
+  const practise::BackingTrackRows before = ListProjectTracks(Api());
   EXPECT_TRUE(SameTrackRows(before, ListProjectTracks(Api())));
 
   host_.Track(1).solo = 1;
@@ -143,7 +143,7 @@ TEST_F(TrackManagerTest, ComparisonNoticesEveryChangeTheHostMakes) {
   host_.AddTrack("Keys");
   EXPECT_FALSE(SameTrackRows(before, ListProjectTracks(Api())));
 
-  ui::BackingTrackRows indented = before;
+  practise::BackingTrackRows indented = before;
   indented[1].indentLevel = 1;
   EXPECT_FALSE(SameTrackRows(before, indented));
 }

@@ -2,6 +2,8 @@
 // leave alone when a field is missing or out of range.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "remote/command_handler.h"
 #include "remote/system_fixture.h"
 
@@ -66,46 +68,46 @@ TEST_F(RemoteCommands, DurationNeedsAtLeastFiveWholeMinutes) {
 
 TEST_F(RemoteCommands, PractiseRateSnapsToTheTableOrIsRefused) {
   Run(R"({"cmd":"PRACTISE_RATE","rate":0.7495})");
-  EXPECT_DOUBLE_EQ(system->ui.practise.playbackRate, 0.75);
+  EXPECT_DOUBLE_EQ(system->practise.Selection().playbackRate, 0.75);
   EXPECT_DOUBLE_EQ(host.PlayRate(), 0.75);
   for (const char* refused : {"0.76", "0.749", "0.4", "1.7", "\"1.0\""}) {
     Run(std::string(R"({"cmd":"PRACTISE_RATE","rate":)") + refused + "}");
-    EXPECT_DOUBLE_EQ(system->ui.practise.playbackRate, 0.75) << refused;
+    EXPECT_DOUBLE_EQ(system->practise.Selection().playbackRate, 0.75) << refused;
   }
 }
 
 TEST_F(RemoteCommands, PrecountTakesOnlyNoneFourOrEight) {
   Run(R"({"cmd":"PRACTISE_PRECOUNT","beats":8})");
-  EXPECT_EQ(system->ui.practise.preCountBeats, 8);
+  EXPECT_EQ(system->practise.Selection().preCountBeats, 8);
   Run(R"({"cmd":"PRACTISE_PRECOUNT","beats":12})");
   Run(R"({"cmd":"PRACTISE_PRECOUNT","beats":6})");
   Run(R"({"cmd":"PRACTISE_PRECOUNT"})");
-  EXPECT_EQ(system->ui.practise.preCountBeats, 8);
+  EXPECT_EQ(system->practise.Selection().preCountBeats, 8);
   Run(R"({"cmd":"PRACTISE_PRECOUNT","beats":0})");
-  EXPECT_EQ(system->ui.practise.preCountBeats, 0);
+  EXPECT_EQ(system->practise.Selection().preCountBeats, 0);
 }
 
 TEST_F(RemoteCommands, PractiseSelectionTakesRegionNumbersAndMarkerChoices) {
   Run(R"({"cmd":"PRACTISE_REGION","index":2})");
-  EXPECT_EQ(system->ui.practise.songRegionId, 2);
+  EXPECT_EQ(system->practise.Selection().songRegionId, 2);
   Run(R"({"cmd":"PRACTISE_REGION","index":7})");  // no such region
-  EXPECT_EQ(system->ui.practise.songRegionId, 2);
+  EXPECT_EQ(system->practise.Selection().songRegionId, 2);
   Run(R"({"cmd":"PRACTISE_START","index":1})");
   Run(R"({"cmd":"PRACTISE_START","index":-3})");
-  EXPECT_EQ(system->ui.practise.startChoice, 1);
+  EXPECT_EQ(system->practise.Selection().startChoice, 1);
   Run(R"({"cmd":"PRACTISE_STOP_POINT","index":-2})");
-  EXPECT_EQ(system->ui.practise.stopChoice, -1);
+  EXPECT_EQ(system->practise.Selection().stopChoice, -1);
   Run(R"({"cmd":"PRACTISE_LOOP","enabled":     true})");  // five spaces: not read
-  EXPECT_FALSE(system->ui.practise.loopEnabled);
+  EXPECT_FALSE(system->practise.Selection().loopEnabled);
   Run(R"({"cmd":"PRACTISE_LOOP","enabled":    true})");
-  EXPECT_TRUE(system->ui.practise.loopEnabled);
+  EXPECT_TRUE(system->practise.Selection().loopEnabled);
   EXPECT_TRUE(system->practise.Run().loopActive);
 }
 
 TEST_F(RemoteCommands, ARemotePlayWithoutTempoIsRefusedWithoutAMessage) {
   host.RemoveFunction("TimeMap_GetDividedBpmAtTime");
   SystemFixture noTempo(host);
-  noTempo.ui.practise.songRegionId = 1;
+  noTempo.practise.Selection().songRegionId = 1;
   HandleRemoteCommand(noTempo.view, R"({"cmd":"PRACTISE_PLAY"})");
   EXPECT_FALSE(noTempo.practise.Run().active);
   EXPECT_TRUE(host.Messages().empty());
@@ -127,11 +129,34 @@ TEST_F(RemoteCommands, PagesAndOptionsChangeWithoutAWindow) {
   EXPECT_EQ(system->ui.page, UiPage::kSetlistSetup);
   Run(R"({"cmd":"MODE_PRACTISE"})");
   EXPECT_EQ(system->ui.page, UiPage::kPractise);
-  EXPECT_EQ(system->ui.practise.songRegionId, 1);
+  EXPECT_EQ(system->practise.Selection().songRegionId, 1);
   Run(R"({"cmd":"EXIT_MODE"})");
   EXPECT_EQ(system->ui.page, UiPage::kModeSelect);
-  Run(R"({"cmd":"SETUP_AUTOSTART_SHOW","enabled":true})");  // no window: nothing to tick
-  EXPECT_FALSE(system->ui.IsAutoStartEnabled());
+}
+
+TEST_F(RemoteCommands, AutoStartIsSetAndFiresWithoutAWindow) {
+  system->core.Tick();  // the first tick finds the project open and clears the settings
+  Run(R"({"cmd":"SETUP_AUTOSTART_TIME","hour":24,"minute":0})");
+  Run(R"({"cmd":"SETUP_AUTOSTART_TIME","hour":20})");
+  Run(R"({"cmd":"SETUP_ADD_REGION","regionId":1})");
+  Run(R"({"cmd":"SETUP_AUTOSTART_TIME","hour":20,"minute":15})");
+  Run(R"({"cmd":"SETUP_AUTOSTART_SHOW","enabled":true})");
+  const auto state = nlohmann::json::parse(system->core.StateDocument());
+  EXPECT_EQ(state["autoStartShow"], true);
+  EXPECT_EQ(state["autoStartHour"], 20);
+  EXPECT_EQ(state["autoStartMinute"], 15);
+
+  Run(R"({"cmd":"MODE_LIVE"})");
+  host.SetLocalTime(20, 14, 59);
+  system->core.Tick();
+  EXPECT_EQ(system->engine.Status(), quorvane::show::ShowStatus::kPrepared);
+  host.Advance(1000);
+  system->core.Tick();
+  EXPECT_EQ(system->engine.Status(), quorvane::show::ShowStatus::kLive);
+  EXPECT_EQ(host.CountCalls("OnPlayButton"), 1);
+
+  Run(R"({"cmd":"SETUP_AUTOSTART_SHOW","enabled":false})");
+  EXPECT_EQ(nlohmann::json::parse(system->core.StateDocument())["autoStartShow"], false);
 }
 
 }  // namespace

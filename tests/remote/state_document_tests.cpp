@@ -57,7 +57,7 @@ TEST(StateDocument, ListsRegionsSetlistSetupTracksAndPractise) {
     host.SetExtState("Quorvane", key + "Type", stored[i][1]);
   }
   SystemFixture system(host);
-  system.ui.practise.songRegionId = 3;
+  system.practise.Selection().songRegionId = 3;
   const std::string document = BuildStateDocument(system.view);
 
   auto section = [&](const std::string& from, const std::string& to) {

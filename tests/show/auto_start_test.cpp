@@ -6,7 +6,7 @@
 namespace quorvane::show {
 namespace {
 
-using ui::ShowStatus;
+using show::ShowStatus;
 
 class AutoStart : public test::ShowTest {
  protected:
@@ -19,9 +19,8 @@ class AutoStart : public test::ShowTest {
     Schedule(20, 0);
   }
   void Schedule(int hour, int minute) {
-    window.autoStartEnabled = true;
-    window.hour = hour;
-    window.minute = minute;
+    engine.SetAutoStartEnabled(true);
+    ASSERT_TRUE(engine.SetAutoStartTime(hour, minute));
   }
   ShowStatus Status() const { return engine.Record().status; }
 
@@ -82,14 +81,31 @@ TEST_F(AutoStart, OnlyWhileTheLivePageIsShown) {
   EXPECT_EQ(Status(), ShowStatus::kLive);
 }
 
-TEST_F(AutoStart, NothingWithoutTheCheckBoxOrAWindow) {
-  window.autoStartEnabled = false;
+TEST_F(AutoStart, NothingWhileOffButNeedsNoWindow) {
+  engine.SetAutoStartEnabled(false);
   host.SetLocalTime(20, 0, 0);
   RunFor(500);
   EXPECT_EQ(Status(), ShowStatus::kPrepared);
-  ui.window = nullptr;
-  RunFor(500);
-  EXPECT_EQ(Status(), ShowStatus::kPrepared);
+  ui.window = nullptr;  // the setting is the engine's, not the check box's
+  engine.SetAutoStartEnabled(true);
+  RunFor(100);
+  EXPECT_EQ(Status(), ShowStatus::kLive);
+  EXPECT_EQ(host.CountCalls("OnPlayButton"), 1);
+}
+
+TEST_F(AutoStart, ClearedOnProjectChangeAndOnLeavingTheMode) {
+  engine.ResetForProjectChange();
+  EXPECT_FALSE(engine.AutoStartSetting().enabled);
+  EXPECT_EQ(engine.AutoStartSetting().hour, 0);  // what the cleared boxes show
+  EXPECT_EQ(window.autoStartResets, 1);
+
+  Schedule(21, 30);
+  ui.slots.onExitMode();
+  EXPECT_FALSE(engine.AutoStartSetting().enabled);
+  EXPECT_EQ(window.autoStartResets, 2);
+  EXPECT_FALSE(engine.SetAutoStartTime(24, 0));
+  EXPECT_FALSE(engine.SetAutoStartTime(12, 60));
+  EXPECT_EQ(engine.AutoStartSetting().minute, 0);
 }
 
 TEST_F(AutoStart, CountdownRunsToATimeLaterToday) {

@@ -1,5 +1,5 @@
-// A show engine wired to a fresh host simulator on virtual clocks. The timer tick is not ours, so
-// the fixture runs the engine's steps itself, in the tick's order.
+// The extension's core over a fresh host simulator on virtual clocks, its server closed. Tick() is
+// the core's own timer tick.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,12 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "core/core.h"
 #include "host/host_api.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "practise/practise_session.h"
-#include "show/pages.h"
 #include "show/setlist.h"
+#include "ui/pages.h"
 #include "show/show_engine.h"
 #include "sim/sim_host.h"
 #include "ui/plugin_ui.h"
@@ -20,12 +21,9 @@
 
 namespace quorvane::show::test {
 
-// Stands in for the window: the auto-start controls and a count of what the engine asked for.
+// Stands in for the window: a count of what the views were asked for.
 class FakeWindow : public ui::WindowPort {
  public:
-  bool autoStartEnabled = false;
-  int hour = -1;
-  int minute = -1;
   int liveListRebuilds = 0;
   int transportRefreshes = 0;
   int syncs = 0;
@@ -33,16 +31,8 @@ class FakeWindow : public ui::WindowPort {
   int setlistRebuilds = 0;
   std::vector<ui::UiPage> enteredPages;
 
-  bool IsAutoStartEnabled() const override { return autoStartEnabled; }
-  void GetAutoStartSelection(int* h, int* m) const override {
-    *h = hour;
-    *m = minute;
-  }
-  void ResetAutoStart() override {
-    ++autoStartResets;
-    autoStartEnabled = false;
-    hour = 0;
-    minute = 0;
+  void ShowAutoStart(bool reset) override {
+    if (reset) ++autoStartResets;
   }
   void EnterPage(ui::UiPage page) override { enteredPages.push_back(page); }
   void SyncWindow() override { ++syncs; }
@@ -53,16 +43,15 @@ class FakeWindow : public ui::WindowPort {
 
 class ShowTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(api.Bind(host.Info()->GetFunc)); }
-
-  // One timer tick's worth of the engine, with the practise tick where the timer puts it.
-  void Tick() {
-    engine.Tick();
-    practise.PractiseTick();
-    engine.UpdateShowTiming();
-    engine.SnapshotShowState();
-    SyncWindowState(ui, engine.Snapshot());
+  void SetUp() override {
+    ASSERT_TRUE(core.Init());
+    // The first tick finds the project open, as after a load; the tests set up after it and count
+    // only what they caused.
+    core.Tick();
+    host.ClearCalls();
   }
+
+  void Tick() { core.Tick(); }
   void RunFor(int64_t ms, int64_t tickMs = 33) {
     for (int64_t done = 0; done < ms; done += tickMs) {
       host.Advance(tickMs);
@@ -87,17 +76,17 @@ class ShowTest : public ::testing::Test {
     for (int index : autoStarts)
       ASSERT_TRUE(setlist.ToggleAutoStart(index));
     setlist.MakeCurrent(setlist.Empty() ? -1 : 0);
-    ui.setlist = &setlist;
   }
 
   sim::Host host;
-  host::HostApi api;
-  platform::Clock clock{host.ClockSource()};
-  platform::MessageBoxes messages{host.MessageSink()};
-  Setlist setlist;
-  ui::PluginUI ui;
-  practise::PractiseSession practise{api, clock, messages, ui, nullptr};
-  ShowEngine engine{api, clock, messages, setlist, ui, practise};
+  core::Core core{host.Info()->GetFunc, core::CoreOptions::Closed()};
+  host::HostApi& api = core.Host();
+  const platform::Clock& clock = core.Clock();
+  const platform::MessageBoxes& messages = core.Messages();
+  Setlist& setlist = core.Setlist();
+  ui::PluginUI& ui = core.Ui();
+  practise::PractiseSession& practise = core.Practise();
+  ShowEngine& engine = core.Engine();
 };
 
 }  // namespace quorvane::show::test

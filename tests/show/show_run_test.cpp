@@ -9,10 +9,10 @@
 namespace quorvane::show {
 namespace {
 
+using show::LiveTransport;
+using show::ShowStatus;
 using sim::TempoPoint;
 using sim::TransportState;
-using ui::LiveTransport;
-using ui::ShowStatus;
 
 class ShowRun : public test::ShowTest {
  protected:
@@ -220,7 +220,7 @@ TEST_F(ShowRun, ShowClockCountsTheMusicStillToPlay) {
   ASSERT_TRUE(engine.StartShow());
   host.Advance(20 * 60 * 1000);
   Tick();
-  const ui::ShowSnapshot& shown = ui.snapshot;
+  const show::ShowSnapshot& shown = ui.snapshot;
   EXPECT_NEAR(shown.elapsed, 1200.0, 0.01);
   EXPECT_NEAR(shown.showRemaining, 2400.0, 0.01);
   EXPECT_NEAR(shown.playbackRemaining, 3000.0, 0.05);

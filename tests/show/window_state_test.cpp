@@ -6,15 +6,15 @@
 namespace quorvane::show {
 namespace {
 
-using ui::LiveTransport;
+using show::LiveTransport;
 using ui::UiPage;
 
 TEST(WindowStateNames, PagesTransportsAndStatuses) {
   EXPECT_STREQ(ui::PageName(UiPage::kFinished), "FINISHED");
   EXPECT_STREQ(ui::PageName(static_cast<UiPage>(8)), "UNKNOWN");
-  EXPECT_STREQ(ui::LiveTransportName(LiveTransport::kReplay), "REPLAY");
-  EXPECT_STREQ(ui::LiveTransportName(static_cast<LiveTransport>(3)), "NEXT");
-  EXPECT_STREQ(ui::ShowStatusName(static_cast<ui::ShowStatus>(7)), "PREPARED");
+  EXPECT_STREQ(show::LiveTransportName(LiveTransport::kReplay), "REPLAY");
+  EXPECT_STREQ(show::LiveTransportName(static_cast<LiveTransport>(3)), "NEXT");
+  EXPECT_STREQ(show::ShowStatusName(static_cast<show::ShowStatus>(7)), "PREPARED");
 }
 
 class WindowState : public test::ShowTest {
@@ -48,30 +48,8 @@ TEST_F(WindowState, PlayedSongsAndTransportRefreshTheLivePageOnly) {
   EXPECT_EQ(window.liveListRebuilds, 1);
 }
 
-TEST_F(WindowState, AutoStartControlsReadEmptyWithoutAWindow) {
-  int hour = 5;
-  int minute = 5;
-  EXPECT_FALSE(ui.IsAutoStartEnabled());
-  EXPECT_FALSE(ui.GetAutoStartTime(&hour, &minute));
-  EXPECT_EQ(hour, -1);
-  EXPECT_EQ(minute, -1);
-  ui.SetAutoStartEnabled(true);
-  ui.ResetAutoStart();
-  EXPECT_FALSE(ui.IsAutoStartEnabled());
-
-  ui.window = &window;
-  window.autoStartEnabled = true;
-  window.hour = 24;
-  window.minute = 0;
-  EXPECT_TRUE(ui.IsAutoStartEnabled());
-  EXPECT_FALSE(ui.GetAutoStartTime(&hour, &minute));
-  window.hour = 23;
-  window.minute = 59;
-  EXPECT_TRUE(ui.GetAutoStartTime(&hour, &minute));
-}
-
 TEST_F(WindowState, PageSwitchesWithAndWithoutAWindow) {
-  ShowLivePage(ui, practise, ui::ShowStatus::kPrepared);
+  ui::ShowLivePage(ui, practise, show::ShowStatus::kPrepared);
   EXPECT_EQ(ui.page, UiPage::kLive);
   EXPECT_EQ(ui.liveTransport, LiveTransport::kSelected);  // the show is not running yet
   ASSERT_GE(host.CountCalls("CSurf_OnPlayRateChange"), 1);
@@ -79,28 +57,28 @@ TEST_F(WindowState, PageSwitchesWithAndWithoutAWindow) {
 
   ui.window = &window;
   ui.liveTransport = LiveTransport::kReplay;
-  ShowLivePage(ui, practise, ui::ShowStatus::kLive);
+  ui::ShowLivePage(ui, practise, show::ShowStatus::kLive);
   EXPECT_EQ(ui.liveTransport, LiveTransport::kReplay);
   ui.aboutScroll = 120;
-  ShowAboutPage(ui);
+  ui::ShowAboutPage(ui);
   EXPECT_EQ(ui.aboutScroll, 0);
-  ShowSetupPage(ui);
-  ShowModeSelectPage(ui);
+  ui::ShowSetupPage(ui);
+  ui::ShowModeSelectPage(ui);
   EXPECT_EQ(window.enteredPages, (std::vector{UiPage::kLive, UiPage::kAbout, UiPage::kSetlistSetup,
                                               UiPage::kModeSelect}));
 }
 
 TEST_F(WindowState, FinishedShowTurnsOnlyTheLivePage) {
-  ui::ShowSnapshot finished;
-  finished.status = ui::ShowStatus::kFinished;
+  show::ShowSnapshot finished;
+  finished.status = show::ShowStatus::kFinished;
   finished.elapsed = 42.0;
   ui.page = UiPage::kSetlistSetup;
-  SyncWindowState(ui, finished);
+  ui::SyncWindowState(ui, finished);
   EXPECT_EQ(ui.page, UiPage::kSetlistSetup);
   EXPECT_EQ(ui.snapshot.elapsed, 42.0);
   ui.window = &window;
   ui.page = UiPage::kLive;
-  SyncWindowState(ui, finished);
+  ui::SyncWindowState(ui, finished);
   EXPECT_EQ(ui.page, UiPage::kFinished);
   EXPECT_EQ(window.syncs, 1);
 }

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "show/pages.h"
+#include "ui/pages.h"
 #include "ui/win32/control_ids.h"
 #include "ui/win32/images.h"
 #include "ui/win32/theme.h"
@@ -98,7 +98,7 @@ void AboutPage::Layout(int w, int h) {
 bool AboutPage::OnCommand(int id, int /*code*/, HWND /*control*/) {
   switch (id) {
     case id::kBackToMenu:
-      show::ShowModeSelectPage(ui_);
+      ui::ShowModeSelectPage(ui_);
       return true;
     case id::kDonate:
       OpenDonationPage();

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "host/host_api.h"
-#include "show/pages.h"
+#include "ui/pages.h"
 #include "show/project_store.h"
 #include "show/setlist.h"
 #include "show/show_engine.h"
@@ -87,8 +87,8 @@ void LivePage::Enter() {
 }
 
 void LivePage::Layout(int w, int h) {
-  const ShowStatus status = ui_.snapshot.status;
-  const bool prepared = status == ShowStatus::kPrepared;
+  const show::ShowStatus status = ui_.snapshot.status;
+  const bool prepared = status == show::ShowStatus::kPrepared;
   Place(c_.startShow, 15, 27, (w - 40) / 2, 44);
   Place(c_.endShow, (w - 40) / 2 + 25, 27, (w - 40) / 2, 44);
   const int y = prepared ? 73 : 235;
@@ -96,7 +96,7 @@ void LivePage::Layout(int w, int h) {
   Place(c_.playSelected, 15, y, w - 30, 50);
   Place(c_.liveStop, 15, prepared ? 130 : 292, w - 30, 48);
   int top = 349;
-  if (prepared) top = ui_.IsAutoStartEnabled() ? 112 : 73;
+  if (prepared) top = context_.engine.AutoStartSetting().enabled ? 112 : 73;
   Place(c_.liveList, 15, top, w - 30, std::max(h - top - 100, 100));
   SetWindowTextW(c_.showSetup, L"SHOW SETUP");
   Place(c_.showSetup, 15, h - 92, w - 30, 38);
@@ -108,8 +108,8 @@ void LivePage::RefreshTransportButtons() {
   // Off the live page its controls stay as the last re-layout left them: hidden.
   if (!Window() || !ui_.IsLivePage()) return;
 
-  const ShowSnapshot& snapshot = ui_.snapshot;
-  if (snapshot.status == ShowStatus::kPrepared) {
+  const show::ShowSnapshot& snapshot = ui_.snapshot;
+  if (snapshot.status == show::ShowStatus::kPrepared) {
     for (HWND control : {c_.playNext, c_.playSelected, c_.liveStop}) {
       Show(control, false);
       Enable(control, false);
@@ -127,15 +127,15 @@ void LivePage::RefreshTransportButtons() {
     return;
   }
 
-  const bool live = snapshot.status == ShowStatus::kLive;
+  const bool live = snapshot.status == show::ShowStatus::kLive;
   Show(c_.startShow, true);
   Enable(c_.startShow, !live);
   Show(c_.endShow, true);
   Enable(c_.endShow, live);
-  const LiveTransport mode = live ? ui_.liveTransport : LiveTransport::kSelected;
+  const show::LiveTransport mode = live ? ui_.liveTransport : show::LiveTransport::kSelected;
   const bool playing = snapshot.playing;
 
-  const bool next = mode == LiveTransport::kNext;
+  const bool next = mode == show::LiveTransport::kNext;
   Show(c_.playNext, next);
   const int32_t count = ui_.setlist ? ui_.setlist->Count() : 0;
   Enable(c_.playNext,
@@ -146,7 +146,7 @@ void LivePage::RefreshTransportButtons() {
   Enable(c_.playSelected, !next && !playing);
   if (!next) {
     SetTextIfChanged(c_.playSelected,
-                     mode == LiveTransport::kReplay ? kReplayCaption : kPlaySelectedCaption);
+                     mode == show::LiveTransport::kReplay ? kReplayCaption : kPlaySelectedCaption);
   }
 
   Show(c_.liveStop, true);
@@ -192,7 +192,7 @@ std::string LivePage::CurrentItemDisplayName() const {
 void LivePage::RefreshPanel() {
   if (!Window()) return;
   host::HostApi& host = context_.host;
-  const ShowSnapshot& snapshot = ui_.snapshot;
+  const show::ShowSnapshot& snapshot = ui_.snapshot;
 
   const std::wstring song = ToWide(CurrentItemDisplayName());
   const std::wstring showTime = HoursMinutesSeconds(snapshot.elapsed);
@@ -236,9 +236,9 @@ void LivePage::RefreshPanel() {
   }
 
   std::wstring status = L"SHOW READY";
-  if (snapshot.status == ShowStatus::kLive) {
+  if (snapshot.status == show::ShowStatus::kLive) {
     status = snapshot.playing ? L"PLAYING" : L"STOPPED";
-  } else if (snapshot.status == ShowStatus::kFinished) {
+  } else if (snapshot.status == show::ShowStatus::kFinished) {
     status = L"SHOW FINISHED";
   }
   std::wstring delay;
@@ -391,7 +391,7 @@ bool LivePage::OnCommand(int id, int code, HWND /*control*/) {
       if (slots.onShowSetup) {
         slots.onShowSetup();
       } else {
-        show::ShowSetupPage(ui_);
+        ui::ShowSetupPage(ui_);
       }
       return true;
     case id::kLiveList:
@@ -416,7 +416,7 @@ bool LivePage::DrawItem(const DRAWITEMSTRUCT& item) {
 }
 
 void LivePage::Paint(HDC dc, const RECT& client) {
-  if (ui_.snapshot.status == ShowStatus::kPrepared) {
+  if (ui_.snapshot.status == show::ShowStatus::kPrepared) {
     banner_.Paint(dc, client.right);
   } else {
     PaintPanel(dc, client.right);

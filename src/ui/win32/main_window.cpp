@@ -321,7 +321,7 @@ void MainWindow::EnterPage(UiPage page) {
 void MainWindow::SyncWindow() {
   if (!hwnd_) return;
   banner_.Update(hwnd_, Widen(context_.engine.AutoStartBannerText()));
-  const ShowSnapshot& snapshot = ui_.snapshot;
+  const show::ShowSnapshot& snapshot = ui_.snapshot;
   const LayoutKey now{static_cast<int32_t>(snapshot.status), static_cast<int64_t>(ui_.page),
                       snapshot.currentIndex, snapshot.playing};
   const bool relaid = now != laidOutFor_;
@@ -371,24 +371,8 @@ void MainWindow::Destroy() {
 
 // --- The setup page's auto-start controls ---
 
-bool MainWindow::IsAutoStartEnabled() const {
-  return setup_.IsAutoStartEnabled();
-}
-
-void MainWindow::GetAutoStartSelection(int* hour, int* minute) const {
-  setup_.GetAutoStartSelection(hour, minute);
-}
-
-void MainWindow::SetAutoStartEnabled(bool enabled) {
-  setup_.SetAutoStartEnabled(enabled);
-}
-
-void MainWindow::ResetAutoStart() {
-  setup_.ResetAutoStart();
-}
-
-bool MainWindow::SelectAutoStartTime(int hour, int minute) {
-  return setup_.SelectAutoStartTime(hour, minute);
+void MainWindow::ShowAutoStart(bool reset) {
+  setup_.ShowAutoStart(reset);
 }
 
 // --- The practise and sound-check pages' shared controls ---

@@ -63,11 +63,7 @@ class MainWindow final : public WindowPort, private PageFrame {
 
   // --- WindowPort ---
   void* MessageOwner() const override { return hwnd_; }
-  bool IsAutoStartEnabled() const override;
-  void GetAutoStartSelection(int* hour, int* minute) const override;
-  void SetAutoStartEnabled(bool enabled) override;
-  void ResetAutoStart() override;
-  bool SelectAutoStartTime(int hour, int minute) override;
+  void ShowAutoStart(bool reset) override;
   void EnterPage(UiPage page) override;
   void LayoutPage() override;
   void InvalidateAll(bool erase) override;

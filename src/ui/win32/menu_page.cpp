@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "show/pages.h"
+#include "ui/pages.h"
 #include "ui/win32/control_ids.h"
 #include "ui/win32/images.h"
 #include "ui/win32/theme.h"
@@ -59,14 +59,14 @@ bool MenuPage::OnCommand(int id, int code, HWND /*control*/) {
       if (slots.onLiveMode) {
         slots.onLiveMode();
       } else {
-        show::ShowSetupPage(ui_);
+        ui::ShowSetupPage(ui_);
       }
       return true;
     case id::kPractiseMode:
       if (slots.onPractiseMode) {
         slots.onPractiseMode();
       } else {
-        show::ShowPractisePage(ui_, context_.practise);
+        ui::ShowPractisePage(ui_, context_.practise);
       }
       return true;
     case id::kSoundCheckMode:
@@ -74,14 +74,14 @@ bool MenuPage::OnCommand(int id, int code, HWND /*control*/) {
       if (slots.onSoundCheckMode) {
         slots.onSoundCheckMode();
       } else {
-        show::ShowSoundCheckPage(ui_, context_.practise);
+        ui::ShowSoundCheckPage(ui_, context_.practise);
       }
       return true;
     case id::kOptions:
-      show::ShowOptionsPage(ui_);
+      ui::ShowOptionsPage(ui_);
       return true;
     case id::kAbout:
-      show::ShowAboutPage(ui_);
+      ui::ShowAboutPage(ui_);
       return true;
     case id::kHideInterface:
       frame_.DestroyInterface();

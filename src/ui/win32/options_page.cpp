@@ -1,6 +1,6 @@
 #include "ui/win32/options_page.h"
 
-#include "show/pages.h"
+#include "ui/pages.h"
 #include "ui/win32/control_ids.h"
 #include "ui/win32/painters.h"
 #include "ui/win32/theme.h"
@@ -44,7 +44,7 @@ void OptionsPage::Paint(HDC dc, const RECT& client) {
 bool OptionsPage::OnCommand(int id, int code, HWND /*control*/) {
   switch (id) {
     case id::kExitOptions:
-      show::ShowModeSelectPage(ui_);
+      ui::ShowModeSelectPage(ui_);
       return true;
     case id::kOptionMarkerNames:
     case id::kOptionTimeSignature:

@@ -1,7 +1,7 @@
 // The helpers every page makes and places its controls with, and the list hook.
 #include "ui/win32/page.h"
 
-#include "show/pages.h"
+#include "ui/pages.h"
 #include "ui/win32/theme.h"
 
 namespace quorvane::ui::win32 {
@@ -45,7 +45,7 @@ void Page::LeaveMode() {
   if (ui_.slots.onExitMode) {
     ui_.slots.onExitMode();
   } else {
-    show::ShowModeSelectPage(ui_);
+    ui::ShowModeSelectPage(ui_);
   }
 }
 

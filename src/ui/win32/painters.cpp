@@ -215,7 +215,7 @@ void PaintSetlistRow(const DRAWITEMSTRUCT& item, const SetupListRow* row, HFONT 
   Line(dc, r.left, r.bottom - 1, r.right, r.bottom - 1, colour::kSeparator);
 }
 
-void PaintTrackRow(const DRAWITEMSTRUCT& item, const BackingTrackRow* row, HFONT font) {
+void PaintTrackRow(const DRAWITEMSTRUCT& item, const practise::BackingTrackRow* row, HFONT font) {
   if (!row) return;
   HDC dc = item.hDC;
   const RECT& r = item.rcItem;

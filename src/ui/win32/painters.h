@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/backing_track_row.h"
+#include "practise/track_row.h"
 #include "ui/win32/gdi.h"
 
 namespace quorvane::ui::win32 {
@@ -70,7 +70,7 @@ ButtonLook LookOfButton(const ButtonFace& face);
 void PaintOwnerButton(const DRAWITEMSTRUCT& item);
 void PaintLiveRow(const DRAWITEMSTRUCT& item, const LiveRow* row, HFONT font);
 void PaintSetlistRow(const DRAWITEMSTRUCT& item, const SetupListRow* row, HFONT font);
-void PaintTrackRow(const DRAWITEMSTRUCT& item, const BackingTrackRow* row, HFONT font);
+void PaintTrackRow(const DRAWITEMSTRUCT& item, const practise::BackingTrackRow* row, HFONT font);
 void PaintGlyphCell(HDC dc, const RECT& cell, const wchar_t* glyph, bool danger);
 void PaintTrackCell(HDC dc, const RECT& cell, bool on, COLORREF onFill, COLORREF onEdge,
                     const wchar_t* letter);

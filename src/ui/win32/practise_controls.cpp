@@ -142,14 +142,14 @@ bool PractiseControls::OnCommand(int id, int code) {
 }
 
 void PractiseControls::SetTogglesFromSelection() {
-  ShowPrecountToggles(ui_.practise.preCountBeats);
-  ShowLoopToggle(ui_.practise.loopEnabled);
+  ShowPrecountToggles(context_.practise.Selection().preCountBeats);
+  ShowLoopToggle(context_.practise.Selection().loopEnabled);
 }
 
 void PractiseControls::RefreshLists() {
   if (!frame_.Handle() || !c_.songCombo || !c_.startCombo || !c_.stopCombo || !c_.markersList)
     return;
-  PractiseSelection& selection = ui_.practise;
+  practise::PractiseSelection& selection = context_.practise.Selection();
   const std::vector<host::ProjectRegion> regions = context_.host.EnumerateRegions();
   int32_t song = selection.songRegionId;
   if (song < 0 && !regions.empty()) song = regions.front().regionId;
@@ -250,7 +250,8 @@ void PractiseControls::ShowStatus(const PractiseStatus& now, HWND exit) {
 
   int marker = -1;
   host::ProjectRegion region;
-  if (now.playing && context_.host.FindRegion(ui_.practise.songRegionId, &region)) {
+  if (now.playing &&
+      context_.host.FindRegion(context_.practise.Selection().songRegionId, &region)) {
     int index = 0;
     for (const host::ProjectMarker& each : context_.host.EnumerateMarkersInRegion(region)) {
       if (each.position > now.position + kMarkerLookAhead) break;
@@ -272,14 +273,17 @@ void PractiseControls::OnBoxChanged(int id) {
   LRESULT data = 0;
   switch (id) {
     case id::kPractiseSongBox:
-      if (SelectedData(c_.songCombo, &data)) ui_.practise.songRegionId = static_cast<int32_t>(data);
+      if (SelectedData(c_.songCombo, &data))
+        context_.practise.Selection().songRegionId = static_cast<int32_t>(data);
       RefreshLists();
       break;
     case id::kPractiseStartBox:
-      if (SelectedData(c_.startCombo, &data)) ui_.practise.startChoice = static_cast<int32_t>(data);
+      if (SelectedData(c_.startCombo, &data))
+        context_.practise.Selection().startChoice = static_cast<int32_t>(data);
       break;
     case id::kPractiseStopBox:
-      if (SelectedData(c_.stopCombo, &data)) ui_.practise.stopChoice = static_cast<int32_t>(data);
+      if (SelectedData(c_.stopCombo, &data))
+        context_.practise.Selection().stopChoice = static_cast<int32_t>(data);
       break;
     case id::kRateBox:
       // Without a readable entry the current rate is applied again.
@@ -292,14 +296,15 @@ void PractiseControls::OnBoxChanged(int id) {
 }
 
 void PractiseControls::OnLoopClicked() {
-  ui_.practise.loopEnabled = !ui_.practise.loopEnabled;
-  ShowLoopToggle(ui_.practise.loopEnabled);
+  context_.practise.Selection().loopEnabled = !context_.practise.Selection().loopEnabled;
+  ShowLoopToggle(context_.practise.Selection().loopEnabled);
   if (ui_.slots.onLoopToggled) ui_.slots.onLoopToggled();
 }
 
 void PractiseControls::OnPrecountClicked(int beats) {
-  ui_.practise.preCountBeats = ui_.practise.preCountBeats == beats ? 0 : beats;
-  ShowPrecountToggles(ui_.practise.preCountBeats);
+  context_.practise.Selection().preCountBeats =
+      context_.practise.Selection().preCountBeats == beats ? 0 : beats;
+  ShowPrecountToggles(context_.practise.Selection().preCountBeats);
 }
 
 }  // namespace quorvane::ui::win32

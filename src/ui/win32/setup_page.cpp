@@ -7,7 +7,7 @@
 
 #include "host/host_api.h"
 #include "platform/message_box.h"
-#include "show/pages.h"
+#include "ui/pages.h"
 #include "show/setlist.h"
 #include "show/show_engine.h"
 #include "ui/win32/control_ids.h"
@@ -80,6 +80,10 @@ void SetupPage::CreateControls() {
   c_.addPause = Button(L"+ ADD PAUSE MARKER", id::kAddPause);
   c_.backToLive = Button(L"GO BACK TO LIVE MODE", 0);
   FillFixedLists();
+  // The time boxes start at 00:00, which becomes the setting unless one was chosen before the
+  // window existed (a remote command); then the boxes show that.
+  if (!context_.engine.AutoStartSetting().HasTime()) context_.engine.SetAutoStartTime(0, 0);
+  ShowAutoStart(false);
   HookList(c_.setlistList);
 
   const SharedFonts& fonts = frame_.Fonts();
@@ -389,9 +393,14 @@ void SetupPage::OnDurationChanged() {
 
 void SetupPage::OnAutoStartClicked() {
   const bool checked = SendMessageW(c_.autoStartCheck, BM_GETCHECK, 0, 0) == BST_CHECKED;
-  EnableWindow(c_.hourBox, checked ? TRUE : FALSE);
-  EnableWindow(c_.minuteBox, checked ? TRUE : FALSE);
+  context_.engine.SetAutoStartEnabled(checked);  // the boxes follow through ShowAutoStart
   if (checked) SetFocus(c_.hourBox);
+}
+
+void SetupPage::OnAutoStartTimeChanged() {
+  const auto hour = static_cast<int>(SendMessageW(c_.hourBox, CB_GETCURSEL, 0, 0));
+  const auto minute = static_cast<int>(SendMessageW(c_.minuteBox, CB_GETCURSEL, 0, 0));
+  if (context_.engine.SetAutoStartTime(hour, minute)) return;  // shown through ShowAutoStart
   banner_.Clear();
   frame_.InvalidateAll(true);
 }
@@ -401,7 +410,7 @@ bool SetupPage::OnCommand(int id, int code, HWND control) {
     if (ui_.slots.onBackToLive) {
       ui_.slots.onBackToLive();
     } else {
-      show::ShowLivePage(ui_, context_.practise, context_.engine.Status());
+      ui::ShowLivePage(ui_, context_.practise, context_.engine.Status());
     }
     return true;
   }
@@ -414,10 +423,7 @@ bool SetupPage::OnCommand(int id, int code, HWND control) {
       return true;
     case id::kHourBox:
     case id::kMinuteBox:
-      if (code == CBN_SELCHANGE) {
-        banner_.Clear();
-        frame_.InvalidateAll(true);
-      }
+      if (code == CBN_SELCHANGE) OnAutoStartTimeChanged();
       return true;
     case id::kAddSong:
       if (Clicked(code)) AddSelectedSong();
@@ -451,45 +457,25 @@ ControlLook SetupPage::LookOf(HWND control) const {
 }
 
 bool SetupPage::IsAutoStartEnabled() const {
-  return Window() && c_.autoStartCheck &&
-         SendMessageW(c_.autoStartCheck, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  return context_.engine.AutoStartSetting().enabled;
 }
 
-void SetupPage::GetAutoStartSelection(int* hour, int* minute) const {
-  *hour = -1;
-  *minute = -1;
+void SetupPage::ShowAutoStart(bool reset) {
   if (!Window()) return;
-  if (c_.hourBox) *hour = static_cast<int>(SendMessageW(c_.hourBox, CB_GETCURSEL, 0, 0));
-  if (c_.minuteBox) *minute = static_cast<int>(SendMessageW(c_.minuteBox, CB_GETCURSEL, 0, 0));
-}
-
-void SetupPage::SetAutoStartEnabled(bool enabled) {
-  if (!Window()) return;
+  const show::AutoStartSettings& settings = context_.engine.AutoStartSetting();
+  const BOOL enabled = settings.enabled ? TRUE : FALSE;
+  banner_.Clear();
   SendMessageW(c_.autoStartCheck, BM_SETCHECK, enabled ? BST_CHECKED : BST_UNCHECKED, 0);
-  EnableWindow(c_.hourBox, enabled ? TRUE : FALSE);
-  EnableWindow(c_.minuteBox, enabled ? TRUE : FALSE);
-  banner_.Clear();
+  SendMessageW(c_.hourBox, CB_SETCURSEL, static_cast<WPARAM>(std::max(settings.hour, 0)), 0);
+  SendMessageW(c_.minuteBox, CB_SETCURSEL, static_cast<WPARAM>(std::max(settings.minute, 0)), 0);
+  EnableWindow(c_.hourBox, enabled);
+  EnableWindow(c_.minuteBox, enabled);
+  if (reset) {
+    // A cleared setting greys its caption too, until the page is laid out again.
+    EnableWindow(c_.autoStartLabel, FALSE);
+    return;
+  }
   frame_.InvalidateAll(true);
-}
-
-void SetupPage::ResetAutoStart() {
-  if (!Window()) return;
-  banner_.Clear();
-  SendMessageW(c_.autoStartCheck, BM_SETCHECK, BST_UNCHECKED, 0);
-  EnableWindow(c_.autoStartLabel, FALSE);
-  SendMessageW(c_.hourBox, CB_SETCURSEL, 0, 0);
-  SendMessageW(c_.minuteBox, CB_SETCURSEL, 0, 0);
-  EnableWindow(c_.hourBox, FALSE);
-  EnableWindow(c_.minuteBox, FALSE);
-}
-
-bool SetupPage::SelectAutoStartTime(int hour, int minute) {
-  if (!Window() || !c_.hourBox || !c_.minuteBox) return false;
-  SendMessageW(c_.hourBox, CB_SETCURSEL, static_cast<WPARAM>(hour), 0);
-  SendMessageW(c_.minuteBox, CB_SETCURSEL, static_cast<WPARAM>(minute), 0);
-  banner_.Clear();
-  frame_.InvalidateAll(true);
-  return true;
 }
 
 }  // namespace quorvane::ui::win32

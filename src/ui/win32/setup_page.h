@@ -31,12 +31,9 @@ class SetupPage final : public Page, private ListHook {
   // Runs a cell of a setlist row, as the list posted it.
   void RunRowAction(int row, int action);
 
-  // The auto-start check box and its hour and minute boxes.
-  bool IsAutoStartEnabled() const;
-  void GetAutoStartSelection(int* hour, int* minute) const;
-  void SetAutoStartEnabled(bool enabled);
-  void ResetAutoStart();
-  bool SelectAutoStartTime(int hour, int minute);
+  // The auto-start check box and its hour and minute boxes follow the engine's settings;
+  // `reset`: they were cleared (project change, leaving the live mode).
+  void ShowAutoStart(bool reset);
 
  private:
   struct Controls {
@@ -55,6 +52,8 @@ class SetupPage final : public Page, private ListHook {
   void AfterSetlistEdit(int selection);
   void OnDurationChanged();
   void OnAutoStartClicked();
+  void OnAutoStartTimeChanged();
+  bool IsAutoStartEnabled() const;
   bool SelectDurationMinutes(int minutes);
 
   AutoStartBanner& banner_;

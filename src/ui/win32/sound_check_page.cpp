@@ -4,7 +4,7 @@
 
 #include "host/host_api.h"
 #include "practise/track_manager.h"
-#include "show/pages.h"
+#include "ui/pages.h"
 #include "ui/win32/control_ids.h"
 #include "ui/win32/painters.h"
 #include "ui/win32/text.h"
@@ -68,7 +68,7 @@ bool SoundCheckPage::OnCommand(int id, int code, HWND /*control*/) {
   }
   if (shared_.OnCommand(id, code)) return true;
   if (id != id::kExitSoundCheck) return false;
-  show::ShowModeSelectPage(ui_);
+  ui::ShowModeSelectPage(ui_);
   return true;
 }
 
@@ -96,7 +96,7 @@ void SoundCheckPage::RefreshTracks() {
     ui_.tracksTopIndex = static_cast<int32_t>(SendMessageW(c_.tracksList, LB_GETTOPINDEX, 0, 0));
   }
   ui_.backingTracks =
-      ui_.slots.getBackingTracks ? ui_.slots.getBackingTracks() : BackingTrackRows{};
+      ui_.slots.getBackingTracks ? ui_.slots.getBackingTracks() : practise::BackingTrackRows{};
   SendMessageW(c_.tracksList, WM_SETREDRAW, FALSE, 0);
   SendMessageW(c_.tracksList, LB_RESETCONTENT, 0, 0);
   SendMessageW(c_.tracksList, LB_SETITEMHEIGHT, 0, kTrackRowHeight);
@@ -145,7 +145,7 @@ ListHook::Answer SoundCheckPage::OnListMessage(HWND list, UINT message, WPARAM /
 
 void SoundCheckPage::OnTrackCell(int row, bool solo) {
   if (row < 0 || static_cast<size_t>(row) >= ui_.backingTracks.size()) return;
-  BackingTrackRow& track = ui_.backingTracks[static_cast<size_t>(row)];
+  practise::BackingTrackRow& track = ui_.backingTracks[static_cast<size_t>(row)];
   const bool next = solo ? !track.soloed : !track.muted;
   const auto& slot = solo ? ui_.slots.onTrackSolo : ui_.slots.onTrackMute;
   if (!slot || !slot(track.trackIndex, next)) return;

@@ -5,19 +5,20 @@
 namespace quorvane::host {
 class HostApi;
 }
-namespace quorvane::ui {
-class PluginUI;
-}
 namespace quorvane::practise {
 class PractiseSession;
 }
 
 namespace quorvane::show {
-
 class Setlist;
 class ShowEngine;
+}  // namespace quorvane::show
 
-void ConfigurePluginUI(ui::PluginUI& ui, Setlist& setlist, ShowEngine& engine,
+namespace quorvane::ui {
+
+class PluginUI;
+
+void ConfigurePluginUI(PluginUI& ui, show::Setlist& setlist, show::ShowEngine& engine,
                        practise::PractiseSession& practise, host::HostApi& host);
 
-}  // namespace quorvane::show
+}  // namespace quorvane::ui

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace quorvane::ui {
+namespace quorvane::practise {
 
 struct BackingTrackRow {
   std::string name;  // "(UNNAMED TRACK)" when the host gives none
@@ -18,4 +18,4 @@ struct BackingTrackRow {
 
 using BackingTrackRows = std::vector<BackingTrackRow>;
 
-}  // namespace quorvane::ui
+}  // namespace quorvane::practise

@@ -1,15 +1,22 @@
-// The show's status and the per-tick copy of the show engine's values that the window and the
-// state document read, so that one refresh shows one consistent moment.
+// The show's status, the live play button's choice, and the per-tick copy of the show engine's
+// values that the window and the state document read, so that one refresh shows one consistent
+// moment.
 #pragma once
 
 #include <cstdint>
 
-namespace quorvane::ui {
+namespace quorvane::show {
 
 enum class ShowStatus : int32_t { kPrepared = 0, kLive = 1, kFinished = 2 };
 
 // "PREPARED", "LIVE" or "FINISHED"; any unknown value reads "PREPARED".
 const char* ShowStatusName(ShowStatus status);
+
+// What the live page's big play button does next.
+enum class LiveTransport : uint32_t { kNext = 0, kSelected = 1, kReplay = 2 };
+
+// "SELECTED" for 1, "REPLAY" for 2, "NEXT" for every other value.
+const char* LiveTransportName(LiveTransport transport);
 
 struct ShowSnapshot {
   ShowStatus status = ShowStatus::kPrepared;
@@ -29,4 +36,4 @@ struct ShowSnapshot {
   double delay = 0.0;
 };
 
-}  // namespace quorvane::ui
+}  // namespace quorvane::show

@@ -1,21 +1,21 @@
-#include "show/callback_binding.h"
+#include "ui/callback_binding.h"
 
 #include "host/host_api.h"
 #include "practise/practise_session.h"
 #include "practise/track_manager.h"
-#include "show/pages.h"
+#include "ui/pages.h"
 #include "show/setlist.h"
 #include "show/show_engine.h"
 #include "ui/plugin_ui.h"
 
-namespace quorvane::show {
+namespace quorvane::ui {
 
-void ConfigurePluginUI(ui::PluginUI& ui, Setlist& setlist, ShowEngine& engine,
+void ConfigurePluginUI(PluginUI& ui, show::Setlist& setlist, show::ShowEngine& engine,
                        practise::PractiseSession& practise, host::HostApi& host) {
   ui.setlist = &setlist;
   if (ui.window) ui.window->RebuildSetlistViews();
 
-  ui::CallbackSlots& slots = ui.slots;
+  CallbackSlots& slots = ui.slots;
   slots.onLiveMode = [&ui, &setlist, &engine, &practise] {
     if (!setlist.Empty()) {
       ShowLivePage(ui, practise, engine.Status());
@@ -27,7 +27,7 @@ void ConfigurePluginUI(ui::PluginUI& ui, Setlist& setlist, ShowEngine& engine,
   slots.onExitMode = [&ui, &engine] {
     engine.ResetShow();
     ui.ClearPlayedItems();
-    ui.ResetAutoStart();
+    engine.ResetAutoStart();
     engine.ResetAutoStartClock();
     ShowModeSelectPage(ui);
   };
@@ -57,4 +57,4 @@ void ConfigurePluginUI(ui::PluginUI& ui, Setlist& setlist, ShowEngine& engine,
   slots.onShowDurationChanged = [&engine](double seconds) { engine.SetShowDuration(seconds); };
 }
 
-}  // namespace quorvane::show
+}  // namespace quorvane::ui

@@ -3,26 +3,26 @@
 // then does its own part (hide, lay out, refresh, redraw) through the window seam.
 #pragma once
 
+#include "show/show_snapshot.h"
 #include "ui/plugin_ui.h"
-#include "ui/show_snapshot.h"
 
 namespace quorvane::practise {
 class PractiseSession;
 }
 
-namespace quorvane::show {
+namespace quorvane::ui {
 
-void ShowModeSelectPage(ui::PluginUI& ui);
+void ShowModeSelectPage(PluginUI& ui);
 // `status` is the show's status now: a show not yet started offers to play the selected song.
-void ShowLivePage(ui::PluginUI& ui, practise::PractiseSession& practise, ui::ShowStatus status);
-void ShowSetupPage(ui::PluginUI& ui);
-void ShowPractisePage(ui::PluginUI& ui, practise::PractiseSession& practise);
-void ShowSoundCheckPage(ui::PluginUI& ui, practise::PractiseSession& practise);
-void ShowOptionsPage(ui::PluginUI& ui);
-void ShowAboutPage(ui::PluginUI& ui);
+void ShowLivePage(PluginUI& ui, practise::PractiseSession& practise, show::ShowStatus status);
+void ShowSetupPage(PluginUI& ui);
+void ShowPractisePage(PluginUI& ui, practise::PractiseSession& practise);
+void ShowSoundCheckPage(PluginUI& ui, practise::PractiseSession& practise);
+void ShowOptionsPage(PluginUI& ui);
+void ShowAboutPage(PluginUI& ui);
 
 // Takes the engine's snapshot into the window state; a finished show turns the live page into
 // the FINISHED page. Then the window refreshes itself.
-void SyncWindowState(ui::PluginUI& ui, const ui::ShowSnapshot& engineSnapshot);
+void SyncWindowState(PluginUI& ui, const show::ShowSnapshot& engineSnapshot);
 
-}  // namespace quorvane::show
+}  // namespace quorvane::ui

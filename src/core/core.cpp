@@ -1,0 +1,101 @@
+#include "core/core.h"
+
+#include "platform/host_seams.h"
+#include "remote/command_handler.h"
+#include "remote/state_document.h"
+#include "ui/callback_binding.h"
+#include "ui/pages.h"
+
+namespace quorvane::core {
+namespace {
+
+const platform::ClockSource* SimulatedClock(GetFunc getFunc) {
+  return static_cast<const platform::ClockSource*>(getFunc(platform::kClockSourceName));
+}
+
+const platform::MessageSink* SimulatedMessages(GetFunc getFunc) {
+  return static_cast<const platform::MessageSink*>(getFunc(platform::kMessageSinkName));
+}
+
+}  // namespace
+
+Core::Core(GetFunc getFunc, CoreOptions options)
+    : getFunc_(getFunc),
+      listen_(options.listen),
+      clock_(SimulatedClock(getFunc)),
+      messages_(SimulatedMessages(getFunc)),
+      projects_(getFunc),
+      practise_(host_, clock_, messages_, &countIn_),
+      engine_(host_, clock_, messages_, setlist_, practise_),
+      views_(ui_, practise_),
+      server_(options.discoveryPort, std::move(options.serverClock)),
+      system_{host_, ui_, setlist_, engine_, practise_, server_} {}
+
+Core::~Core() {
+  Shutdown();
+}
+
+bool Core::Init() {
+  countIn_.SetPreviewFunctions(practise::BindPreviewFunctions(getFunc_));
+  if (!host_.Bind(getFunc_)) return false;
+  engine_.SetListener(&views_);
+  practise_.SetListener(&views_);
+  engine_.InitShowEngine();
+  ui::ConfigurePluginUI(ui_, setlist_, engine_, practise_, host_);
+  server_.SetCommandHandler([this](const std::string& line) { RunRemoteCommand(line); });
+  server_.SetStateProvider([this] { return StateDocument(); });
+  // Without the server the extension still runs, only not remotely.
+  if (listen_) server_.Start();
+  return true;
+}
+
+void Core::Shutdown() {
+  host_.RestorePitchShiftMode();
+  server_.Stop();
+  practise_.StopPractise();
+}
+
+void Core::Tick() {
+  TrackProject();
+  server_.SetProjectName(projects_.DisplayName());
+  server_.DispatchRemoteCommands();
+  engine_.Tick();
+  if (practise_.Run().active) practise_.PractiseTick();
+  engine_.UpdateShowTiming();
+  engine_.SnapshotShowState();
+  ui::SyncWindowState(ui_, engine_.Snapshot());
+  RefreshPractiseDisplay();
+  server_.BroadcastState();
+}
+
+void Core::RefreshPractiseDisplay() {
+  if (!ui_.window) return;
+  const practise::PractiseRun& run = practise_.Run();
+  ui_.window->RefreshPractiseStatus(run.active, run.countingIn, run.playing,
+                                    host_.GetPlayPositionSafe());
+}
+
+void Core::TrackProject() {
+  switch (projects_.Poll()) {
+    case host::ProjectTracker::Change::kNone:
+      return;
+    case host::ProjectTracker::Change::kClosed:
+      engine_.ResetForProjectChange();
+      break;
+    case host::ProjectTracker::Change::kOpened:
+      engine_.ResetForProjectChange();
+      engine_.InitShowEngine();
+      break;
+  }
+  ui::ShowModeSelectPage(ui_);
+}
+
+void Core::RunRemoteCommand(const std::string& line) {
+  remote::HandleRemoteCommand(system_, line);
+}
+
+std::string Core::StateDocument() const {
+  return remote::BuildStateDocument(system_);
+}
+
+}  // namespace quorvane::core

@@ -1,0 +1,99 @@
+// The extension's core: every process-wide record (the host binding, the clocks, the setlist, the
+// show engine, the practise session, the window state, the remote server and its views), wired in
+// one place, with one Init and one Tick that holds the order of the host's timer tick. The
+// extension (host/extension.cpp) adds only the host's business around it: registrations, actions,
+// the callbacks' thunks and the window. Tests and benchmarks drive this same object.
+//
+// Everything here belongs to the host's main thread; only the server runs threads of its own.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "host/host_api.h"
+#include "host/project_tracker.h"
+#include "platform/clock.h"
+#include "platform/message_box.h"
+#include "practise/count_in_player.h"
+#include "practise/practise_session.h"
+#include "remote/discovery_responder.h"
+#include "remote/remote_server.h"
+#include "remote/system_view.h"
+#include "show/setlist.h"
+#include "show/show_engine.h"
+#include "ui/model_views.h"
+#include "ui/plugin_ui.h"
+
+namespace quorvane::core {
+
+using GetFunc = void* (*)(const char* name);
+
+struct CoreOptions {
+  uint16_t discoveryPort = remote::kDiscoveryPort;
+  remote::RemoteServer::SteadyClock serverClock;  // empty: the real steady clock
+  // False keeps the server closed (no socket is opened); its handler and document still work.
+  bool listen = true;
+
+  // A core whose server stays closed, for tests that drive it by hand.
+  static CoreOptions Closed() {
+    CoreOptions options;
+    options.listen = false;
+    return options;
+  }
+};
+
+class Core {
+ public:
+  // `getFunc` is the host's function lookup; the clocks and message boxes take the simulator's
+  // seams from it when it offers them.
+  explicit Core(GetFunc getFunc, CoreOptions options = {});
+  // Gives back what the core changed in the host and stops what it started (Shutdown).
+  ~Core();
+  Core(const Core&) = delete;
+  Core& operator=(const Core&) = delete;
+
+  // Binds the host functions, loads the project's setlist, wires the views and starts the server;
+  // false when a required host function is missing.
+  bool Init();
+  // The host's timer tick: project change, remote commands, the show and practise ticks, the show
+  // clock, the views, the state broadcast, in that order.
+  void Tick();
+  // Puts back the host's pitch-shift mode, stops the server and any practise run. Idempotent.
+  void Shutdown();
+
+  // One remote command line, as the server's handler runs it between ticks.
+  void RunRemoteCommand(const std::string& line);
+  std::string StateDocument() const;
+
+  host::HostApi& Host() { return host_; }
+  const platform::Clock& Clock() const { return clock_; }
+  const platform::MessageBoxes& Messages() const { return messages_; }
+  const host::ProjectTracker& Projects() const { return projects_; }
+  ui::PluginUI& Ui() { return ui_; }
+  show::Setlist& Setlist() { return setlist_; }
+  show::ShowEngine& Engine() { return engine_; }
+  practise::PractiseSession& Practise() { return practise_; }
+  remote::RemoteServer& Server() { return server_; }
+  const remote::SystemView& System() const { return system_; }
+
+ private:
+  void TrackProject();
+  void RefreshPractiseDisplay();
+
+  GetFunc getFunc_;
+  bool listen_;
+  host::HostApi host_;
+  platform::Clock clock_;
+  platform::MessageBoxes messages_;
+  host::ProjectTracker projects_;
+  practise::CountInPlayer countIn_;
+  ui::PluginUI ui_;
+  show::Setlist setlist_;
+  practise::PractiseSession practise_;
+  show::ShowEngine engine_;
+  ui::ModelViews views_;
+  remote::RemoteServer server_;
+  remote::SystemView system_;
+};
+
+}  // namespace quorvane::core
