@@ -13,5 +13,5 @@ if(WIN32)
       ${QUORVANE_IMAGE_DIR}/embed-images.cmake
     COMMENT "Embedding the window's pictures"
     VERBATIM)
-  target_sources(quorvane_core PRIVATE ${QUORVANE_IMAGE_SOURCE})
+  target_sources(quorvane_window PRIVATE ${QUORVANE_IMAGE_SOURCE})
 endif()
