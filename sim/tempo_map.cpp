@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace quorvane::sim {
 namespace {
@@ -9,6 +10,16 @@ namespace {
 // Positions closer than this (in beats) to a bar line count as on it: a tenth of a microsecond
 // at any sane tempo, far below what the host or the extension could tell apart.
 constexpr double kBeatEpsilon = 1e-7;
+
+// The measure arithmetic stays within this many measures (exact in a double and far from the ends
+// of a long long), so a song placed at any finite time, however far, never overflows it; the host
+// reports measures as an int, so what it answers saturates there.
+constexpr double kMeasureLimit = 1e15;
+
+int HostMeasure(long long measure) {
+  return static_cast<int>(std::clamp<long long>(measure, std::numeric_limits<int>::min(),
+                                                std::numeric_limits<int>::max()));
+}
 
 bool Valid(const TempoPoint& point) {
   return std::isfinite(point.time) && std::isfinite(point.bpm) && point.bpm > 0.0 &&
@@ -63,7 +74,7 @@ TempoMap::TempoMap(const std::vector<TempoPoint>& points) {
             beat < kBeatEpsilon || beat > previous.point.numerator - kBeatEpsilon;
         if (beat > previous.point.numerator - kBeatEpsilon) ++measure;
         segment.originBeats = segment.startBeats;
-        segment.originMeasure = static_cast<int>(onBarLine ? measure : measure + 1);
+        segment.originMeasure = onBarLine ? measure : measure + 1;
       }
     }
     segments_.push_back(segment);
@@ -90,7 +101,9 @@ void TempoMap::RawMeasure(const Segment& segment, double fullBeats, long long* m
                           double* beatInMeasure) const {
   const double numerator = segment.point.numerator;
   const double relative = fullBeats - segment.originBeats;
-  const double measures = std::floor(relative / numerator);
+  double measures = std::floor(relative / numerator);
+  if (!(measures > -kMeasureLimit)) measures = -kMeasureLimit;  // also when not a number
+  if (measures > kMeasureLimit) measures = kMeasureLimit;
   *measure = segment.originMeasure + static_cast<long long>(measures);
   *beatInMeasure = relative - measures * numerator;
 }
@@ -120,7 +133,7 @@ SimBeatPosition TempoMap::TimeToBeats(double time) const {
   } else if (beat < kBeatEpsilon) {
     beat = 0.0;
   }
-  result.measure = static_cast<int>(measure);
+  result.measure = HostMeasure(measure);
   result.beatInMeasure = beat;
   return result;
 }
@@ -131,7 +144,7 @@ double TempoMap::BeatsToTime(double fullBeats) const {
   return segment.point.time + (fullBeats - segment.startBeats) * segment.secondsPerBeat;
 }
 
-double TempoMap::MeasureToBeats(int measure) const {
+double TempoMap::MeasureToBeats(long long measure) const {
   for (size_t i = segments_.size(); i-- > 0;) {
     const Segment& segment = segments_[i];
     const double beats =
@@ -142,7 +155,7 @@ double TempoMap::MeasureToBeats(int measure) const {
   return 0.0;
 }
 
-double TempoMap::MeasureToTime(int measure, double beatInMeasure) const {
+double TempoMap::MeasureToTime(long long measure, double beatInMeasure) const {
   return BeatsToTime(MeasureToBeats(measure) + beatInMeasure);
 }
 
@@ -155,10 +168,10 @@ double TempoMap::NextBarLineAfter(double time) const {
   RawMeasure(segment, fullBeats, &measure, &beat);
   // A signature change may cut the bar short: the next bar line is then the change itself.
   for (long long next = measure + 1; next <= measure + 3; ++next) {
-    const double candidate = MeasureToTime(static_cast<int>(next), 0.0);
+    const double candidate = MeasureToTime(next, 0.0);
     if (candidate > time) return candidate;
   }
-  return MeasureToTime(static_cast<int>(measure + 4), 0.0);
+  return MeasureToTime(measure + 4, 0.0);
 }
 
 }  // namespace quorvane::sim

@@ -23,18 +23,19 @@ class TempoMap {
   // `fullBeats` counted from project start.
   double BeatsToTime(double fullBeats) const;
   // Full beats at the start of `measure`.
-  double MeasureToBeats(int measure) const;
-  double MeasureToTime(int measure, double beatInMeasure) const;
-  // The first bar line strictly after `time`.
+  double MeasureToBeats(long long measure) const;
+  double MeasureToTime(long long measure, double beatInMeasure) const;
+  // The first bar line strictly after `time`; beyond the measures the map counts, one before it,
+  // so that a smooth seek from there lands at once.
   double NextBarLineAfter(double time) const;
 
  private:
   struct Segment {
     TempoPoint point;
     double secondsPerBeat = 0.5;
-    double startBeats = 0.0;   // full beats at point.time
-    double originBeats = 0.0;  // full beats at a bar line of this segment's grid
-    int originMeasure = 0;     // the measure index starting at originBeats
+    double startBeats = 0.0;      // full beats at point.time
+    double originBeats = 0.0;     // full beats at a bar line of this segment's grid
+    long long originMeasure = 0;  // the measure index starting at originBeats
   };
   size_t SegmentAtTime(double time) const;
   size_t SegmentAtBeats(double beats) const;

@@ -1,6 +1,9 @@
 // The tempo map: beats and measures across tempo and time-signature changes, both ways.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "sim_test_support.h"
 
 namespace quorvane::sim {
@@ -153,6 +156,17 @@ TEST(SimTempoMapEdges, DefaultMapAndNormalisedPoints) {
   EXPECT_DOUBLE_EQ(host.DividedBpmAt(0.0), 120.0);
   EXPECT_DOUBLE_EQ(host.BeatsToTime(8.0), 4.0);
   EXPECT_DOUBLE_EQ(host.BeatsToTime(9.0), 5.0);
+}
+
+TEST(SimTempoMapEdges, MeasuresBeyondWhatTheHostCountsStopAtTheLast) {
+  Host host;  // 2 s bars
+  EXPECT_EQ(host.BeatPosition(4e9).measure, 2'000'000'000);
+  // A project file may place a song at any finite time; the measure count saturates instead of
+  // wrapping round to the project's start.
+  for (double time : {5e9, 1e20, 1e35, 1e300}) {
+    EXPECT_EQ(host.BeatPosition(time).measure, std::numeric_limits<int>::max()) << time;
+    EXPECT_TRUE(std::isfinite(host.NextBarLine(time))) << time;
+  }
 }
 
 }  // namespace
