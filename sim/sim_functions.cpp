@@ -13,9 +13,13 @@
 namespace quorvane::sim {
 namespace {
 
-Host::State* Model() {
+// The current host's model, entered by `function`: a test may have armed that function to throw,
+// standing in for a failure on the extension's side of the call.
+Host::State* Model(const char* function) {
   Host* host = Host::Current();
-  return host ? &host->Model() : nullptr;
+  if (!host) return nullptr;
+  host->Model().ThrowIfArmed(function);
+  return &host->Model();
 }
 
 // Copies `text` into a caller's buffer of `size` bytes: at most size - 1 bytes and a NUL.
@@ -33,7 +37,7 @@ std::string Text(const char* text) {
 // --- Markers and regions ---
 
 int CountProjectMarkers(ReaProject* proj, int* num_markersOut, int* num_regionsOut) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   SimProject* project = s ? s->Resolve(proj, "CountProjectMarkers") : nullptr;
   const int markers = project ? static_cast<int>(project->markers.size()) : 0;
   const int regions = project ? static_cast<int>(project->regions.size()) : 0;
@@ -46,7 +50,7 @@ int CountProjectMarkers(ReaProject* proj, int* num_markersOut, int* num_regionsO
 int EnumProjectMarkers3(ReaProject* proj, int idx, bool* isrgnOut, double* posOut,
                         double* rgnendOut, const char** nameOut, int* markrgnindexnumberOut,
                         int* colorOut) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   SimProject* project = s ? s->Resolve(proj, "EnumProjectMarkers3") : nullptr;
   if (!project || idx < 0) return 0;
   const auto& order = s->HostOrder(*project, idx == 0);
@@ -75,7 +79,7 @@ int EnumProjectMarkers3(ReaProject* proj, int idx, bool* isrgnOut, double* posOu
 // --- Transport ---
 
 void SetEditCurPos(double time, bool moveview, bool seekplay) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s) return;
   HostCall& call = s->Record("SetEditCurPos");
   call.time = time;
@@ -85,26 +89,26 @@ void SetEditCurPos(double time, bool moveview, bool seekplay) {
 }
 
 void OnPlayButton() {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s) return;
   s->Record("OnPlayButton");
   s->Play();
 }
 
 void OnStopButton() {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s) return;
   s->Record("OnStopButton");
   s->Stop();
 }
 
 double GetPlayPosition() {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   return s ? s->PlayPositionNow() : 0.0;
 }
 
 int GetPlayState() {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s) return 0;
   switch (s->transport) {
     case TransportState::kPlaying:
@@ -117,13 +121,13 @@ int GetPlayState() {
 }
 
 double Master_GetPlayRate(ReaProject* proj) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   SimProject* project = s ? s->Resolve(proj, "Master_GetPlayRate") : nullptr;
   return project ? project->playRate : 1.0;
 }
 
 void CSurf_OnPlayRateChange(double playrate) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s) return;
   s->Record("CSurf_OnPlayRateChange").time = playrate;
   SimProject* project = s->Current();
@@ -135,7 +139,7 @@ void CSurf_OnPlayRateChange(double playrate) {
 
 void GetSet_LoopTimeRange(bool isSet, bool isLoop, double* startOut, double* endOut,
                           bool allowautoseek) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s) return;
   SimProject* project = s->Current();
   if (isSet) {
@@ -160,7 +164,7 @@ void GetSet_LoopTimeRange(bool isSet, bool isLoop, double* startOut, double* end
 }
 
 void Main_OnCommand(int command, int flag) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s) return;
   HostCall& call = s->Record("Main_OnCommand");
   call.command = command;
@@ -169,7 +173,7 @@ void Main_OnCommand(int command, int flag) {
 }
 
 int GetToggleCommandState(int command_id) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s) return -1;
   return command_id == kRepeatToggleCommand ? (s->repeat ? 1 : 0) : -1;
 }
@@ -177,14 +181,14 @@ int GetToggleCommandState(int command_id) {
 // --- Tempo map ---
 
 double TimeMap_GetDividedBpmAtTime(double time) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s) return 120.0;
   return s->MapOf(s->Current()).DividedBpmAt(time);
 }
 
 void TimeMap_GetTimeSigAtTime(ReaProject* proj, double time, int* timesig_numOut,
                               int* timesig_denomOut, double* tempoOut) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   const TempoPoint fallback;
   const TempoPoint* point = &fallback;
   if (s) {
@@ -198,7 +202,7 @@ void TimeMap_GetTimeSigAtTime(ReaProject* proj, double time, int* timesig_numOut
 
 double TimeMap2_timeToBeats(ReaProject* proj, double tpos, int* measuresOut, int* cmlOut,
                             double* fullbeatsOut, int* cdenomOut) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   SimBeatPosition position;
   if (s) position = s->MapOf(s->Resolve(proj, "TimeMap2_timeToBeats")).TimeToBeats(tpos);
   if (measuresOut) *measuresOut = position.measure;
@@ -209,7 +213,7 @@ double TimeMap2_timeToBeats(ReaProject* proj, double tpos, int* measuresOut, int
 }
 
 double TimeMap2_beatsToTime(ReaProject* proj, double tpos, const int* measuresIn) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s) return tpos * 0.5;
   const TempoMap& map = s->MapOf(s->Resolve(proj, "TimeMap2_beatsToTime"));
   return measuresIn ? map.MeasureToTime(*measuresIn, tpos) : map.BeatsToTime(tpos);
@@ -218,7 +222,7 @@ double TimeMap2_beatsToTime(ReaProject* proj, double tpos, const int* measuresIn
 // --- Config variables ---
 
 void* get_config_var(const char* name, int* szOut) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   Host::State::ConfigValue* value = s && name ? s->Config(name) : nullptr;
   if (szOut) *szOut = value ? static_cast<int>(value->bytes.size()) : 0;
   return value ? value->bytes.data() : nullptr;
@@ -227,7 +231,7 @@ void* get_config_var(const char* name, int* szOut) {
 // --- Console and project state ---
 
 void ShowConsoleMsg(const char* msg) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s) return;
   s->Record("ShowConsoleMsg").text = Text(msg);
   s->console += Text(msg);
@@ -235,7 +239,7 @@ void ShowConsoleMsg(const char* msg) {
 
 int GetProjExtState(ReaProject* proj, const char* extname, const char* key, char* valOut,
                     int valOut_sz) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   SimProject* project = s ? s->Resolve(proj, "GetProjExtState") : nullptr;
   std::string value;
   if (project && extname && key) {
@@ -250,11 +254,12 @@ int GetProjExtState(ReaProject* proj, const char* extname, const char* key, char
 }
 
 int SetProjExtState(ReaProject* proj, const char* extname, const char* key, const char* value) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s) return 0;
   s->Record("SetProjExtState").text = Text(extname) + "/" + Text(key) + "=" + Text(value);
   SimProject* project = s->Resolve(proj, "SetProjExtState");
   if (!project || !extname || !*extname) return 0;
+  ++project->edits;
   auto& sections = project->extState;
   if (!key || !*key) {  // no key: the whole section goes
     sections.erase(extname);
@@ -274,14 +279,14 @@ int SetProjExtState(ReaProject* proj, const char* extname, const char* key, cons
 }
 
 void MarkProjectDirty(ReaProject* proj) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s) return;
   s->Record("MarkProjectDirty");
   if (SimProject* project = s->Resolve(proj, "MarkProjectDirty")) ++project->dirtyCount;
 }
 
 ReaProject* EnumProjects(int idx, char* projfnOut, int projfnOut_sz) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   SimProject* project = nullptr;
   if (s) {
     if (idx == -1) {
@@ -294,16 +299,65 @@ ReaProject* EnumProjects(int idx, char* projfnOut, int projfnOut_sz) {
   return reinterpret_cast<ReaProject*>(project);
 }
 
+// --- The extension's own settings, kept across sessions ---
+
+const char* GetExtState(const char* section, const char* key) {
+  Host::State* s = Model(__func__);
+  static const char kEmpty[] = "";
+  if (!s) return kEmpty;
+  const Host::State::GlobalValue* value = s->FindGlobal(Text(section), Text(key));
+  s->globalRead = value ? value->value : std::string();
+  return s->globalRead.c_str();
+}
+
+void SetExtState(const char* section, const char* key, const char* value, bool persist) {
+  Host::State* s = Model(__func__);
+  if (!s) return;
+  HostCall& call = s->Record("SetExtState");
+  call.text = Text(section) + "/" + Text(key) + "=" + Text(value);
+  call.flag = persist ? 1 : 0;
+  if (!section || !*section || !key || !*key) return;
+  s->globalExtState[section][key] = Host::State::GlobalValue{Text(value), persist};
+}
+
+bool HasExtState(const char* section, const char* key) {
+  Host::State* s = Model(__func__);
+  return s && s->FindGlobal(Text(section), Text(key)) != nullptr;
+}
+
+void DeleteExtState(const char* section, const char* key, bool persist) {
+  Host::State* s = Model(__func__);
+  if (!s) return;
+  HostCall& call = s->Record("DeleteExtState");
+  call.text = Text(section) + "/" + Text(key);
+  call.flag = persist ? 1 : 0;
+  auto found = s->globalExtState.find(Text(section));
+  if (found == s->globalExtState.end()) return;
+  found->second.erase(Text(key));
+  if (found->second.empty()) s->globalExtState.erase(found);
+}
+
+HWND GetMainHwnd() {
+  Host::State* s = Model(__func__);
+  return s ? s->info.hwnd_main : nullptr;
+}
+
+int GetProjectStateChangeCount(ReaProject* proj) {
+  Host::State* s = Model(__func__);
+  SimProject* project = s ? s->Resolve(proj, "GetProjectStateChangeCount") : nullptr;
+  return project ? s->ChangeCount(*project) : 0;
+}
+
 // --- Tracks ---
 
 int CountTracks(ReaProject* proj) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   SimProject* project = s ? s->Resolve(proj, "CountTracks") : nullptr;
   return project ? static_cast<int>(project->tracks.size()) : 0;
 }
 
 MediaTrack* GetTrack(ReaProject* proj, int trackidx) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   SimProject* project = s ? s->Resolve(proj, "GetTrack") : nullptr;
   if (!project || trackidx < 0 || trackidx >= static_cast<int>(project->tracks.size())) {
     return nullptr;
@@ -320,7 +374,7 @@ void* TrackValue(SimTrack* track, const std::string& key) {
 }
 
 void* GetSetMediaTrackInfo(MediaTrack* tr, const char* parmname, void* setNewValue) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s || !parmname) return nullptr;
   int index = -1;
   SimTrack* track = s->FindTrack(tr, &index);
@@ -346,7 +400,7 @@ void* GetSetMediaTrackInfo(MediaTrack* tr, const char* parmname, void* setNewVal
 }
 
 void* GetMediaTrackInfo(MediaTrack* tr, const char* parmname) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s || !parmname) return nullptr;
   SimTrack* track = s->FindTrack(tr, nullptr);
   if (!track) {
@@ -358,7 +412,7 @@ void* GetMediaTrackInfo(MediaTrack* tr, const char* parmname) {
 
 bool GetSetMediaTrackInfo_String(MediaTrack* tr, const char* parmname, char* buf,
                                  bool setNewValue) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s || !parmname || !buf) return false;
   int index = -1;
   SimTrack* track = s->FindTrack(tr, &index);
@@ -414,7 +468,7 @@ double WaveLength(const std::string& path) {
 }
 
 PCM_source* PCM_Source_CreateFromFile(const char* filename) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s || !filename) return nullptr;
   s->createdSourcePaths.push_back(filename);
   const double length = WaveLength(filename);
@@ -428,7 +482,7 @@ PCM_source* PCM_Source_CreateFromFile(const char* filename) {
 }
 
 void PCM_Source_Destroy(PCM_source* src) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s || !src) return;
   Host::State::Source* source = s->FindSource(src);
   if (!source) {
@@ -445,7 +499,7 @@ void PCM_Source_Destroy(PCM_source* src) {
 }
 
 int PlayPreviewEx(preview_register_t* preview, int bufflags, double measure_align) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s) return 0;
   Host::State::Source* source = preview ? s->FindSource(preview->src) : nullptr;
   HostCall& call = s->Record("PlayPreviewEx");
@@ -476,7 +530,7 @@ int PlayPreviewEx(preview_register_t* preview, int bufflags, double measure_alig
 }
 
 int StopPreview(preview_register_t* preview) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s) return 0;
   HostCall& call = s->Record("StopPreview");
   auto it = preview ? s->previews.find(preview) : s->previews.end();
@@ -492,7 +546,7 @@ int StopPreview(preview_register_t* preview) {
 }
 
 bool AddExtensionsMainMenu() {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   if (!s) return false;
   s->Record("AddExtensionsMainMenu");
   ++s->extensionsMenuCalls;
@@ -507,91 +561,31 @@ void* Address(Fn* function) {
 }  // namespace
 
 void* HostFunctionByName(const std::string& name) {
-  static const std::map<std::string, void*> kFunctions = {
-      {"CountProjectMarkers", Address(&CountProjectMarkers)},
-      {"EnumProjectMarkers3", Address(&EnumProjectMarkers3)},
-      {"SetEditCurPos", Address(&SetEditCurPos)},
-      {"OnPlayButton", Address(&OnPlayButton)},
-      {"OnStopButton", Address(&OnStopButton)},
-      {"GetPlayPosition", Address(&GetPlayPosition)},
-      {"GetPlayState", Address(&GetPlayState)},
-      {"Master_GetPlayRate", Address(&Master_GetPlayRate)},
-      {"CSurf_OnPlayRateChange", Address(&CSurf_OnPlayRateChange)},
-      {"TimeMap_GetDividedBpmAtTime", Address(&TimeMap_GetDividedBpmAtTime)},
-      {"TimeMap_GetTimeSigAtTime", Address(&TimeMap_GetTimeSigAtTime)},
-      {"TimeMap2_timeToBeats", Address(&TimeMap2_timeToBeats)},
-      {"TimeMap2_beatsToTime", Address(&TimeMap2_beatsToTime)},
-      {"get_config_var", Address(&get_config_var)},
-      {"GetSet_LoopTimeRange", Address(&GetSet_LoopTimeRange)},
-      {"ShowConsoleMsg", Address(&ShowConsoleMsg)},
-      {"GetProjExtState", Address(&GetProjExtState)},
-      {"SetProjExtState", Address(&SetProjExtState)},
-      {"MarkProjectDirty", Address(&MarkProjectDirty)},
-      {"Main_OnCommand", Address(&Main_OnCommand)},
-      {"GetToggleCommandState", Address(&GetToggleCommandState)},
-      {"CountTracks", Address(&CountTracks)},
-      {"GetTrack", Address(&GetTrack)},
-      {"GetMediaTrackInfo", Address(&GetMediaTrackInfo)},
-      {"GetSetMediaTrackInfo", Address(&GetSetMediaTrackInfo)},
-      {"GetSetMediaTrackInfo_String", Address(&GetSetMediaTrackInfo_String)},
-      {"PCM_Source_CreateFromFile", Address(&PCM_Source_CreateFromFile)},
-      {"PCM_Source_Destroy", Address(&PCM_Source_Destroy)},
-      {"PlayPreviewEx", Address(&PlayPreviewEx)},
-      {"StopPreview", Address(&StopPreview)},
-      {"AddExtensionsMainMenu", Address(&AddExtensionsMainMenu)},
-      {"EnumProjects", Address(&EnumProjects)},
-  };
+  // Every function the extension binds, from its own list: a function added there and missing
+  // here fails to compile.
+#define QUORVANE_SIM_FUNCTION_(ret, fn, params) {#fn, Address(&fn)},
+  static const std::map<std::string, void*> kFunctions = {QUORVANE_HOST_FUNCTIONS(
+      QUORVANE_SIM_FUNCTION_, QUORVANE_SIM_FUNCTION_, QUORVANE_SIM_FUNCTION_)};
+#undef QUORVANE_SIM_FUNCTION_
   auto it = kFunctions.find(name);
   return it == kFunctions.end() ? nullptr : it->second;
 }
 
 int SimRegister(const char* name, void* info) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   return s ? s->Register(name, info) : 0;
 }
 
 void* SimGetFunc(const char* name) {
-  Host::State* s = Model();
+  Host::State* s = Model(__func__);
   return s ? s->LookUp(name) : nullptr;
 }
 
 // The signatures must be exactly the host's.
-static_assert(std::is_same_v<decltype(&CountProjectMarkers), hostfn::CountProjectMarkers>);
-static_assert(std::is_same_v<decltype(&EnumProjectMarkers3), hostfn::EnumProjectMarkers3>);
-static_assert(std::is_same_v<decltype(&SetEditCurPos), hostfn::SetEditCurPos>);
-static_assert(std::is_same_v<decltype(&OnPlayButton), hostfn::OnPlayButton>);
-static_assert(std::is_same_v<decltype(&OnStopButton), hostfn::OnStopButton>);
-static_assert(std::is_same_v<decltype(&GetPlayPosition), hostfn::GetPlayPosition>);
-static_assert(std::is_same_v<decltype(&GetPlayState), hostfn::GetPlayState>);
-static_assert(std::is_same_v<decltype(&Master_GetPlayRate), hostfn::Master_GetPlayRate>);
-static_assert(std::is_same_v<decltype(&CSurf_OnPlayRateChange), hostfn::CSurf_OnPlayRateChange>);
-static_assert(
-    std::is_same_v<decltype(&TimeMap_GetDividedBpmAtTime), hostfn::TimeMap_GetDividedBpmAtTime>);
-static_assert(
-    std::is_same_v<decltype(&TimeMap_GetTimeSigAtTime), hostfn::TimeMap_GetTimeSigAtTime>);
-static_assert(std::is_same_v<decltype(&TimeMap2_timeToBeats), hostfn::TimeMap2_timeToBeats>);
-static_assert(std::is_same_v<decltype(&TimeMap2_beatsToTime), hostfn::TimeMap2_beatsToTime>);
-static_assert(std::is_same_v<decltype(&get_config_var), hostfn::get_config_var>);
-static_assert(std::is_same_v<decltype(&GetSet_LoopTimeRange), hostfn::GetSet_LoopTimeRange>);
-static_assert(std::is_same_v<decltype(&ShowConsoleMsg), hostfn::ShowConsoleMsg>);
-static_assert(std::is_same_v<decltype(&GetProjExtState), hostfn::GetProjExtState>);
-static_assert(std::is_same_v<decltype(&SetProjExtState), hostfn::SetProjExtState>);
-static_assert(std::is_same_v<decltype(&MarkProjectDirty), hostfn::MarkProjectDirty>);
-static_assert(std::is_same_v<decltype(&Main_OnCommand), hostfn::Main_OnCommand>);
-static_assert(std::is_same_v<decltype(&GetToggleCommandState), hostfn::GetToggleCommandState>);
-static_assert(std::is_same_v<decltype(&CountTracks), hostfn::CountTracks>);
-static_assert(std::is_same_v<decltype(&GetTrack), hostfn::GetTrack>);
-static_assert(std::is_same_v<decltype(&GetMediaTrackInfo), hostfn::GetMediaTrackInfo>);
-static_assert(std::is_same_v<decltype(&GetSetMediaTrackInfo), hostfn::GetSetMediaTrackInfo>);
-static_assert(
-    std::is_same_v<decltype(&GetSetMediaTrackInfo_String), hostfn::GetSetMediaTrackInfo_String>);
-static_assert(
-    std::is_same_v<decltype(&PCM_Source_CreateFromFile), hostfn::PCM_Source_CreateFromFile>);
-static_assert(std::is_same_v<decltype(&PCM_Source_Destroy), hostfn::PCM_Source_Destroy>);
-static_assert(std::is_same_v<decltype(&PlayPreviewEx), hostfn::PlayPreviewEx>);
-static_assert(std::is_same_v<decltype(&StopPreview), hostfn::StopPreview>);
-static_assert(std::is_same_v<decltype(&AddExtensionsMainMenu), hostfn::AddExtensionsMainMenu>);
-static_assert(std::is_same_v<decltype(&EnumProjects), hostfn::EnumProjects>);
+#define QUORVANE_SIM_SIGNATURE_(ret, fn, params) \
+  static_assert(std::is_same_v<decltype(&fn), hostfn::fn>, #fn);
+QUORVANE_HOST_FUNCTIONS(QUORVANE_SIM_SIGNATURE_, QUORVANE_SIM_SIGNATURE_, QUORVANE_SIM_SIGNATURE_)
+#undef QUORVANE_SIM_SIGNATURE_
 static_assert(std::is_same_v<decltype(&SimRegister), decltype(reaper_plugin_info_t::Register)>);
 static_assert(std::is_same_v<decltype(&SimGetFunc), decltype(reaper_plugin_info_t::GetFunc)>);
 

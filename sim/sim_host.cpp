@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <stdexcept>
 
@@ -61,6 +62,48 @@ void SinkShow(void* context, const char* text, const char* title, int icon) {
                                              : platform::MessageIcon::kWarning});
 }
 
+// Folds values into a running hash (the boost hash_combine mix).
+class Hasher {
+ public:
+  template <class T>
+  Hasher& Add(const T& value) {
+    hash_ ^= std::hash<T>{}(value) + 0x9e3779b97f4a7c15ULL + (hash_ << 6) + (hash_ >> 2);
+    return *this;
+  }
+  uint64_t Value() const { return hash_; }
+
+ private:
+  uint64_t hash_ = 0;
+};
+
+// Everything of a project that counts as its state: not the edit cursor, the selections or the
+// play rate, which the host does not count as edits of the project either.
+uint64_t Fingerprint(const SimProject& project) {
+  Hasher hash;
+  hash.Add(project.edits).Add(project.dirtyCount);
+  for (const SimRegion& region : project.regions) {
+    hash.Add(region.number).Add(region.name).Add(region.start).Add(region.end).Add(region.colour);
+  }
+  hash.Add(project.regions.size());
+  for (const SimMarker& marker : project.markers) {
+    hash.Add(marker.number).Add(marker.name).Add(marker.position).Add(marker.colour);
+  }
+  hash.Add(project.markers.size());
+  for (const TempoPoint& point : project.tempoMap) {
+    hash.Add(point.time).Add(point.bpm).Add(point.numerator).Add(point.denominator);
+  }
+  for (const auto& track : project.tracks) {
+    hash.Add(track->name).Add(track->mute).Add(track->solo).Add(track->folderDepth);
+  }
+  hash.Add(project.tracks.size());
+  for (const auto& [section, values] : project.extState) {
+    hash.Add(section);
+    for (const auto& [key, value] : values)
+      hash.Add(key).Add(value);
+  }
+  return hash.Value();
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -93,6 +136,29 @@ void* Host::State::LookUp(const char* name) {
   if (key == platform::kMessageSinkName) return &sink;
   if (key == "GetMediaTrackInfo" && !offeredFunctions.count(key)) return nullptr;
   return HostFunctionByName(key);
+}
+
+void Host::State::ThrowIfArmed(const char* function) const {
+  if (throwing.empty() || !function) return;
+  const auto armed = throwing.find(function);
+  if (armed != throwing.end()) throw std::runtime_error(armed->second);
+}
+
+const Host::State::GlobalValue* Host::State::FindGlobal(const std::string& section,
+                                                        const std::string& key) const {
+  const auto found = globalExtState.find(section);
+  if (found == globalExtState.end()) return nullptr;
+  const auto value = found->second.find(key);
+  return value == found->second.end() ? nullptr : &value->second;
+}
+
+int Host::State::ChangeCount(SimProject& project) {
+  const uint64_t now = Fingerprint(project);
+  if (now != project.seenFingerprint) {
+    project.seenFingerprint = now;
+    ++project.changeCount;
+  }
+  return project.changeCount;
 }
 
 bool Host::State::Fails(const std::string& name, const std::string& what) const {
@@ -571,6 +637,14 @@ void Host::RemoveFunction(const std::string& name) {
   state_->offeredFunctions.erase(name);
 }
 
+void Host::ThrowFrom(const std::string& name, const std::string& what) {
+  if (what.empty()) {
+    state_->throwing.erase(name);
+  } else {
+    state_->throwing[name] = what;
+  }
+}
+
 void Host::OfferFunction(const std::string& name) {
   state_->offeredFunctions.insert(name);
   state_->removedFunctions.erase(name);
@@ -784,16 +858,19 @@ int Host::CurrentProjectIndex() const {
 
 void Host::AddRegion(int number, const std::string& name, double start, double end, int colour) {
   Project().regions.push_back(SimRegion{number, name, start, end, colour, state_->nextSerial++});
+  ++Project().edits;
   state_->InvalidateOrder();
 }
 
 void Host::AddMarker(int number, const std::string& name, double position, int colour) {
   Project().markers.push_back(SimMarker{number, name, position, colour, state_->nextSerial++});
+  ++Project().edits;
   state_->InvalidateOrder();
 }
 
 void Host::SetTempoMap(const std::vector<TempoPoint>& points) {
   Project().tempoMap = points;
+  ++Project().edits;
 }
 
 MediaTrack* Host::AddTrack(const std::string& name, int folderDepth) {
@@ -802,6 +879,7 @@ MediaTrack* Host::AddTrack(const std::string& name, int folderDepth) {
   track->folderDepth = folderDepth;
   SimTrack* raw = track.get();
   Project().tracks.push_back(std::move(track));
+  ++Project().edits;
   return reinterpret_cast<MediaTrack*>(raw);
 }
 
@@ -811,6 +889,25 @@ SimTrack& Host::Track(int index) {
     throw std::out_of_range("quorvane::sim::Host::Track: no such track");
   }
   return *tracks[static_cast<size_t>(index)];
+}
+
+std::string Host::GlobalExtState(const std::string& section, const std::string& key) const {
+  const State::GlobalValue* value = state_->FindGlobal(section, key);
+  return value ? value->value : std::string();
+}
+
+bool Host::HasGlobalExtState(const std::string& section, const std::string& key) const {
+  return state_->FindGlobal(section, key) != nullptr;
+}
+
+bool Host::GlobalExtStatePersists(const std::string& section, const std::string& key) const {
+  const State::GlobalValue* value = state_->FindGlobal(section, key);
+  return value && value->persist;
+}
+
+void Host::SetGlobalExtState(const std::string& section, const std::string& key,
+                             const std::string& value) {
+  state_->globalExtState[section][key] = State::GlobalValue{value, true};
 }
 
 std::string Host::ExtState(const std::string& section, const std::string& key) const {
@@ -829,6 +926,7 @@ bool Host::HasExtState(const std::string& section, const std::string& key) const
 
 void Host::SetExtState(const std::string& section, const std::string& key,
                        const std::string& value) {
+  ++Project().edits;
   auto& ext = Project().extState;
   if (value.empty()) {
     auto s = ext.find(section);

@@ -75,6 +75,12 @@ struct SimProject {
   double selectionStart = 0.0, selectionEnd = 0.0;  // the time selection
   double loopStart = 0.0, loopEnd = 0.0;            // the loop points
   double playRate = 1.0;
+  // GetProjectStateChangeCount: `edits` counts the edits made through the host's functions and
+  // builders (so that an edit undone between two readings still counts); the reading compares a
+  // fingerprint of the whole project with the one it saw last.
+  uint64_t edits = 0;
+  uint64_t seenFingerprint = 0;
+  int changeCount = 1;
 };
 
 // One call the extension made into the host that a test may want to see.
@@ -93,6 +99,8 @@ struct SimProject {
 //   "PlayPreviewEx": text = the source's file path ("" when not a source of ours), flag =
 //       bufflags, time = measure_align, result = what was answered.
 //   "StopPreview": text = the source's file path, result = what was answered.
+//   "SetExtState": text = "section/key=value", flag = persist.
+//   "DeleteExtState": text = "section/key", flag = persist.
 struct HostCall {
   std::string function;  // e.g. "OnPlayButton", "SetEditCurPos", "Main_OnCommand"
   double time = 0.0;     // SetEditCurPos: the time; CSurf_OnPlayRateChange: the rate
@@ -161,6 +169,9 @@ class Host {
   // --- Host functions ---
   // Makes GetFunc answer null for `name` (any host function, a preview function, or a seam).
   void RemoveFunction(const std::string& name);
+  // Makes the host function `name` throw std::runtime_error(`what`) whenever it is called, a
+  // stand-in for a failure inside the extension's own code on that path; an empty `what` disarms.
+  void ThrowFrom(const std::string& name, const std::string& what);
   // Offers a function that is off by default ("GetMediaTrackInfo").
   void OfferFunction(const std::string& name);
   const std::vector<std::string>& FunctionLookups() const;  // every GetFunc name, in order
@@ -241,6 +252,16 @@ class Host {
   void SetTempoMap(const std::vector<TempoPoint>& points);
   MediaTrack* AddTrack(const std::string& name, int folderDepth = 0);
   SimTrack& Track(int index);
+
+  // The extension's own settings (GetExtState, SetExtState...), one store per host: as if kept in
+  // the host's settings file.
+  std::string GlobalExtState(const std::string& section, const std::string& key) const;
+  bool HasGlobalExtState(const std::string& section, const std::string& key) const;
+  // Whether the value was last written with persist set (false when absent).
+  bool GlobalExtStatePersists(const std::string& section, const std::string& key) const;
+  // A value as a previous session would have left it.
+  void SetGlobalExtState(const std::string& section, const std::string& key,
+                         const std::string& value);
 
   // Extended state of the current project.
   std::string ExtState(const std::string& section, const std::string& key) const;

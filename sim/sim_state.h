@@ -133,6 +133,24 @@ struct Host::State {
   Source* FindSource(const PCM_source* handle) const;
   void AdvancePreviews(double seconds);
 
+  // --- The extension's own settings (GetExtState and the rest), one store per host ---
+  struct GlobalValue {
+    std::string value;
+    bool persist = false;  // what the last SetExtState asked for
+  };
+  std::map<std::string, std::map<std::string, GlobalValue>> globalExtState;  // section -> key
+  std::string globalRead;  // GetExtState's answer, valid until its next call
+  const GlobalValue* FindGlobal(const std::string& section, const std::string& key) const;
+
+  // --- Project state change count ---
+  // The count GetProjectStateChangeCount answers: it moves when the project's content differs
+  // from what the previous reading saw, which also catches a test editing the model directly.
+  int ChangeCount(SimProject& project);
+
+  // --- Failures armed by a test: function name -> what it throws ---
+  std::map<std::string, std::string> throwing;
+  void ThrowIfArmed(const char* function) const;
+
   // --- Records ---
   std::vector<std::string> problems;
   std::vector<HostCall> calls;

@@ -21,10 +21,11 @@ const platform::MessageSink* SimulatedMessages(GetFunc getFunc) {
 
 Core::Core(GetFunc getFunc, CoreOptions options)
     : getFunc_(getFunc),
+      hostMainWindow_(options.hostMainWindow),
       listen_(options.listen),
       clock_(SimulatedClock(getFunc)),
       messages_(SimulatedMessages(getFunc)),
-      projects_(getFunc),
+      projects_(host_),
       practise_(host_, clock_, messages_, &countIn_),
       engine_(host_, clock_, messages_, setlist_, practise_),
       views_(ui_, practise_),
@@ -36,8 +37,8 @@ Core::~Core() {
 }
 
 bool Core::Init() {
-  countIn_.SetPreviewFunctions(practise::BindPreviewFunctions(getFunc_));
-  if (!host_.Bind(getFunc_)) return false;
+  if (!host_.Bind(getFunc_, hostMainWindow_)) return false;
+  countIn_.SetPreviewFunctions(practise::PreviewFunctionsOf(host_));
   engine_.SetListener(&views_);
   practise_.SetListener(&views_);
   engine_.InitShowEngine();

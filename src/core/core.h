@@ -33,6 +33,8 @@ struct CoreOptions {
   remote::RemoteServer::SteadyClock serverClock;  // empty: the real steady clock
   // False keeps the server closed (no socket is opened); its handler and document still work.
   bool listen = true;
+  // The entry record's main window, for hosts that do not offer GetMainHwnd.
+  HWND hostMainWindow = nullptr;
 
   // A core whose server stays closed, for tests that drive it by hand.
   static CoreOptions Closed() {
@@ -52,8 +54,9 @@ class Core {
   Core(const Core&) = delete;
   Core& operator=(const Core&) = delete;
 
-  // Binds the host functions, loads the project's setlist, wires the views and starts the server;
-  // false when a required host function is missing.
+  // Binds the host functions (the one list of host_functions.h, the preview functions included),
+  // loads the project's setlist, wires the views and starts the server; false when a required host
+  // function is missing (Host().MissingRequired() names them).
   bool Init();
   // The host's timer tick: project change, remote commands, the show and practise ticks, the show
   // clock, the views, the state broadcast, in that order.
@@ -81,6 +84,7 @@ class Core {
   void RefreshPractiseDisplay();
 
   GetFunc getFunc_;
+  HWND hostMainWindow_;
   bool listen_;
   host::HostApi host_;
   platform::Clock clock_;

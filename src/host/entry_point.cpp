@@ -36,7 +36,8 @@ QUORVANE_EXPORT int ReaperPluginEntry(HINSTANCE instance, reaper_plugin_info_t* 
     quorvane::host::Extension::SetCurrent(extension.get());
     if (extension->Load()) return 1;
   } catch (...) {
-    // Fall through: a load that throws is a failed load.
+    // Fall through: a load that throws is a failed load, told to the console when it can be.
+    quorvane::host::Extension::ReportFailure("loading");
   }
   // The host unloads a library whose entry returns 0, so nothing of ours may stay registered or
   // running: the extension's destructor undoes what the load did.

@@ -19,12 +19,21 @@ bool EqualsIgnoringCase(const char* a, const char* b) {
   return *a == *b;
 }
 
+core::CoreOptions CoreOptionsFor(const reaper_plugin_info_t& rec) {
+  core::CoreOptions options;
+  options.hostMainWindow = rec.hwnd_main;
+  return options;
+}
+
 }  // namespace
 
 Extension* Extension::current_ = nullptr;
 
 Extension::Extension(HINSTANCE instance, reaper_plugin_info_t* rec)
-    : instance_(instance), rec_(rec), core_(rec->GetFunc), registrations_(rec->Register) {}
+    : instance_(instance),
+      rec_(rec),
+      core_(rec->GetFunc, CoreOptionsFor(*rec)),
+      registrations_(rec->Register) {}
 
 Extension::~Extension() {
   // The window's procedure lives in this library: the window and its class go first.
@@ -35,7 +44,10 @@ Extension::~Extension() {
 }
 
 bool Extension::Load() {
-  if (!core_.Init()) return false;
+  if (!core_.Init()) {
+    ReportMissingFunctions();
+    return false;
+  }
   window_ = ui::CreateWindowHost(ui::WindowContext{core_.Host(), core_.Ui(), core_.Setlist(),
                                                    core_.Engine(), core_.Practise(),
                                                    core_.Messages(), instance_});
@@ -46,14 +58,25 @@ bool Extension::Load() {
                           reinterpret_cast<void*>(&Extension::HookCustomMenuThunk))) {
     return false;
   }
-  auto addMenu =
-      reinterpret_cast<hostfn::AddExtensionsMainMenu>(rec_->GetFunc("AddExtensionsMainMenu"));
-  if (!addMenu) return false;
-  addMenu();
+  core_.Host().AddExtensionsMainMenu();
   for (size_t i = 1; i < kActions.size(); ++i) {
     if (!RegisterAction(static_cast<Action>(i))) return false;
   }
   return registrations_.Add("hookcommand", reinterpret_cast<void*>(&Extension::HookCommandThunk));
+}
+
+void Extension::ReportMissingFunctions() {
+  const std::vector<const char*>& missing = core_.Host().MissingRequired();
+  std::string names;
+  for (const char* name : missing) {
+    if (!names.empty()) names += ", ";
+    names += std::string("\"") + name + "\"";
+  }
+  const std::string text = "Quorvane could not be loaded: the host lacks the function" +
+                           std::string(missing.size() > 1 ? "s " : " ") + names +
+                           " that it needs. A newer version of the host may offer " +
+                           (missing.size() > 1 ? "them." : "it.");
+  core_.Messages().Show(core_.Host().MainWindow(), text, "Quorvane", platform::MessageIcon::kError);
 }
 
 bool Extension::RegisterAction(Action action) {
@@ -78,6 +101,7 @@ bool Extension::OnHookCommand(int command, int /*flag*/) {
         RunAction(static_cast<Action>(i));
       } catch (...) {
         // The action is ours even when it fails; the host must not run anything else for it.
+        failures_.ReportCurrentException(std::string("the action ") + kActions[i].commandName);
       }
       return true;
     }
@@ -159,11 +183,16 @@ void Extension::OnHookCustomMenu(const char* menuId, HMENU menu, int flag) {
   platform::AppendMenuItem(menu, showWindowId, kMenuText);
 }
 
+void Extension::ReportFailure(const char* where) noexcept {
+  if (current_) current_->failures_.ReportCurrentException(where);
+}
+
 void Extension::TimerThunk() noexcept {
   try {
     if (current_) current_->OnTimer();
   } catch (...) {
     // A failing tick must not take the host down; the next tick tries again.
+    ReportFailure("the timer tick");
   }
 }
 
@@ -171,6 +200,7 @@ bool Extension::HookCommandThunk(int command, int flag) noexcept {
   try {
     return current_ && current_->OnHookCommand(command, flag);
   } catch (...) {
+    ReportFailure("the command hook");
     return false;
   }
 }
@@ -180,6 +210,7 @@ void Extension::HookCustomMenuThunk(const char* menuId, HMENU menu, int flag) no
     if (current_) current_->OnHookCustomMenu(menuId, menu, flag);
   } catch (...) {
     // The menu simply goes without our item.
+    ReportFailure("the menu hook");
   }
 }
 

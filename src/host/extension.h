@@ -8,6 +8,7 @@
 
 #include "core/core.h"
 #include "host/actions.h"
+#include "host/failure_reports.h"
 #include "host/reaper_api.h"
 #include "host/registrations.h"
 #include "ui/window_host.h"
@@ -36,9 +37,15 @@ class Extension {
   static bool HookCommandThunk(int command, int flag) noexcept;
   static void HookCustomMenuThunk(const char* menuId, HMENU menu, int flag) noexcept;
   static void SetCurrent(Extension* extension) { current_ = extension; }
+  // From a catch block at the host boundary: reports the failure through the current extension's
+  // FailureReports, if there is one.
+  static void ReportFailure(const char* where) noexcept;
 
  private:
   void RunAction(Action action);
+  // Tells the user, in a message box as hosts do at load, which required functions are missing.
+  void ReportMissingFunctions();
+
   bool RegisterAction(Action action);
   std::string SetlistReport();
   std::string ShowStateReport();
@@ -48,6 +55,7 @@ class Extension {
   HINSTANCE instance_;
   reaper_plugin_info_t* rec_;
   core::Core core_;
+  FailureReports failures_{core_.Host()};
   std::array<int, kActions.size()> commandIds_{};
   std::array<gaccel_register_t, kActions.size()> accelerators_{};
   Registrations registrations_;

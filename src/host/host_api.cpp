@@ -1,15 +1,12 @@
 #include "host/host_api.h"
 
+#include "host/host_fallbacks.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace quorvane::host {
 namespace {
-
-template <typename Fn>
-void BindOne(void* (*getFunc)(const char*), const char* name, Fn* slot) {
-  *slot = reinterpret_cast<Fn>(getFunc(name));
-}
 
 constexpr const char* kPitchShiftVar = "audioprshift";
 constexpr const char* kSmoothSeekVar = "smoothseek";
@@ -17,38 +14,37 @@ constexpr const char* kSmoothSeekVar = "smoothseek";
 }  // namespace
 
 bool HostApi::Bind(void* (*getFunc)(const char*)) {
+  missingRequired_.clear();
+  offered_.reset();
   if (!getFunc) return false;
-  BindOne(getFunc, "CountProjectMarkers", &CountProjectMarkers);
-  BindOne(getFunc, "EnumProjectMarkers3", &EnumProjectMarkers3);
-  BindOne(getFunc, "SetEditCurPos", &SetEditCurPos);
-  BindOne(getFunc, "OnPlayButton", &OnPlayButton);
-  BindOne(getFunc, "OnStopButton", &OnStopButton);
-  BindOne(getFunc, "GetPlayPosition", &GetPlayPosition);
-  BindOne(getFunc, "GetPlayState", &GetPlayState);
-  BindOne(getFunc, "Master_GetPlayRate", &Master_GetPlayRate);
-  BindOne(getFunc, "CSurf_OnPlayRateChange", &CSurf_OnPlayRateChange);
-  BindOne(getFunc, "TimeMap_GetDividedBpmAtTime", &TimeMap_GetDividedBpmAtTime);
-  BindOne(getFunc, "TimeMap_GetTimeSigAtTime", &TimeMap_GetTimeSigAtTime);
-  BindOne(getFunc, "TimeMap2_timeToBeats", &TimeMap2_timeToBeats);
-  BindOne(getFunc, "TimeMap2_beatsToTime", &TimeMap2_beatsToTime);
-  BindOne(getFunc, "get_config_var", &get_config_var);
-  BindOne(getFunc, "GetSet_LoopTimeRange", &GetSet_LoopTimeRange);
-  BindOne(getFunc, "ShowConsoleMsg", &ShowConsoleMsg);
-  BindOne(getFunc, "GetProjExtState", &GetProjExtState);
-  BindOne(getFunc, "SetProjExtState", &SetProjExtState);
-  BindOne(getFunc, "MarkProjectDirty", &MarkProjectDirty);
-  BindOne(getFunc, "Main_OnCommand", &Main_OnCommand);
-  BindOne(getFunc, "GetToggleCommandState", &GetToggleCommandState);
-  BindOne(getFunc, "CountTracks", &CountTracks);
-  BindOne(getFunc, "GetTrack", &GetTrack);
-  BindOne(getFunc, "GetMediaTrackInfo", &GetMediaTrackInfo);
-  BindOne(getFunc, "GetSetMediaTrackInfo_String", &GetSetMediaTrackInfo_String);
-  BindOne(getFunc, "GetSetMediaTrackInfo", &GetSetMediaTrackInfo);
+  size_t index = 0;
+  // One lookup per function, in list order; the macros differ only in what a miss means.
+#define QUORVANE_LOOK_UP_(name)                          \
+  name = reinterpret_cast<hostfn::name>(getFunc(#name)); \
+  offered_[index++] = name != nullptr;
+#define QUORVANE_BIND_REQUIRED_(ret, name, params) \
+  QUORVANE_LOOK_UP_(name)                          \
+  if (!name) missingRequired_.push_back(#name);
+#define QUORVANE_BIND_OPTIONAL_(ret, name, params) QUORVANE_LOOK_UP_(name)
+#define QUORVANE_BIND_FALLBACK_(ret, name, params) \
+  QUORVANE_LOOK_UP_(name)                          \
+  if (!name) name = &fallback::name;
+  QUORVANE_HOST_FUNCTIONS(QUORVANE_BIND_REQUIRED_, QUORVANE_BIND_OPTIONAL_, QUORVANE_BIND_FALLBACK_)
+#undef QUORVANE_BIND_FALLBACK_
+#undef QUORVANE_BIND_OPTIONAL_
+#undef QUORVANE_BIND_REQUIRED_
+#undef QUORVANE_LOOK_UP_
+  return missingRequired_.empty();
+}
 
-  return CountProjectMarkers && EnumProjectMarkers3 && SetEditCurPos && OnPlayButton &&
-         OnStopButton && GetPlayPosition && GetPlayState && GetSet_LoopTimeRange &&
-         ShowConsoleMsg && GetProjExtState && SetProjExtState && Main_OnCommand &&
-         GetToggleCommandState;
+bool HostApi::Bind(void* (*getFunc)(const char*), HWND recordMainWindow) {
+  recordMainWindow_ = recordMainWindow;
+  return Bind(getFunc);
+}
+
+HWND HostApi::MainWindow() const {
+  HWND window = GetMainHwnd ? GetMainHwnd() : nullptr;
+  return window ? window : recordMainWindow_;
 }
 
 namespace {
@@ -68,7 +64,6 @@ struct HostEntry {
 // entry the host answers for (a zero answer skips it), in host order.
 template <class Visit>
 void WalkEntries(const HostApi& host, Visit visit) {
-  if (!host.CountProjectMarkers || !host.EnumProjectMarkers3) return;
   int markers = 0;
   int regionCount = 0;
   host.CountProjectMarkers(nullptr, &markers, &regionCount);
@@ -159,7 +154,6 @@ bool HostApi::FindRegion(int regionId, ProjectRegion* out) const {
 }
 
 bool HostApi::ClearTimeSelection() const {
-  if (!GetSet_LoopTimeRange) return false;
   double start = 0.0;
   double end = 0.0;
   GetSet_LoopTimeRange(true, false, &start, &end, false);
@@ -167,11 +161,10 @@ bool HostApi::ClearTimeSelection() const {
 }
 
 bool HostApi::IsRepeatOn() const {
-  return GetToggleCommandState && GetToggleCommandState(kRepeatToggleCommand) == 1;
+  return GetToggleCommandState(kRepeatToggleCommand) == 1;
 }
 
 bool HostApi::SetRepeat(bool on) const {
-  if (!Main_OnCommand || !GetToggleCommandState) return false;
   if (IsRepeatOn() == on) return true;
   Main_OnCommand(kRepeatToggleCommand, 0);
   return IsRepeatOn() == on;
@@ -253,15 +246,14 @@ bool HostApi::GetTimeSignatureAndBpmAt(double time, TimeSignatureAndBpm* out) co
 }
 
 double HostApi::GetPlayPositionSafe() const {
-  return GetPlayPosition ? GetPlayPosition() : 0.0;
+  return GetPlayPosition();
 }
 
 bool HostApi::IsHostPlaying() const {
-  return GetPlayState && (GetPlayState() & 1) != 0;
+  return (GetPlayState() & 1) != 0;
 }
 
 bool HostApi::SeekTo(double time) const {
-  if (!SetEditCurPos) return false;
   SetEditCurPos(time, true, false);
   return true;
 }

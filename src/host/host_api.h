@@ -3,10 +3,12 @@
 #pragma once
 
 #include <algorithm>
+#include <bitset>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "host/host_functions.h"
 #include "host/reaper_api.h"
 
 namespace quorvane::host {
@@ -76,37 +78,32 @@ struct SavedSetting {
 
 class HostApi {
  public:
-  // The functions, in binding order. Null when the host does not offer one.
-  hostfn::CountProjectMarkers CountProjectMarkers = nullptr;
-  hostfn::EnumProjectMarkers3 EnumProjectMarkers3 = nullptr;
-  hostfn::SetEditCurPos SetEditCurPos = nullptr;
-  hostfn::OnPlayButton OnPlayButton = nullptr;
-  hostfn::OnStopButton OnStopButton = nullptr;
-  hostfn::GetPlayPosition GetPlayPosition = nullptr;
-  hostfn::GetPlayState GetPlayState = nullptr;
-  hostfn::Master_GetPlayRate Master_GetPlayRate = nullptr;
-  hostfn::CSurf_OnPlayRateChange CSurf_OnPlayRateChange = nullptr;
-  hostfn::TimeMap_GetDividedBpmAtTime TimeMap_GetDividedBpmAtTime = nullptr;
-  hostfn::TimeMap_GetTimeSigAtTime TimeMap_GetTimeSigAtTime = nullptr;
-  hostfn::TimeMap2_timeToBeats TimeMap2_timeToBeats = nullptr;
-  hostfn::TimeMap2_beatsToTime TimeMap2_beatsToTime = nullptr;
-  hostfn::get_config_var get_config_var = nullptr;
-  hostfn::GetSet_LoopTimeRange GetSet_LoopTimeRange = nullptr;
-  hostfn::ShowConsoleMsg ShowConsoleMsg = nullptr;
-  hostfn::GetProjExtState GetProjExtState = nullptr;
-  hostfn::SetProjExtState SetProjExtState = nullptr;
-  hostfn::MarkProjectDirty MarkProjectDirty = nullptr;
-  hostfn::Main_OnCommand Main_OnCommand = nullptr;
-  hostfn::GetToggleCommandState GetToggleCommandState = nullptr;
-  hostfn::CountTracks CountTracks = nullptr;
-  hostfn::GetTrack GetTrack = nullptr;
-  hostfn::GetMediaTrackInfo GetMediaTrackInfo = nullptr;
-  hostfn::GetSetMediaTrackInfo_String GetSetMediaTrackInfo_String = nullptr;
-  hostfn::GetSetMediaTrackInfo GetSetMediaTrackInfo = nullptr;
+  // The functions, in binding order (host_functions.h). After a successful Bind the required
+  // ones and those with a fallback are never null; the optional ones are null when the host does
+  // not offer them.
+#define QUORVANE_HOST_API_MEMBER_(ret, name, params) hostfn::name name = nullptr;
+  QUORVANE_HOST_FUNCTIONS(QUORVANE_HOST_API_MEMBER_, QUORVANE_HOST_API_MEMBER_,
+                          QUORVANE_HOST_API_MEMBER_)
+#undef QUORVANE_HOST_API_MEMBER_
 
-  // Binds every entry through `getFunc`, in table order. False when `getFunc` is null or a
-  // required entry is missing (the optional ones may stay null).
+  // Binds every function through `getFunc`, in list order, putting our own fallbacks in place of
+  // those the host lacks. False when `getFunc` is null or a required function is missing
+  // (MissingRequired names them).
   bool Bind(void* (*getFunc)(const char*));
+  // The same, with the entry record's main window for MainWindow to fall back to.
+  bool Bind(void* (*getFunc)(const char*), HWND recordMainWindow);
+  // The required functions the last Bind did not find, in list order.
+  const std::vector<const char*>& MissingRequired() const {
+    return missingRequired_;
+  }
+  // Whether the host itself offers `function` (false when it is ours, a fallback, or missing).
+  bool Offers(HostFunction function) const {
+    return offered_[static_cast<size_t>(function)];
+  }
+
+  // The host's main window: GetMainHwnd's answer, else the entry record's; null when neither is
+  // known.
+  HWND MainWindow() const;
 
   std::vector<ProjectRegion> EnumerateRegions() const;
   // EnumerateRegions without the names (the same walk through the host).
@@ -131,7 +128,7 @@ class HostApi {
   bool RestoreSmoothSeek();
   bool GetTimeSignatureAndBpmAt(double time, TimeSignatureAndBpm* out) const;
   double GetPlayPositionSafe() const;
-  bool IsHostPlaying() const;  // play state bit 0; false when unbound
+  bool IsHostPlaying() const;  // play state bit 0
 
   // A host config variable as a 32-bit integer, usable only when its pointer is non-null and its
   // reported size is at least 4 bytes; null otherwise.
@@ -140,10 +137,17 @@ class HostApi {
   // Moves the edit cursor with the usual seek of this system (move view, no seek-play).
   bool SeekTo(double time) const;
 
-  const SavedSetting& SavedPitchShift() const { return pitchShift_; }
-  const SavedSetting& SavedSmoothSeek() const { return smoothSeek_; }
+  const SavedSetting& SavedPitchShift() const {
+    return pitchShift_;
+  }
+  const SavedSetting& SavedSmoothSeek() const {
+    return smoothSeek_;
+  }
 
  private:
+  std::vector<const char*> missingRequired_;
+  std::bitset<kHostFunctionCount> offered_;
+  HWND recordMainWindow_ = nullptr;
   SavedSetting pitchShift_;  // "audioprshift"
   SavedSetting smoothSeek_;  // "smoothseek"
 };

@@ -18,13 +18,10 @@ std::string ProjectDisplayName(const std::string& path) {
 }
 
 ProjectTracker::Change ProjectTracker::Poll() {
-  if (!enumProjects_ && getFunc_) {
-    enumProjects_ = reinterpret_cast<hostfn::EnumProjects>(getFunc_("EnumProjects"));
-  }
-  if (!enumProjects_) return Change::kNone;
+  if (!host_.EnumProjects) return Change::kNone;
 
   std::array<char, 4096> buffer{};
-  ReaProject* project = enumProjects_(-1, buffer.data(), static_cast<int>(buffer.size()));
+  ReaProject* project = host_.EnumProjects(-1, buffer.data(), static_cast<int>(buffer.size()));
   if (!project) {
     if (!lastProject_ && lastPath_.empty()) return Change::kNone;
     lastProject_ = nullptr;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "host/reaper_api.h"
+#include "host/host_api.h"
 
 namespace quorvane::host {
 
@@ -16,8 +16,8 @@ class ProjectTracker {
  public:
   enum class Change { kNone, kOpened, kClosed };
 
-  // `getFunc` looks "EnumProjects" up on the first poll that needs it.
-  explicit ProjectTracker(void* (*getFunc)(const char*)) : getFunc_(getFunc) {}
+  // Polls through the host's "EnumProjects" once `host` is bound; without it nothing changes.
+  explicit ProjectTracker(const HostApi& host) : host_(host) {}
 
   Change Poll();
   const std::string& Path() const { return lastPath_; }
@@ -25,8 +25,7 @@ class ProjectTracker {
   const std::string& DisplayName() const { return displayName_; }
 
  private:
-  void* (*getFunc_)(const char*);
-  hostfn::EnumProjects enumProjects_ = nullptr;
+  const HostApi& host_;
   ReaProject* lastProject_ = nullptr;
   std::string lastPath_;
   std::string displayName_ = ProjectDisplayName("");

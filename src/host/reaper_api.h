@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "host/host_functions.h"
 #include "platform/preview_lock.h"
 
 #ifdef _WIN32
@@ -77,41 +78,13 @@ static_assert(offsetof(preview_register_t, src) == 40, "preview src follows the 
 static_assert(sizeof(preview_register_t) == 104, "preview_register_t is 104 bytes on x64");
 #endif
 
-// Signatures of the host functions, as the host hands them out through GetFunc.
+// Signatures of the host functions, as the host hands them out through GetFunc (host_functions.h
+// lists them).
 namespace hostfn {
-using CountProjectMarkers = int (*)(ReaProject*, int*, int*);
-using EnumProjectMarkers3 = int (*)(ReaProject*, int, bool*, double*, double*, const char**, int*,
-                                    int*);
-using SetEditCurPos = void (*)(double, bool, bool);
-using OnPlayButton = void (*)();
-using OnStopButton = void (*)();
-using GetPlayPosition = double (*)();
-using GetPlayState = int (*)();
-using Master_GetPlayRate = double (*)(ReaProject*);
-using CSurf_OnPlayRateChange = void (*)(double);
-using TimeMap_GetDividedBpmAtTime = double (*)(double);
-using TimeMap_GetTimeSigAtTime = void (*)(ReaProject*, double, int*, int*, double*);
-using TimeMap2_timeToBeats = double (*)(ReaProject*, double, int*, int*, double*, int*);
-using TimeMap2_beatsToTime = double (*)(ReaProject*, double, const int*);
-using get_config_var = void* (*)(const char*, int*);
-using GetSet_LoopTimeRange = void (*)(bool, bool, double*, double*, bool);
-using ShowConsoleMsg = void (*)(const char*);
-using GetProjExtState = int (*)(ReaProject*, const char*, const char*, char*, int);
-using SetProjExtState = int (*)(ReaProject*, const char*, const char*, const char*);
-using MarkProjectDirty = void (*)(ReaProject*);
-using Main_OnCommand = void (*)(int, int);
-using GetToggleCommandState = int (*)(int);
-using CountTracks = int (*)(ReaProject*);
-using GetTrack = MediaTrack* (*)(ReaProject*, int);
-using GetMediaTrackInfo = void* (*)(MediaTrack*, const char*);
-using GetSetMediaTrackInfo = void* (*)(MediaTrack*, const char*, void*);
-using GetSetMediaTrackInfo_String = bool (*)(MediaTrack*, const char*, char*, bool);
-using PCM_Source_CreateFromFile = PCM_source* (*)(const char*);
-using PCM_Source_Destroy = void (*)(PCM_source*);
-using PlayPreviewEx = int (*)(preview_register_t*, int, double);
-using StopPreview = int (*)(preview_register_t*);
-using AddExtensionsMainMenu = bool (*)();
-using EnumProjects = ReaProject* (*)(int, char*, int);
+#define QUORVANE_HOSTFN_SIGNATURE_(ret, name, params) using name = ret(*) params;
+QUORVANE_HOST_FUNCTIONS(QUORVANE_HOSTFN_SIGNATURE_, QUORVANE_HOSTFN_SIGNATURE_,
+                        QUORVANE_HOSTFN_SIGNATURE_)
+#undef QUORVANE_HOSTFN_SIGNATURE_
 }  // namespace hostfn
 
 // Callbacks we register.

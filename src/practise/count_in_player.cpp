@@ -136,15 +136,12 @@ platform::TempFile WriteClickFile(double bpm, int32_t beats) {
   }
 }
 
-PreviewFunctions BindPreviewFunctions(void* (*getFunc)(const char*)) {
+PreviewFunctions PreviewFunctionsOf(const host::HostApi& host) {
   PreviewFunctions fns;
-  if (!getFunc) return fns;
-  fns.PCM_Source_CreateFromFile =
-      reinterpret_cast<hostfn::PCM_Source_CreateFromFile>(getFunc("PCM_Source_CreateFromFile"));
-  fns.PCM_Source_Destroy =
-      reinterpret_cast<hostfn::PCM_Source_Destroy>(getFunc("PCM_Source_Destroy"));
-  fns.PlayPreviewEx = reinterpret_cast<hostfn::PlayPreviewEx>(getFunc("PlayPreviewEx"));
-  fns.StopPreview = reinterpret_cast<hostfn::StopPreview>(getFunc("StopPreview"));
+  fns.PCM_Source_CreateFromFile = host.PCM_Source_CreateFromFile;
+  fns.PCM_Source_Destroy = host.PCM_Source_Destroy;
+  fns.PlayPreviewEx = host.PlayPreviewEx;
+  fns.StopPreview = host.StopPreview;
   fns.previewAvailable = fns.AllBound();
   return fns;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/host_api.h"
 #include "host/reaper_api.h"
 #include "platform/temp_file.h"
 
@@ -36,7 +37,7 @@ std::vector<uint8_t> EncodeClickWave(const std::vector<int16_t>& samples);
 // file owns it; empty when rejected or when the file could not be written (nothing stays behind).
 platform::TempFile WriteClickFile(double bpm, int32_t beats);
 
-// The host's preview functions, looked up at load.
+// The host's preview functions, as bound at load.
 struct PreviewFunctions {
   hostfn::PCM_Source_CreateFromFile PCM_Source_CreateFromFile = nullptr;
   hostfn::PCM_Source_Destroy PCM_Source_Destroy = nullptr;
@@ -49,9 +50,8 @@ struct PreviewFunctions {
   }
 };
 
-// Looks up the four functions through the host record's `getFunc`, in the host's order, and sets
-// previewAvailable when all four exist.
-PreviewFunctions BindPreviewFunctions(void* (*getFunc)(const char*));
+// The four functions of a bound host, with previewAvailable set when all four exist.
+PreviewFunctions PreviewFunctionsOf(const host::HostApi& host);
 
 // Owns a host audio source: released with PCM_Source_Destroy.
 class HostSource {

@@ -86,8 +86,7 @@ void PractiseSession::StartPractise(Report report) {
   const double stop = ChoicePosition(markers, selection.stopChoice, region.end);
   if (!(start < stop)) return;
 
-  const double tempo =
-      host_.TimeMap_GetDividedBpmAtTime ? host_.TimeMap_GetDividedBpmAtTime(start) : 0.0;
+  const double tempo = host_.TimeMap_GetDividedBpmAtTime(start);
   if (!(tempo > 0.0)) {
     if (report == Report::kShowMessage) {
       messages_.Show(listener_->MessageOwner(), kNoTempoMessage, kBrandCaption,
@@ -132,13 +131,9 @@ void PractiseSession::StartPractise(Report report) {
     }
     return;
   }
-  if (host_.OnPlayButton) {
-    host_.OnPlayButton();
-    run_.countingIn = false;
-    run_.playing = true;
-  } else {
-    ResetPractise();
-  }
+  host_.OnPlayButton();
+  run_.countingIn = false;
+  run_.playing = true;
 }
 
 bool PractiseSession::ApplyPractiseTransport() {
@@ -146,18 +141,16 @@ bool PractiseSession::ApplyPractiseTransport() {
     held_.savedRepeat = host_.IsRepeatOn();
     held_.repeatSaved = true;
   }
-  const bool canToggle = host_.Main_OnCommand && host_.GetToggleCommandState;
   if (run_.loopActive) {
-    if (!host_.GetSet_LoopTimeRange || !(run_.sectionStart < run_.sectionEnd)) return false;
+    if (!(run_.sectionStart < run_.sectionEnd)) return false;
     double start = run_.sectionStart;
     double end = run_.sectionEnd;
     host_.GetSet_LoopTimeRange(true, false, &start, &end, false);
-    if (!canToggle) return false;
     if (host_.GetToggleCommandState(kRepeatToggleCommand) != 1) {
       host_.Main_OnCommand(kRepeatToggleCommand, 0);
       if (host_.GetToggleCommandState(kRepeatToggleCommand) != 1) return false;
     }
-  } else if (canToggle && host_.GetToggleCommandState(kRepeatToggleCommand) == 1) {
+  } else if (host_.GetToggleCommandState(kRepeatToggleCommand) == 1) {
     host_.Main_OnCommand(kRepeatToggleCommand, 0);
   }
   // Only our click may sound before the section: the host's own count-in and pre-roll go off.
@@ -185,7 +178,7 @@ void PractiseSession::ResetPractise() {
 }
 
 void PractiseSession::StopPractise() {
-  if (run_.playing && host_.OnStopButton) host_.OnStopButton();
+  if (run_.playing) host_.OnStopButton();
   if (run_.active || run_.countingIn) ResetPractise();
 }
 
@@ -195,10 +188,6 @@ void PractiseSession::PractiseTick() {
     if (clock_.MillisecondsSinceStart() < run_.countInDeadline) return;
     // The click file and source stay loaded until the next start or unload.
     if (countIn_) countIn_->StopCountIn();
-    if (!host_.SetEditCurPos || !host_.OnPlayButton) {
-      ResetPractise();
-      return;
-    }
     host_.SeekTo(run_.sectionStart);
     host_.OnPlayButton();
     run_.countingIn = false;
@@ -208,7 +197,7 @@ void PractiseSession::PractiseTick() {
   // With loop the host's repeat over the time selection keeps the section going until STOP.
   if (run_.playing && !run_.loopActive) {
     if (host_.GetPlayPositionSafe() >= run_.sectionEnd) {
-      if (host_.OnStopButton) host_.OnStopButton();
+      host_.OnStopButton();
       ResetPractise();
     }
   }

@@ -60,16 +60,14 @@ class Command {
   }
   void AfterSetlistEdit() const {
     s_.engine.SaveSetlist();
-    if (s_.host.MarkProjectDirty) s_.host.MarkProjectDirty(nullptr);
+    s_.host.MarkProjectDirty(nullptr);
     OpenLiveSetup();
   }
   void SetTrack(bool (*set)(const host::HostApi&, int32_t, bool), const char* stateKey) const {
     const auto track = ReadIntField(line_, "trackIndex");
     const auto state = ReadBoolField(line_, stateKey);
     if (!track || !state) return;
-    if (set(s_.host, *track, *state) && s_.host.MarkProjectDirty) {
-      s_.host.MarkProjectDirty(nullptr);
-    }
+    if (set(s_.host, *track, *state)) s_.host.MarkProjectDirty(nullptr);
     ui::ShowSoundCheckPage(Ui(), s_.practise);
   }
   void SetLoopEnabled(bool on) const {
@@ -104,7 +102,7 @@ bool Command::SetDuration() const {
   if (!minutes || *minutes < 5 || !Ui().slots.onShowDurationChanged) return false;
   Ui().slots.onShowDurationChanged(static_cast<double>(*minutes) * 60.0);
   s_.engine.SaveSetlist();
-  if (s_.host.MarkProjectDirty) s_.host.MarkProjectDirty(nullptr);
+  s_.host.MarkProjectDirty(nullptr);
   if (Window()) {
     Window()->RefreshSetupPage();
     Window()->InvalidateAll(false);

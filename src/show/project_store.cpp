@@ -32,7 +32,6 @@ std::string IntText(Int value) {
 }
 
 bool Write(const host::HostApi& host, const char* key, const std::string& value) {
-  if (!host.SetProjExtState) return false;
   host.SetProjExtState(nullptr, kExtStateSection, key, value.c_str());
   return true;
 }
@@ -41,7 +40,6 @@ bool Write(const host::HostApi& host, const char* key, const std::string& value)
 template <size_t N>
 bool Read(const host::HostApi& host, const char* key, std::array<char, N>& buffer) {
   buffer.fill('\0');
-  if (!host.GetProjExtState) return false;
   const int length = host.GetProjExtState(nullptr, kExtStateSection, key, buffer.data(),
                                           static_cast<int>(buffer.size()));
   buffer.back() = '\0';
@@ -87,7 +85,6 @@ int32_t ParseStoredInt(const char* text) {
 }
 
 bool SaveSetlist(const host::HostApi& host, const Setlist& setlist) {
-  if (!host.SetProjExtState) return false;
   Write(host, "Setlist.Count", IntText(setlist.Items().size()));
   for (size_t i = 0; i < setlist.Items().size(); ++i) {
     const SetlistItem& item = setlist.Items()[i];

@@ -40,7 +40,7 @@ void SongPlayer::SuspendRepeat() {
   if (repeatSaved_) return;
   repeatWasOn_ = host_.IsRepeatOn();
   repeatSaved_ = true;
-  if (repeatWasOn_ && host_.Main_OnCommand) host_.Main_OnCommand(kRepeatToggleCommand, 0);
+  if (repeatWasOn_) host_.Main_OnCommand(kRepeatToggleCommand, 0);
 }
 
 void SongPlayer::RestoreRepeat() {
@@ -60,8 +60,8 @@ void SongPlayer::StartAt(const host::ProjectRegion& region) {
   regionStart_ = region.start;
   regionEnd_ = region.end;
   SuspendRepeat();
-  if (host_.OnPlayButton) host_.OnPlayButton();
-  playing_ = host_.OnPlayButton != nullptr;
+  host_.OnPlayButton();
+  playing_ = true;
 }
 
 bool SongPlayer::PlayCurrent() {
@@ -96,13 +96,13 @@ bool SongPlayer::StopPlayback() {
   host_.RestoreSmoothSeek();
   songFinished_ = false;
   ClearChain();
-  if (host_.OnStopButton) host_.OnStopButton();
+  host_.OnStopButton();
   playing_ = false;
   regionStart_ = 0.0;
   regionEnd_ = 0.0;
   currentRegionId_ = -1;
   RestoreRepeat();
-  return host_.OnStopButton != nullptr;
+  return true;
 }
 
 void SongPlayer::ArmChain(int32_t fromIndex, const host::ProjectRegion& next) {
@@ -143,8 +143,7 @@ bool SongPlayer::PreRoll(double pos) {
     return true;
   }
   host::ProjectRegion region;
-  if (!host_.FindRegion(setlist_.At(next).regionId, &region) || region.end <= region.start ||
-      !host_.SetEditCurPos) {
+  if (!host_.FindRegion(setlist_.At(next).regionId, &region) || region.end <= region.start) {
     return true;
   }
   // With smooth seek on, the host carries playback into the next song at the bar line.

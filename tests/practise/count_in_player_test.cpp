@@ -17,12 +17,19 @@ namespace {
 using testing::FromUtf8;
 using testing::ScopedTempFolder;
 
+// The preview functions as the extension binds them from `host`.
+PreviewFunctions BoundPreview(sim::Host& host) {
+  host::HostApi api;
+  api.Bind(host.Info()->GetFunc);
+  return PreviewFunctionsOf(api);
+}
+
 class CountInPlayerTest : public ::testing::Test {
  protected:
   // Binds the preview functions the host offers at this moment.
   CountInPlayer& Player() {
     if (!player_) {
-      player_ = std::make_unique<CountInPlayer>(BindPreviewFunctions(host_.Info()->GetFunc));
+      player_ = std::make_unique<CountInPlayer>(BoundPreview(host_));
     }
     return *player_;
   }
@@ -136,13 +143,13 @@ TEST_F(CountInPlayerTest, AnyMissingPreviewFunctionMeansNoClick) {
        {"PCM_Source_CreateFromFile", "PCM_Source_Destroy", "PlayPreviewEx", "StopPreview"}) {
     sim::Host host;
     host.RemoveFunction(name);
-    const PreviewFunctions functions = BindPreviewFunctions(host.Info()->GetFunc);
+    const PreviewFunctions functions = BoundPreview(host);
     EXPECT_FALSE(functions.previewAvailable) << name;
     CountInPlayer player(functions);
     EXPECT_FALSE(player.PlayCountIn(120.0, 4)) << name;
     EXPECT_TRUE(host.CreatedSourcePaths().empty()) << name;
   }
-  EXPECT_TRUE(BindPreviewFunctions(host_.Info()->GetFunc).previewAvailable);
+  EXPECT_TRUE(BoundPreview(host_).previewAvailable);
 }
 
 TEST_F(CountInPlayerTest, HostIsHandedTheUtf8PathOfAFolderOutsideTheAnsiCodePage) {

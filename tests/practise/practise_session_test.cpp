@@ -58,7 +58,7 @@ class PractiseTest : public ::testing::Test {
   PractiseSession& Session() {
     if (!session_) {
       api_.Bind(host_.Info()->GetFunc);
-      countIn_ = std::make_unique<CountInPlayer>(BindPreviewFunctions(host_.Info()->GetFunc));
+      countIn_ = std::make_unique<CountInPlayer>(PreviewFunctionsOf(api_));
       session_ = std::make_unique<PractiseSession>(api_, clock_, messages_, countIn_.get());
     }
     return *session_;
@@ -214,15 +214,6 @@ TEST_P(FailedStartTest, NothingPlaysAndEverySettingComesBack) {
 INSTANTIATE_TEST_SUITE_P(
     Causes, FailedStartTest,
     ::testing::Values(
-        FailedStart{"NoTimeSelection",
-                    [](sim::Host& h, auto&) { h.RemoveFunction("GetSet_LoopTimeRange"); }, 0, true,
-                    false},
-        FailedStart{"NoRepeatToggle",
-                    [](sim::Host& h, auto&) { h.RemoveFunction("Main_OnCommand"); }, 0, true, true},
-        FailedStart{"NoEditCursor", [](sim::Host& h, auto&) { h.RemoveFunction("SetEditCurPos"); },
-                    0, true, false},
-        FailedStart{"NoPlayButton", [](sim::Host& h, auto&) { h.RemoveFunction("OnPlayButton"); },
-                    0, false, true},
         FailedStart{"NoPreview", [](sim::Host& h, auto&) { h.RemoveFunction("PlayPreviewEx"); }, 4,
                     false, true},
         FailedStart{"PreviewRefused", [](sim::Host& h, auto&) { h.FailPreviewPlayback(true); }, 8,

@@ -222,8 +222,7 @@ void LivePage::RefreshPanel() {
       timeRowChanged = true;
     }
     if (tempoText_.empty()) {
-      const double divided =
-          host.TimeMap_GetDividedBpmAtTime ? host.TimeMap_GetDividedBpmAtTime(position) : 0.0;
+      const double divided = host.TimeMap_GetDividedBpmAtTime(position);
       char text[32];
       if (divided > 0.0) {
         std::snprintf(text, sizeof text, "%.0f", divided);

@@ -277,7 +277,7 @@ void SetupPage::Paint(HDC dc, const RECT& client) {
 
 void SetupPage::AfterSetlistEdit(int selection) {
   context_.engine.SaveSetlist();
-  if (context_.host.MarkProjectDirty) context_.host.MarkProjectDirty(nullptr);
+  context_.host.MarkProjectDirty(nullptr);
   Refresh();
   if (selection >= 0 && selection < static_cast<int>(rows_.size())) {
     SendMessageW(c_.setlistList, LB_SETCURSEL, static_cast<WPARAM>(selection), 0);
@@ -298,7 +298,7 @@ void SetupPage::AddSelectedSong() {
     return;
   }
   context_.engine.SaveSetlist();
-  if (context_.host.MarkProjectDirty) context_.host.MarkProjectDirty(nullptr);
+  context_.host.MarkProjectDirty(nullptr);
   Refresh();
   if (SendMessageW(c_.songBox, CB_GETCOUNT, 0, 0) > 0) SendMessageW(c_.songBox, CB_SETCURSEL, 0, 0);
 }
@@ -307,7 +307,7 @@ void SetupPage::AddPauseItem() {
   show::Setlist* setlist = ui_.setlist;
   if (!setlist || !setlist->AddPause()) return;
   context_.engine.SaveSetlist();
-  if (context_.host.MarkProjectDirty) context_.host.MarkProjectDirty(nullptr);
+  context_.host.MarkProjectDirty(nullptr);
   Refresh();
 }
 
@@ -386,7 +386,7 @@ void SetupPage::OnDurationChanged() {
     ui_.slots.onShowDurationChanged(static_cast<double>(minutes) * 60.0);
   }
   context_.engine.SaveSetlist();
-  if (context_.host.MarkProjectDirty) context_.host.MarkProjectDirty(nullptr);
+  context_.host.MarkProjectDirty(nullptr);
   // The excess notice follows the new set time at once.
   Refresh();
 }

@@ -149,7 +149,7 @@ void SoundCheckPage::OnTrackCell(int row, bool solo) {
   const bool next = solo ? !track.soloed : !track.muted;
   const auto& slot = solo ? ui_.slots.onTrackSolo : ui_.slots.onTrackMute;
   if (!slot || !slot(track.trackIndex, next)) return;
-  if (context_.host.MarkProjectDirty) context_.host.MarkProjectDirty(nullptr);
+  context_.host.MarkProjectDirty(nullptr);
   (solo ? track.soloed : track.muted) = next;
   InvalidateRect(c_.tracksList, nullptr, FALSE);
   UpdateWindow(c_.tracksList);
