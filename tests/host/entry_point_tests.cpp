@@ -1,10 +1,12 @@
 // Loading and unloading the extension through its real entry point, against the simulator.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "host/actions.h"
+#include "host/host_functions.h"
 #include "host/reaper_api.h"
 #include "sim/sim_host.h"
 
@@ -12,7 +14,27 @@ QUORVANE_EXPORT int ReaperPluginEntry(HINSTANCE instance, reaper_plugin_info_t* 
 
 namespace {
 
+using quorvane::host::HostFunctionNeed;
+using quorvane::host::kHostFunctions;
 using quorvane::sim::Host;
+
+// The names of the host functions with the given need, in binding order.
+std::vector<std::string> FunctionsThatAre(std::initializer_list<HostFunctionNeed> needs) {
+  std::vector<std::string> names;
+  for (const auto& function : kHostFunctions) {
+    for (HostFunctionNeed need : needs) {
+      if (function.need == need) names.push_back(function.name);
+    }
+  }
+  return names;
+}
+
+size_t Occurrences(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+    ++count;
+  return count;
+}
 
 int Load(Host& host) {
   return ReaperPluginEntry(nullptr, host.Info());
@@ -104,84 +126,97 @@ TEST_F(EntryPoint, RefusesARecordWithoutRegisterOrGetFunc) {
   }
 }
 
-class MissingRequiredFunction : public ::testing::TestWithParam<const char*> {
+class MissingRequiredFunction : public ::testing::TestWithParam<std::string> {
  protected:
   void TearDown() override { Unload(); }
 };
 
-TEST_P(MissingRequiredFunction, FailsTheLoadWithNothingRegistered) {
+// The user is told which function the host lacks, as hosts tell of a plug-in that cannot load.
+TEST_P(MissingRequiredFunction, FailsTheLoadWithNothingRegisteredAndSaysWhich) {
   Host host;
   host.RemoveFunction(GetParam());
   EXPECT_EQ(Load(host), 0);
   EXPECT_EQ(RegisteredHooks(host), 0);
   for (const auto& call : host.Registrations())
     EXPECT_NE(call.name, "command_id");
+  ASSERT_EQ(host.Messages().size(), 1u);
+  EXPECT_EQ(host.Messages()[0].title, "Quorvane");
+  EXPECT_EQ(host.Messages()[0].icon, quorvane::platform::MessageIcon::kError);
+  EXPECT_NE(host.Messages()[0].text.find("\"" + GetParam() + "\""), std::string::npos)
+      << host.Messages()[0].text;
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryRequiredFunction, MissingRequiredFunction,
-                         ::testing::Values("CountProjectMarkers", "EnumProjectMarkers3",
-                                           "SetEditCurPos", "OnPlayButton", "OnStopButton",
-                                           "GetPlayPosition", "GetPlayState",
-                                           "GetSet_LoopTimeRange", "ShowConsoleMsg",
-                                           "GetProjExtState", "SetProjExtState", "Main_OnCommand",
-                                           "GetToggleCommandState"));
+                         ::testing::ValuesIn(FunctionsThatAre({HostFunctionNeed::kRequired})));
+
+TEST_F(EntryPoint, SeveralMissingFunctionsAreNamedInOneMessage) {
+  host.RemoveFunction("OnPlayButton");
+  host.RemoveFunction("GetProjExtState");
+  EXPECT_EQ(Load(host), 0);
+  ASSERT_EQ(host.Messages().size(), 1u);
+  EXPECT_NE(host.Messages()[0].text.find("\"OnPlayButton\", \"GetProjExtState\""),
+            std::string::npos)
+      << host.Messages()[0].text;
+}
 
 TEST_F(EntryPoint, LoadsWithEveryOptionalFunctionMissing) {
-  for (const char* name :
-       {"Master_GetPlayRate", "CSurf_OnPlayRateChange", "TimeMap_GetDividedBpmAtTime",
-        "TimeMap_GetTimeSigAtTime", "TimeMap2_timeToBeats", "TimeMap2_beatsToTime",
-        "get_config_var", "MarkProjectDirty", "CountTracks", "GetTrack", "GetMediaTrackInfo",
-        "GetSetMediaTrackInfo_String", "GetSetMediaTrackInfo", "EnumProjects",
-        "PCM_Source_CreateFromFile", "PCM_Source_Destroy", "PlayPreviewEx", "StopPreview"}) {
+  for (const std::string& name :
+       FunctionsThatAre({HostFunctionNeed::kOptional, HostFunctionNeed::kFallback})) {
     host.RemoveFunction(name);
   }
   EXPECT_EQ(Load(host), 1);
   host.Run(200);  // ticks run without the optional functions
   EXPECT_EQ(host.RegisteredCount("timer"), 1);
+  EXPECT_TRUE(host.Messages().empty());
+}
+
+TEST_F(EntryPoint, ATickThatKeepsFailingIsReportedOnceToTheConsole) {
+  host.AddRegion(1, "Song", 0.0, 4.0);
+  host.SetExtState("Quorvane", "Setlist.Count", "1");
+  host.SetExtState("Quorvane", "Setlist.Item.0.RegionID", "1");
+  ASSERT_EQ(Load(host), 1);
+  host.ThrowFrom("EnumProjects", "project list unreadable");
+  host.Run(3000);  // about ninety failing ticks
+  EXPECT_EQ(host.RegisteredCount("timer"), 1);
+  const std::string console = host.ConsoleText();
+  EXPECT_EQ(Occurrences(console, "project list unreadable"), 1u) << console;
+  EXPECT_NE(console.find("timer tick"), std::string::npos) << console;
+
+  host.ThrowFrom("EnumProjects", "");  // the cause goes away: the ticks work again
+  host.Run(100);
+  ASSERT_TRUE(host.RunAction("Quorvane_StartShow"));
+  host.Run(5000);
+  EXPECT_EQ(host.ExtState("Quorvane", "show_status"), "FINISHED");
+}
+
+TEST_F(EntryPoint, AFailingActionIsStillOursAndReportedOnce) {
+  ASSERT_EQ(Load(host), 1);
+  host.ThrowFrom("OnStopButton", "transport gone");
+  EXPECT_TRUE(host.RunAction("Quorvane_EngineStop"));
+  EXPECT_TRUE(host.RunAction("Quorvane_EngineStop"));
+  const std::string console = host.ConsoleText();
+  EXPECT_EQ(Occurrences(console, "transport gone"), 1u) << console;
+  EXPECT_NE(console.find("Quorvane_EngineStop"), std::string::npos) << console;
 }
 
 TEST_F(EntryPoint, BindsHostFunctionsInTableOrder) {
   ASSERT_EQ(Load(host), 1);
-  const std::vector<std::string> table = {"PCM_Source_CreateFromFile",
-                                          "PCM_Source_Destroy",
-                                          "PlayPreviewEx",
-                                          "StopPreview",
-                                          "CountProjectMarkers",
-                                          "EnumProjectMarkers3",
-                                          "SetEditCurPos",
-                                          "OnPlayButton",
-                                          "OnStopButton",
-                                          "GetPlayPosition",
-                                          "GetPlayState",
-                                          "Master_GetPlayRate",
-                                          "CSurf_OnPlayRateChange",
-                                          "TimeMap_GetDividedBpmAtTime",
-                                          "TimeMap_GetTimeSigAtTime",
-                                          "TimeMap2_timeToBeats",
-                                          "TimeMap2_beatsToTime",
-                                          "get_config_var",
-                                          "GetSet_LoopTimeRange",
-                                          "ShowConsoleMsg",
-                                          "GetProjExtState",
-                                          "SetProjExtState",
-                                          "MarkProjectDirty",
-                                          "Main_OnCommand",
-                                          "GetToggleCommandState",
-                                          "CountTracks",
-                                          "GetTrack",
-                                          "GetMediaTrackInfo",
-                                          "GetSetMediaTrackInfo_String",
-                                          "GetSetMediaTrackInfo",
-                                          "AddExtensionsMainMenu"};
-  std::vector<std::string> seen;
+  const std::vector<std::string> table = FunctionsThatAre(
+      {HostFunctionNeed::kRequired, HostFunctionNeed::kOptional, HostFunctionNeed::kFallback});
+  // Each looked up once, in list order, and nothing looked up by name elsewhere.
+  std::vector<std::string> hostLookups;
   for (const auto& name : host.FunctionLookups()) {
-    for (const auto& wanted : table) {
-      if (name == wanted && std::find(seen.begin(), seen.end(), name) == seen.end()) {
-        seen.push_back(name);
-      }
-    }
+    if (name.rfind("QuorvaneSim_", 0) != 0) hostLookups.push_back(name);
   }
-  EXPECT_EQ(seen, table);
+  EXPECT_EQ(hostLookups, table);
+}
+
+TEST_F(EntryPoint, FunctionsAreLookedUpAtLoadOnly) {
+  ASSERT_EQ(Load(host), 1);
+  const size_t atLoad = host.FunctionLookups().size();
+  host.Run(1000);
+  host.RunAction("Quorvane_ShowState");
+  EXPECT_EQ(host.FunctionLookups().size(), atLoad);
 }
 
 struct FailingStep {

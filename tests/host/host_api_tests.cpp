@@ -141,6 +141,51 @@ TEST_F(HostApiTest, SmoothSeekOverrideIsPutBack) {
   EXPECT_EQ(host.ConfigVar("smoothseek"), 4);
 }
 
+TEST_F(HostApiTest, RequiredAndFallbackFunctionsAreNeverNullAfterABind) {
+  for (const char* name : {"GetExtState", "SetExtState", "HasExtState", "DeleteExtState",
+                           "GetProjectStateChangeCount", "MarkProjectDirty", "GetMainHwnd"}) {
+    host.RemoveFunction(name);
+  }
+  HostApi api;
+  ASSERT_TRUE(api.Bind(host.Info()->GetFunc));
+  EXPECT_TRUE(api.MissingRequired().empty());
+  EXPECT_FALSE(api.Offers(quorvane::host::HostFunction::GetExtState));
+  EXPECT_TRUE(api.Offers(quorvane::host::HostFunction::OnPlayButton));
+  api.MarkProjectDirty(nullptr);  // nothing to mark, and nothing breaks
+  EXPECT_EQ(host.Project().dirtyCount, 0);
+  EXPECT_EQ(api.GetMainHwnd, nullptr);  // optional: MainWindow falls back to the entry record
+  EXPECT_EQ(api.MainWindow(), host.Info()->hwnd_main);
+}
+
+// Without the host's settings functions, settings live in memory for the session: readable
+// back, but never handed to the host.
+TEST_F(HostApiTest, SettingsWithoutTheHostLastForTheSessionOnly) {
+  for (const char* name : {"GetExtState", "SetExtState", "HasExtState", "DeleteExtState"}) {
+    host.RemoveFunction(name);
+  }
+  const HostApi api = Bound();
+  const char* section = "Quorvane fallback test";
+  EXPECT_FALSE(api.HasExtState(section, "port"));
+  EXPECT_STREQ(api.GetExtState(section, "port"), "");
+  api.SetExtState(section, "port", "4242", true);
+  EXPECT_TRUE(api.HasExtState(section, "port"));
+  EXPECT_STREQ(api.GetExtState(section, "port"), "4242");
+  EXPECT_FALSE(host.HasGlobalExtState(section, "port"));
+  EXPECT_EQ(host.CountCalls("SetExtState"), 0);
+
+  const HostApi again = Bound();  // another binding in the same session sees the same settings
+  EXPECT_STREQ(again.GetExtState(section, "port"), "4242");
+  again.DeleteExtState(section, "port", true);
+  EXPECT_FALSE(api.HasExtState(section, "port"));
+}
+
+TEST_F(HostApiTest, WithoutAChangeCountTheProjectReadsAsChangedEveryTime) {
+  host.RemoveFunction("GetProjectStateChangeCount");
+  const HostApi api = Bound();
+  const int first = api.GetProjectStateChangeCount(nullptr);
+  EXPECT_NE(api.GetProjectStateChangeCount(nullptr), first);
+}
+
 TEST(ProjectDisplayName, IsTheFileNameWithoutFoldersAndExtension) {
   using quorvane::host::ProjectDisplayName;
   EXPECT_EQ(ProjectDisplayName(""), "Untitled Project");

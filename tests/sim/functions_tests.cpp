@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/host_api.h"
+#include "host/host_functions.h"
 #include "platform/clock.h"
 #include "platform/host_seams.h"
 #include "platform/message_box.h"
@@ -15,38 +16,6 @@ namespace quorvane::sim {
 namespace {
 
 using testing::Bind;
-
-const char* const kAllFunctions[] = {"CountProjectMarkers",
-                                     "EnumProjectMarkers3",
-                                     "SetEditCurPos",
-                                     "OnPlayButton",
-                                     "OnStopButton",
-                                     "GetPlayPosition",
-                                     "GetPlayState",
-                                     "Master_GetPlayRate",
-                                     "CSurf_OnPlayRateChange",
-                                     "TimeMap_GetDividedBpmAtTime",
-                                     "TimeMap_GetTimeSigAtTime",
-                                     "TimeMap2_timeToBeats",
-                                     "TimeMap2_beatsToTime",
-                                     "get_config_var",
-                                     "GetSet_LoopTimeRange",
-                                     "ShowConsoleMsg",
-                                     "GetProjExtState",
-                                     "SetProjExtState",
-                                     "MarkProjectDirty",
-                                     "Main_OnCommand",
-                                     "GetToggleCommandState",
-                                     "CountTracks",
-                                     "GetTrack",
-                                     "GetSetMediaTrackInfo",
-                                     "GetSetMediaTrackInfo_String",
-                                     "PCM_Source_CreateFromFile",
-                                     "PCM_Source_Destroy",
-                                     "PlayPreviewEx",
-                                     "StopPreview",
-                                     "AddExtensionsMainMenu",
-                                     "EnumProjects"};
 
 TEST(SimFunctions, EntryRecordCarriesVersionAndBothFunctions) {
   Host host;
@@ -65,8 +34,10 @@ TEST(SimFunctions, EntryRecordCarriesVersionAndBothFunctions) {
 TEST(SimFunctions, EveryFunctionIsOfferedAndEveryLookupRecordedInOrder) {
   Host host;
   std::vector<std::string> expected;
-  for (const char* name : kAllFunctions) {
-    EXPECT_NE(host.Info()->GetFunc(name), nullptr) << name;
+  for (const auto& function : host::kHostFunctions) {
+    const std::string name = function.name;
+    if (name == "GetMediaTrackInfo") continue;  // offered only on request
+    EXPECT_NE(host.Info()->GetFunc(name.c_str()), nullptr) << name;
     expected.push_back(name);
   }
   EXPECT_EQ(host.Info()->GetFunc("NoSuchFunction"), nullptr);
@@ -218,6 +189,93 @@ TEST(SimFunctions, TracksReadAndWriteLiveValues) {
   auto reader = Bind<hostfn::GetMediaTrackInfo>(host, "GetMediaTrackInfo");
   EXPECT_TRUE(*static_cast<bool*>(reader(drums, "B_MUTE")));
   EXPECT_TRUE(host.Problems().empty());
+}
+
+// The extension's own settings, as the host keeps them in its settings file: one store per host,
+// whatever project is open, with the persist flag of the last write.
+TEST(SimFunctions, ExtensionSettingsAreKeptPerHostWithTheirPersistFlag) {
+  Host host;
+  auto get = Bind<hostfn::GetExtState>(host, "GetExtState");
+  auto set = Bind<hostfn::SetExtState>(host, "SetExtState");
+  auto has = Bind<hostfn::HasExtState>(host, "HasExtState");
+  auto remove = Bind<hostfn::DeleteExtState>(host, "DeleteExtState");
+
+  EXPECT_STREQ(get("Quorvane", "port"), "");
+  EXPECT_FALSE(has("Quorvane", "port"));
+  set("Quorvane", "port", "4242", true);
+  set("Quorvane", "key", "abc", false);
+  host.SelectProject(host.AddProject("/shows/other.rpp"));  // not project state
+  EXPECT_STREQ(get("Quorvane", "port"), "4242");
+  EXPECT_TRUE(has("Quorvane", "key"));
+  EXPECT_FALSE(has("Other", "port"));
+  EXPECT_TRUE(host.GlobalExtStatePersists("Quorvane", "port"));
+  EXPECT_FALSE(host.GlobalExtStatePersists("Quorvane", "key"));
+  EXPECT_TRUE(host.Project().extState.empty());
+
+  remove("Quorvane", "port", true);
+  EXPECT_FALSE(host.HasGlobalExtState("Quorvane", "port"));
+  ASSERT_EQ(host.CallsTo("SetExtState").size(), 2u);
+  EXPECT_EQ(host.CallsTo("SetExtState")[1].text, "Quorvane/key=abc");
+  EXPECT_EQ(host.CallsTo("SetExtState")[1].flag, 0);
+  EXPECT_EQ(host.CallsTo("DeleteExtState")[0].text, "Quorvane/port");
+  EXPECT_EQ(host.CallsTo("DeleteExtState")[0].flag, 1);
+
+  Host other;  // a host of its own: its settings file is another one
+  host.SetGlobalExtState("Quorvane", "port", "1");
+  EXPECT_FALSE(has("Quorvane", "port"));
+}
+
+// Every edit of the project moves the count, regions and markers included, also an edit made
+// directly in the host's model; the transport and the edit cursor do not.
+TEST(SimFunctions, ProjectStateChangeCountMovesOnEveryEditOnly) {
+  Host host;
+  auto count = Bind<hostfn::GetProjectStateChangeCount>(host, "GetProjectStateChangeCount");
+  auto setExt = Bind<hostfn::SetProjExtState>(host, "SetProjExtState");
+  auto dirty = Bind<hostfn::MarkProjectDirty>(host, "MarkProjectDirty");
+  auto seek = Bind<hostfn::SetEditCurPos>(host, "SetEditCurPos");
+  auto getTrack = Bind<hostfn::GetTrack>(host, "GetTrack");
+  auto trackInfo = Bind<hostfn::GetSetMediaTrackInfo>(host, "GetSetMediaTrackInfo");
+  host.AddTrack("Drums");
+
+  int last = count(nullptr);
+  const auto moved = [&] {
+    const int now = count(nullptr);
+    const bool changed = now != last;
+    last = now;
+    return changed;
+  };
+  EXPECT_FALSE(moved());
+  host.AddRegion(1, "Song", 0.0, 10.0);
+  EXPECT_TRUE(moved());
+  host.AddMarker(1, "Verse", 2.0);
+  EXPECT_TRUE(moved());
+  host.Project().regions[0].end = 12.0;  // the user drags the region's end
+  EXPECT_TRUE(moved());
+  setExt(nullptr, "Quorvane", "Setlist.Count", "0");
+  EXPECT_TRUE(moved());
+  setExt(nullptr, "Quorvane", "Setlist.Count", "0");  // the same value written again still counts
+  EXPECT_TRUE(moved());
+  dirty(nullptr);
+  EXPECT_TRUE(moved());
+  bool mute = true;
+  trackInfo(getTrack(nullptr, 0), "B_MUTE", &mute);
+  EXPECT_TRUE(moved());
+  host.SetTempoMap({TempoPoint{0.0, 90.0, 3, 4}});
+  EXPECT_TRUE(moved());
+
+  seek(4.0, true, false);
+  host.UserPlay();
+  host.Run(1000);
+  host.UserStop();
+  EXPECT_FALSE(moved());
+
+  const int other = host.AddProject("/shows/other.rpp");
+  host.SelectProject(other);
+  const int otherCount = count(nullptr);
+  host.AddRegion(1, "Elsewhere", 0.0, 5.0);
+  EXPECT_NE(count(nullptr), otherCount);
+  host.SelectProject(0);
+  EXPECT_EQ(count(nullptr), last);  // an edit of another project is not this one's
 }
 
 TEST(SimFunctions, ConsoleMessagesAreRecordedAndKept) {
