@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/dynamic_library.h"
-#include "platform/executable_path.h"
+#include "sim/platform/dynamic_library.h"
+#include "sim/platform/executable_path.h"
 #include "sim/app/interactive.h"
 #include "sim/app/options.h"
 #include "sim/app/project_file.h"

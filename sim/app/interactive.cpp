@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/message_pump.h"
-#include "platform/terminal.h"
+#include "sim/platform/message_pump.h"
+#include "sim/platform/terminal.h"
 #include "sim/app/host_log.h"
 #include "sim/app/keyboard.h"
 #include "sim/app/status_display.h"

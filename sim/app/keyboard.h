@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/terminal.h"
+#include "sim/platform/terminal.h"
 
 namespace quorvane::sim {
 

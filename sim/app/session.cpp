@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <thread>
 
-#include "platform/message_pump.h"
+#include "sim/platform/message_pump.h"
 
 namespace quorvane::sim {
 

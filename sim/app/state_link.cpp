@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "platform/own_listeners.h"
+#include "sim/platform/own_listeners.h"
 #include "quorvane_remote/discovery_client.h"
 #include "remote/discovery_responder.h"
 

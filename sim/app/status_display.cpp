@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "platform/terminal.h"
+#include "sim/platform/terminal.h"
 #include "quorvane_remote/state_view.h"
 #include "sim/app/session.h"
 #include "sim/app/state_link.h"

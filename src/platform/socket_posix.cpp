@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/socket.h"
+#include "platform/socket_native.h"
 
 namespace quorvane::platform {
 namespace {
@@ -36,16 +37,6 @@ sockaddr_in ToAddress(const Endpoint& endpoint) {
   return address;
 }
 
-bool SetFlag(int fd, int level, int option) {
-  const int one = 1;
-  return setsockopt(fd, level, option, &one, sizeof one) == 0;
-}
-
-bool Bind(int fd, const Endpoint& endpoint) {
-  const sockaddr_in address = ToAddress(endpoint);
-  return bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-}
-
 bool IsWouldBlock(int error) {
   return error == EAGAIN || error == EWOULDBLOCK || error == EINTR || error == EINPROGRESS;
 }
@@ -56,50 +47,45 @@ IoResult Transferred(ssize_t result, bool zeroMeansClosed) {
   return IoResult{IsWouldBlock(errno) ? IoStatus::kWouldBlock : IoStatus::kFailed, 0};
 }
 
+}  // namespace
+
+namespace native {
+
 // Reserves the descriptor on creation so that a later exec of the host does not inherit it.
-int NewSocket(int type) {
-  return socket(AF_INET, type | SOCK_CLOEXEC, 0);
+Socket::Handle OpenSocket(SocketKind kind) {
+  return socket(AF_INET, (kind == SocketKind::kStream ? SOCK_STREAM : SOCK_DGRAM) | SOCK_CLOEXEC,
+                0);
 }
 
-}  // namespace
+void CloseSocket(Socket::Handle handle) {
+  close(Fd(handle));
+}
+
+bool SetFlag(Socket::Handle handle, SocketFlag flag) {
+  const int one = 1;
+  const int level = flag == SocketFlag::kNoDelay ? IPPROTO_TCP : SOL_SOCKET;
+  const int option = flag == SocketFlag::kNoDelay     ? TCP_NODELAY
+                     : flag == SocketFlag::kBroadcast ? SO_BROADCAST
+                                                      : SO_REUSEADDR;
+  return setsockopt(Fd(handle), level, option, &one, sizeof one) == 0;
+}
+
+bool BindTo(Socket::Handle handle, const Endpoint& local) {
+  const sockaddr_in address = ToAddress(local);
+  return bind(Fd(handle), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+}
+
+bool Listen(Socket::Handle handle) {
+  return listen(Fd(handle), SOMAXCONN) == 0;
+}
+
+}  // namespace native
 
 SocketLibrary::SocketLibrary() : started_(true) {}
 SocketLibrary::~SocketLibrary() = default;
 
-Socket::~Socket() {
-  Close();
-}
-
-Socket::Socket(Socket&& other) noexcept : handle_(other.handle_) {
-  other.handle_ = kInvalid;
-}
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = kInvalid;
-  }
-  return *this;
-}
-
-void Socket::Close() {
-  if (handle_ != kInvalid) close(Fd(handle_));
-  handle_ = kInvalid;
-}
-
-Socket Socket::ListenTcp() {
-  Socket listener(NewSocket(SOCK_STREAM));
-  if (!listener.IsValid()) return {};
-  const int fd = Fd(listener.handle_);
-  if (!SetFlag(fd, SOL_SOCKET, SO_REUSEADDR)) return {};
-  if (!Bind(fd, Endpoint{INADDR_ANY, 0})) return {};
-  if (listen(fd, SOMAXCONN) != 0) return {};
-  return listener;
-}
-
 Socket Socket::ConnectTcp(const Endpoint& to) {
-  Socket connection(NewSocket(SOCK_STREAM));
+  Socket connection(native::OpenSocket(native::SocketKind::kStream));
   if (!connection.IsValid()) return {};
   const sockaddr_in address = ToAddress(to);
   int result = 0;
@@ -113,7 +99,7 @@ Socket Socket::ConnectTcp(const Endpoint& to) {
 
 Socket Socket::ConnectTcp(const Endpoint& to, int timeoutMilliseconds, bool* timedOut) {
   if (timedOut) *timedOut = false;
-  Socket connection(NewSocket(SOCK_STREAM));
+  Socket connection(native::OpenSocket(native::SocketKind::kStream));
   if (!connection.IsValid()) return {};
   const int fd = Fd(connection.handle_);
   const int flags = fcntl(fd, F_GETFL, 0);
@@ -145,34 +131,9 @@ Socket Socket::ConnectTcp(const Endpoint& to, int timeoutMilliseconds, bool* tim
   return connection;
 }
 
-Socket Socket::BindSharedUdp(uint16_t port) {
-  Socket udp(NewSocket(SOCK_DGRAM));
-  if (!udp.IsValid()) return {};
-  const int fd = Fd(udp.handle_);
-  // On Linux, UDP sockets that all set SO_REUSEADDR may share a port: a broadcast reaches each of
-  // them and a unicast datagram the one bound last. SO_REUSEPORT is deliberately not set: it would
-  // refuse sharing with instances that did not set it too, and spread unicast probes over the
-  // instances by a hash of the sender instead.
-  if (!SetFlag(fd, SOL_SOCKET, SO_REUSEADDR)) return {};
-  if (!SetFlag(fd, SOL_SOCKET, SO_BROADCAST)) return {};
-  if (!Bind(fd, Endpoint{INADDR_ANY, port})) return {};
-  return udp;
-}
-
-Socket Socket::BindUdp(const Endpoint& local) {
-  Socket udp(NewSocket(SOCK_DGRAM));
-  if (!udp.IsValid()) return {};
-  if (!Bind(Fd(udp.handle_), local)) return {};
-  return udp;
-}
-
 bool Socket::SetNonBlocking() {
   const int flags = fcntl(Fd(handle_), F_GETFL, 0);
   return flags >= 0 && fcntl(Fd(handle_), F_SETFL, flags | O_NONBLOCK) == 0;
-}
-
-bool Socket::SetNoDelay() {
-  return SetFlag(Fd(handle_), IPPROTO_TCP, TCP_NODELAY);
 }
 
 bool Socket::SetReceiveTimeout(int milliseconds) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/socket.h"
+#include "platform/socket_native.h"
 
 namespace quorvane::platform {
 namespace {
@@ -30,16 +31,6 @@ sockaddr_in ToAddress(const Endpoint& endpoint) {
   address.sin_addr.s_addr = htonl(endpoint.address);
   address.sin_port = htons(endpoint.port);
   return address;
-}
-
-bool SetFlag(SOCKET socket, int level, int option) {
-  const BOOL one = TRUE;
-  return setsockopt(socket, level, option, reinterpret_cast<const char*>(&one), sizeof one) == 0;
-}
-
-bool Bind(SOCKET socket, const Endpoint& endpoint) {
-  const sockaddr_in address = ToAddress(endpoint);
-  return bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
 // Winsock takes lengths as int; a larger transfer simply moves fewer bytes.
@@ -63,6 +54,39 @@ IoResult Transferred(int result, bool zeroMeansClosed) {
 
 }  // namespace
 
+namespace native {
+
+Socket::Handle OpenSocket(SocketKind kind) {
+  const bool stream = kind == SocketKind::kStream;
+  return FromNative(
+      socket(AF_INET, stream ? SOCK_STREAM : SOCK_DGRAM, stream ? IPPROTO_TCP : IPPROTO_UDP));
+}
+
+void CloseSocket(Socket::Handle handle) {
+  closesocket(Native(handle));
+}
+
+bool SetFlag(Socket::Handle handle, SocketFlag flag) {
+  const BOOL one = TRUE;
+  const int level = flag == SocketFlag::kNoDelay ? IPPROTO_TCP : SOL_SOCKET;
+  const int option = flag == SocketFlag::kNoDelay     ? TCP_NODELAY
+                     : flag == SocketFlag::kBroadcast ? SO_BROADCAST
+                                                      : SO_REUSEADDR;
+  return setsockopt(Native(handle), level, option, reinterpret_cast<const char*>(&one),
+                    sizeof one) == 0;
+}
+
+bool BindTo(Socket::Handle handle, const Endpoint& local) {
+  const sockaddr_in address = ToAddress(local);
+  return bind(Native(handle), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+}
+
+bool Listen(Socket::Handle handle) {
+  return listen(Native(handle), SOMAXCONN) == 0;
+}
+
+}  // namespace native
+
 SocketLibrary::SocketLibrary() {
   WSADATA data{};
   if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return;
@@ -77,40 +101,8 @@ SocketLibrary::~SocketLibrary() {
   if (started_) WSACleanup();
 }
 
-Socket::~Socket() {
-  Close();
-}
-
-Socket::Socket(Socket&& other) noexcept : handle_(other.handle_) {
-  other.handle_ = kInvalid;
-}
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = kInvalid;
-  }
-  return *this;
-}
-
-void Socket::Close() {
-  if (handle_ != kInvalid) closesocket(Native(handle_));
-  handle_ = kInvalid;
-}
-
-Socket Socket::ListenTcp() {
-  Socket listener(FromNative(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)));
-  if (!listener.IsValid()) return {};
-  const SOCKET s = Native(listener.handle_);
-  if (!SetFlag(s, SOL_SOCKET, SO_REUSEADDR)) return {};
-  if (!Bind(s, Endpoint{INADDR_ANY, 0})) return {};
-  if (listen(s, SOMAXCONN) != 0) return {};
-  return listener;
-}
-
 Socket Socket::ConnectTcp(const Endpoint& to) {
-  Socket connection(FromNative(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)));
+  Socket connection(native::OpenSocket(native::SocketKind::kStream));
   if (!connection.IsValid()) return {};
   const sockaddr_in address = ToAddress(to);
   if (connect(Native(connection.handle_), reinterpret_cast<const sockaddr*>(&address),
@@ -122,7 +114,7 @@ Socket Socket::ConnectTcp(const Endpoint& to) {
 
 Socket Socket::ConnectTcp(const Endpoint& to, int timeoutMilliseconds, bool* timedOut) {
   if (timedOut) *timedOut = false;
-  Socket connection(FromNative(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)));
+  Socket connection(native::OpenSocket(native::SocketKind::kStream));
   if (!connection.IsValid()) return {};
   const SOCKET s = Native(connection.handle_);
   u_long mode = 1;
@@ -149,31 +141,9 @@ Socket Socket::ConnectTcp(const Endpoint& to, int timeoutMilliseconds, bool* tim
   return connection;
 }
 
-Socket Socket::BindSharedUdp(uint16_t port) {
-  Socket udp(FromNative(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)));
-  if (!udp.IsValid()) return {};
-  const SOCKET s = Native(udp.handle_);
-  // SO_REUSEADDR lets every running instance bind the shared discovery port.
-  if (!SetFlag(s, SOL_SOCKET, SO_REUSEADDR)) return {};
-  if (!SetFlag(s, SOL_SOCKET, SO_BROADCAST)) return {};
-  if (!Bind(s, Endpoint{INADDR_ANY, port})) return {};
-  return udp;
-}
-
-Socket Socket::BindUdp(const Endpoint& local) {
-  Socket udp(FromNative(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)));
-  if (!udp.IsValid()) return {};
-  if (!Bind(Native(udp.handle_), local)) return {};
-  return udp;
-}
-
 bool Socket::SetNonBlocking() {
   u_long mode = 1;
   return ioctlsocket(Native(handle_), FIONBIO, &mode) == 0;
-}
-
-bool Socket::SetNoDelay() {
-  return SetFlag(Native(handle_), IPPROTO_TCP, TCP_NODELAY);
 }
 
 bool Socket::SetReceiveTimeout(int milliseconds) {

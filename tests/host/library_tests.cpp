@@ -4,7 +4,7 @@
 #include <string>
 
 #include "host/reaper_api.h"
-#include "platform/dynamic_library.h"
+#include "sim/platform/dynamic_library.h"
 #include "sim/sim_host.h"
 
 namespace {

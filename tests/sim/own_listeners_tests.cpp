@@ -3,8 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "platform/message_pump.h"
-#include "platform/own_listeners.h"
+#include "sim/platform/message_pump.h"
+#include "sim/platform/own_listeners.h"
 #include "platform/socket.h"
 
 namespace quorvane::platform {

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "platform/executable_path.h"
+#include "sim/platform/executable_path.h"
 #include "platform/wide_text.h"
 
 namespace quorvane::platform {

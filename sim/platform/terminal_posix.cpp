@@ -3,7 +3,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "platform/terminal.h"
+#include "sim/platform/terminal.h"
 
 namespace quorvane::platform {
 

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "platform/dynamic_library.h"
+#include "sim/platform/dynamic_library.h"
 #include "platform/wide_text.h"
 
 namespace quorvane::platform {

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "platform/message_pump.h"
+#include "sim/platform/message_pump.h"
 
 namespace quorvane::platform {
 

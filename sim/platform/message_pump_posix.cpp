@@ -1,4 +1,4 @@
-#include "platform/message_pump.h"
+#include "sim/platform/message_pump.h"
 
 namespace quorvane::platform {
 

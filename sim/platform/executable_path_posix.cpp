@@ -1,6 +1,6 @@
 #include <unistd.h>
 
-#include "platform/executable_path.h"
+#include "sim/platform/executable_path.h"
 
 namespace quorvane::platform {
 

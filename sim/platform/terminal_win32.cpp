@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "platform/terminal.h"
+#include "sim/platform/terminal.h"
 
 namespace quorvane::platform {
 namespace {

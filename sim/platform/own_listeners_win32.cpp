@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/own_listeners.h"
+#include "sim/platform/own_listeners.h"
 
 namespace quorvane::platform {
 namespace {

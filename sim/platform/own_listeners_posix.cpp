@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/own_listeners.h"
+#include "sim/platform/own_listeners.h"
 
 namespace quorvane::platform {
 namespace {
