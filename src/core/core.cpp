@@ -3,7 +3,6 @@
 #include "platform/host_seams.h"
 #include "remote/command_handler.h"
 #include "remote/state_document.h"
-#include "ui/callback_binding.h"
 #include "ui/pages.h"
 
 namespace quorvane::core {
@@ -29,8 +28,9 @@ Core::Core(GetFunc getFunc, CoreOptions options)
       practise_(host_, clock_, messages_, &countIn_),
       engine_(host_, clock_, messages_, setlist_, practise_),
       views_(ui_, practise_),
+      operations_(host_, ui_, setlist_, engine_, practise_),
       server_(options.discoveryPort, std::move(options.serverClock)),
-      system_{host_, ui_, setlist_, engine_, practise_, server_} {}
+      system_{host_, ui_, setlist_, engine_, practise_, operations_, server_} {}
 
 Core::~Core() {
   Shutdown();
@@ -42,7 +42,7 @@ bool Core::Init() {
   engine_.SetListener(&views_);
   practise_.SetListener(&views_);
   engine_.InitShowEngine();
-  ui::ConfigurePluginUI(ui_, setlist_, engine_, practise_, host_);
+  ui_.setlist = &setlist_;
   server_.SetCommandHandler([this](const std::string& line) { RunRemoteCommand(line); });
   server_.SetStateProvider([this] { return StateDocument(); });
   // Without the server the extension still runs, only not remotely.
@@ -65,15 +65,8 @@ void Core::Tick() {
   engine_.UpdateShowTiming();
   engine_.SnapshotShowState();
   ui::SyncWindowState(ui_, engine_.Snapshot());
-  RefreshPractiseDisplay();
+  operations_.RefreshPractiseDisplay();
   server_.BroadcastState();
-}
-
-void Core::RefreshPractiseDisplay() {
-  if (!ui_.window) return;
-  const practise::PractiseRun& run = practise_.Run();
-  ui_.window->RefreshPractiseStatus(run.active, run.countingIn, run.playing,
-                                    host_.GetPlayPositionSafe());
 }
 
 void Core::TrackProject() {

@@ -12,6 +12,7 @@
 
 #include "host/host_api.h"
 #include "host/project_tracker.h"
+#include "operations/user_operations.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "practise/count_in_player.h"
@@ -76,12 +77,12 @@ class Core {
   show::Setlist& Setlist() { return setlist_; }
   show::ShowEngine& Engine() { return engine_; }
   practise::PractiseSession& Practise() { return practise_; }
+  operations::UserOperations& Operations() { return operations_; }
   remote::RemoteServer& Server() { return server_; }
   const remote::SystemView& System() const { return system_; }
 
  private:
   void TrackProject();
-  void RefreshPractiseDisplay();
 
   GetFunc getFunc_;
   HWND hostMainWindow_;
@@ -96,6 +97,7 @@ class Core {
   practise::PractiseSession practise_;
   show::ShowEngine engine_;
   ui::ModelViews views_;
+  operations::UserOperations operations_;
   remote::RemoteServer server_;
   remote::SystemView system_;
 };

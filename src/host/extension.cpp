@@ -48,9 +48,9 @@ bool Extension::Load() {
     ReportMissingFunctions();
     return false;
   }
-  window_ = ui::CreateWindowHost(ui::WindowContext{core_.Host(), core_.Ui(), core_.Setlist(),
-                                                   core_.Engine(), core_.Practise(),
-                                                   core_.Messages(), instance_});
+  window_ = ui::CreateWindowHost(
+      ui::WindowContext{core_.Host(), core_.Ui(), core_.Setlist(), core_.Engine(), core_.Practise(),
+                        core_.Operations(), core_.Messages(), instance_});
 
   if (!registrations_.Add("timer", reinterpret_cast<void*>(&Extension::TimerThunk))) return false;
   if (!RegisterAction(Action::kShowWindow)) return false;

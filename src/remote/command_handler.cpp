@@ -1,301 +1,224 @@
 #include "remote/command_handler.h"
 
-#include <functional>
-#include <string_view>
+#include <optional>
 
-#include "host/host_api.h"
-#include "practise/practise_session.h"
-#include "practise/track_manager.h"
+#include "operations/user_operations.h"
 #include "remote/command_scanner.h"
+#include "remote/command_table.h"
 #include "remote/remote_server.h"
-#include "ui/pages.h"
-#include "show/setlist.h"
 #include "show/show_engine.h"
+#include "ui/pages.h"
 #include "ui/plugin_ui.h"
 
 namespace quorvane::remote {
 namespace {
 
-enum class Broadcast { kNo, kYes };
-
+// One command line being run: its fields are read only as the table lists them.
 class Command {
  public:
-  Command(const SystemView& system, const std::string& line) : s_(system), line_(line) {}
+  Command(const SystemView& system, const CommandSpec& spec, const std::string& line)
+      : s_(system), spec_(spec), line_(line) {}
 
-  Broadcast Run(std::string_view type);
+  // True when the command changed something (what a "when applied" broadcast waits for).
+  bool Run();
 
  private:
+  operations::UserOperations& Ops() const { return s_.operations; }
   ui::PluginUI& Ui() const { return s_.ui; }
   ui::WindowPort* Window() const { return s_.ui.window; }
 
-  void Snapshot() const { s_.engine.SnapshotShowState(); }
-  void Sync() const { ui::SyncWindowState(s_.ui, s_.engine.Snapshot()); }
-  void RefreshPractiseDisplay() const {
-    if (!Window()) return;
-    const practise::PractiseRun& run = s_.practise.Run();
-    Window()->RefreshPractiseStatus(run.active, run.countingIn, run.playing,
-                                    s_.host.GetPlayPositionSafe());
+  std::optional<int> Int(std::string_view name) const {
+    const FieldSpec* field = FindCommandField(spec_, name);
+    if (!field || field->type != FieldType::kInteger) return std::nullopt;
+    return ReadIntField(line_, field->name.data());
   }
-  static void Raise(const std::function<void()>& slot) {
-    if (slot) slot();
+  std::optional<bool> Bool(std::string_view name) const {
+    const FieldSpec* field = FindCommandField(spec_, name);
+    if (!field || field->type != FieldType::kBoolean) return std::nullopt;
+    return ReadBoolField(line_, field->name.data());
+  }
+  std::optional<double> Rate() const {
+    return FindCommandField(spec_, "rate") ? ReadRateField(line_) : std::nullopt;
   }
 
-  void OpenLiveSetup() const {
-    Ui().page = ui::UiPage::kSetlistSetup;
-    if (Window()) Window()->EnterPage(ui::UiPage::kSetlistSetup);
+  // Runs `operation` with the integer field when it was read.
+  template <typename Operation>
+  bool WithInt(std::string_view name, Operation operation) const {
+    const auto value = Int(name);
+    return value && operation(*value);
   }
-  void SetOption(bool ui::PluginUI::*option) const {
-    if (const auto value = ReadBoolField(line_, "enabled")) {
-      Ui().*option = *value;
-      if (Window()) {
-        Window()->ShowOptions();
-        Window()->LayoutPage();
-        Window()->InvalidateAll(true);
-      }
-    }
-  }
-  void EditSetlist(bool (show::Setlist::*edit)(int32_t), const char* key) const {
-    const auto value = ReadIntField(line_, key);
-    if (value && (s_.setlist.*edit)(*value)) AfterSetlistEdit();
-  }
-  void AfterSetlistEdit() const {
-    s_.engine.SaveSetlist();
-    s_.host.MarkProjectDirty(nullptr);
-    OpenLiveSetup();
-  }
-  void SetTrack(bool (*set)(const host::HostApi&, int32_t, bool), const char* stateKey) const {
-    const auto track = ReadIntField(line_, "trackIndex");
-    const auto state = ReadBoolField(line_, stateKey);
-    if (!track || !state) return;
-    if (set(s_.host, *track, *state)) s_.host.MarkProjectDirty(nullptr);
-    ui::ShowSoundCheckPage(Ui(), s_.practise);
-  }
-  void SetLoopEnabled(bool on) const {
-    practise::PractiseSelection& selection = s_.practise.Selection();
-    if (selection.loopEnabled == on) return;
-    selection.loopEnabled = on;
-    if (Window()) Window()->ShowLoopToggle(on);
-    Raise(Ui().slots.onLoopToggled);
-  }
-  void EndShow() const;
-  bool SetDuration() const;
-  void SetAutoStartTime() const;
 
-  const SystemView& s_;
-  const std::string& line_;
-};
-
-void Command::EndShow() const {
-  s_.engine.EndShow();
-  Snapshot();
-  s_.practise.ResetRateToNormal();
-  Ui().page = ui::UiPage::kLive;
-  if (Ui().snapshot.status == show::ShowStatus::kPrepared) {
-    Ui().liveTransport = show::LiveTransport::kSelected;
+  bool RequestState() const {
+    s_.engine.SnapshotShowState();
+    Ops().RefreshPractiseDisplay();
+    return true;
   }
-  if (Window()) Window()->ResetLivePageAfterShowEnd();
-  Sync();
-}
-
-bool Command::SetDuration() const {
-  const auto minutes = ReadIntField(line_, "minutes");
-  if (!minutes || *minutes < 5 || !Ui().slots.onShowDurationChanged) return false;
-  Ui().slots.onShowDurationChanged(static_cast<double>(*minutes) * 60.0);
-  s_.engine.SaveSetlist();
-  s_.host.MarkProjectDirty(nullptr);
-  if (Window()) {
-    Window()->RefreshSetupPage();
-    Window()->InvalidateAll(false);
-  }
-  Snapshot();
-  Sync();
-  return true;
-}
-
-void Command::SetAutoStartTime() const {
-  const auto hour = ReadIntField(line_, "hour");
-  const auto minute = ReadIntField(line_, "minute");
-  if (hour && minute) s_.engine.SetAutoStartTime(*hour, *minute);
-}
-
-Broadcast Command::Run(std::string_view type) {
-  auto& slots = Ui().slots;
-  // Window and mode commands.
-  if (type == "PING") return Broadcast::kNo;
-  if (type == "REQUEST_STATE") {
-    Snapshot();
-    RefreshPractiseDisplay();
-    return Broadcast::kYes;
-  }
-  if (type == "MODE_MENU" || type == "EXIT_OPTIONS") {
-    ui::ShowModeSelectPage(Ui());
-    return Broadcast::kNo;
-  }
-  if (type == "OPEN_ABOUT") {
+  bool OpenAbout() const {
     Ui().page = ui::UiPage::kAbout;
     Ui().aboutScroll = 0;
     if (Window()) {
       Window()->LayoutPage();
       Window()->InvalidateAll(true);
     }
-    return Broadcast::kNo;
+    return true;
   }
-  if (type == "OPEN_OPTIONS") {
-    ui::ShowOptionsPage(Ui());
-    return Broadcast::kYes;
-  }
-  if (type == "OPTIONS_LIVE_MARKERS") {
-    SetOption(&ui::PluginUI::showMarkerNames);
-    return Broadcast::kYes;
-  }
-  if (type == "OPTIONS_TIME_SIG_BPM") {
-    SetOption(&ui::PluginUI::showTimeSignatureAndBpm);
-    return Broadcast::kYes;
-  }
-  if (type == "CLOSE_PLUGIN") {
-    if (Window()) Window()->Destroy();
-    return Broadcast::kNo;
-  }
-  if (type == "OPEN_LIVE_SETUP") {
-    OpenLiveSetup();
-    return Broadcast::kNo;
-  }
-  if (type == "EXIT_MODE") {
-    if (slots.onExitMode) {
-      slots.onExitMode();
-    } else {
-      ui::ShowModeSelectPage(Ui());
+  bool SetOption(bool ui::PluginUI::*option) const {
+    const auto value = Bool("enabled");
+    if (!value) return false;
+    Ui().*option = *value;
+    if (Window()) {
+      Window()->ShowOptions();
+      Window()->LayoutPage();
+      Window()->InvalidateAll(true);
     }
-    return Broadcast::kNo;
+    return true;
   }
-  if (type == "MODE_LIVE") return Raise(slots.onLiveMode), Broadcast::kNo;
-  if (type == "MODE_PRACTISE") return Raise(slots.onPractiseMode), Broadcast::kNo;
-  if (type == "MODE_SOUND_CHECK") return Raise(slots.onSoundCheckMode), Broadcast::kNo;
-
-  // Live commands.
-  if (type == "LIVE_PLAY_NEXT") {
-    s_.engine.PlayNext();
-    return Broadcast::kNo;
+  bool SetTrack(bool (operations::UserOperations::*set)(int32_t, bool),
+                std::string_view stateKey) const {
+    const auto track = Int("trackIndex");
+    const auto state = Bool(stateKey);
+    if (!track || !state) return false;
+    const bool changed = (Ops().*set)(*track, *state);
+    Ops().EnterSoundCheckMode();
+    return changed;
   }
-  if (type == "LIVE_STOP") {
-    s_.engine.StopLive();
-    Snapshot();
-    Sync();
-    return Broadcast::kYes;
-  }
-  if (type == "LIVE_REPLAY") {
-    s_.engine.PlayCurrent();
-    Snapshot();
-    Sync();
-    return Broadcast::kYes;
-  }
-  if (type == "LIVE_START_SHOW") {
-    s_.engine.StartShow();
-    return Broadcast::kNo;
-  }
-  if (type == "LIVE_END_SHOW") {
-    EndShow();
-    return Broadcast::kYes;
-  }
-  if (type == "LIVE_SELECT") {
-    // The window's selection path, but a refusal during playback stays silent: a message box
-    // would block the stage computer until someone clicks it.
-    const auto index = ReadIntField(line_, "index");
-    if (index && slots.onSelectItem) s_.engine.SelectSong(*index, show::Refusal::kSilent);
-    return Broadcast::kNo;
+  bool SetAutoStartTime() const {
+    const auto hour = Int("hour");
+    const auto minute = Int("minute");
+    return hour && minute && Ops().SetAutoStartTime(*hour, *minute);
   }
 
-  // Setlist setup.
-  if (type == "SETUP_ADD_REGION") {
-    EditSetlist(&show::Setlist::AddRegionToSetlist, "regionId");
-    return Broadcast::kNo;
-  }
-  if (type == "SETUP_ADD_PAUSE") {
-    if (s_.setlist.AddPause()) AfterSetlistEdit();
-    return Broadcast::kNo;
-  }
-  if (type == "SETUP_REMOVE") {
-    EditSetlist(&show::Setlist::RemoveItem, "index");
-    return Broadcast::kNo;
-  }
-  if (type == "SETUP_MOVE_UP") {
-    EditSetlist(&show::Setlist::MoveItemUp, "index");
-    return Broadcast::kNo;
-  }
-  if (type == "SETUP_MOVE_DOWN") {
-    EditSetlist(&show::Setlist::MoveItemDown, "index");
-    return Broadcast::kNo;
-  }
-  if (type == "SETUP_TOGGLE_AUTOSTART") {
-    EditSetlist(&show::Setlist::ToggleAutoStart, "index");
-    return Broadcast::kNo;
-  }
-  if (type == "SETUP_DURATION") return SetDuration() ? Broadcast::kYes : Broadcast::kNo;
-  if (type == "SETUP_AUTOSTART_SHOW") {
-    if (const auto enabled = ReadBoolField(line_, "enabled"))
-      s_.engine.SetAutoStartEnabled(*enabled);
-    return Broadcast::kNo;
-  }
-  if (type == "SETUP_AUTOSTART_TIME") {
-    SetAutoStartTime();
-    return Broadcast::kNo;
-  }
-  if (type == "PROJECT_TRACK_MUTE") {
-    SetTrack(&practise::SetTrackMute, "muted");
-    return Broadcast::kNo;
-  }
-  if (type == "PROJECT_TRACK_SOLO") {
-    SetTrack(&practise::SetTrackSolo, "soloed");
-    return Broadcast::kNo;
-  }
+  const SystemView& s_;
+  const CommandSpec& spec_;
+  const std::string& line_;
+};
 
-  // Practise.
-  if (type == "PRACTISE_PLAY") {
-    if (slots.onPractisePlay) s_.practise.StartPractise(practise::Report::kSilent);
-    Snapshot();
-    RefreshPractiseDisplay();
-    return Broadcast::kYes;
+bool Command::Run() {
+  operations::UserOperations& ops = Ops();
+  switch (spec_.id) {
+    // Window and mode commands.
+    case CommandId::kPing:
+      return false;
+    case CommandId::kRequestState:
+      return RequestState();
+    case CommandId::kModeMenu:
+    case CommandId::kExitOptions:
+      ui::ShowModeSelectPage(Ui());
+      return true;
+    case CommandId::kOpenAbout:
+      return OpenAbout();
+    case CommandId::kOpenOptions:
+      ui::ShowOptionsPage(Ui());
+      return true;
+    case CommandId::kOptionsLiveMarkers:
+      return SetOption(&ui::PluginUI::showMarkerNames);
+    case CommandId::kOptionsTimeSigBpm:
+      return SetOption(&ui::PluginUI::showTimeSignatureAndBpm);
+    case CommandId::kClosePlugin:
+      if (Window()) Window()->Destroy();
+      return true;
+    case CommandId::kOpenLiveSetup:
+      ops.OpenSetup();
+      return true;
+    case CommandId::kExitMode:
+      ops.ExitMode();
+      return true;
+    case CommandId::kModeLive:
+      ops.EnterLiveMode();
+      return true;
+    case CommandId::kModePractise:
+      ops.EnterPractiseMode();
+      return true;
+    case CommandId::kModeSoundCheck:
+      ops.EnterSoundCheckMode();
+      return true;
+
+    // Live commands.
+    case CommandId::kLivePlayNext:
+      return ops.PlayNext();
+    case CommandId::kLiveStop:
+      ops.Stop();
+      return true;
+    case CommandId::kLiveReplay:
+      ops.PlaySelected();
+      return true;
+    case CommandId::kLiveStartShow:
+      return ops.StartShow();
+    case CommandId::kLiveEndShow:
+      ops.EndShow();
+      return true;
+    case CommandId::kLiveSelect:
+      // A refusal during playback stays silent: a message box would block the stage computer
+      // until someone clicks it.
+      return WithInt("index",
+                     [&](int index) { return ops.SelectItem(index, show::Refusal::kSilent); });
+
+    // Setlist setup.
+    case CommandId::kSetupAddRegion:
+      return WithInt("regionId", [&](int region) { return ops.AddSong(region); });
+    case CommandId::kSetupAddPause:
+      return ops.AddPause();
+    case CommandId::kSetupRemove:
+      return WithInt("index", [&](int index) { return ops.RemoveItem(index); });
+    case CommandId::kSetupMoveUp:
+      return WithInt("index", [&](int index) { return ops.MoveItemUp(index); });
+    case CommandId::kSetupMoveDown:
+      return WithInt("index", [&](int index) { return ops.MoveItemDown(index); });
+    case CommandId::kSetupToggleAutoStart:
+      return WithInt("index", [&](int index) { return ops.ToggleAutoStart(index); });
+    case CommandId::kSetupDuration:
+      return WithInt("minutes", [&](int minutes) { return ops.SetShowDuration(minutes); });
+    case CommandId::kSetupAutoStartShow:
+      if (const auto enabled = Bool("enabled")) ops.SetAutoStartEnabled(*enabled);
+      return true;
+    case CommandId::kSetupAutoStartTime:
+      return SetAutoStartTime();
+    case CommandId::kProjectTrackMute:
+      return SetTrack(&operations::UserOperations::SetTrackMute, "muted");
+    case CommandId::kProjectTrackSolo:
+      return SetTrack(&operations::UserOperations::SetTrackSolo, "soloed");
+
+    // Practise.
+    case CommandId::kPractisePlay:
+      ops.StartPractise(practise::Report::kSilent);
+      return true;
+    case CommandId::kPractiseStop:
+      ops.StopPractise();
+      return true;
+    case CommandId::kPractiseLoop:
+      if (const auto enabled = Bool("enabled")) ops.SetLoop(*enabled);
+      return true;
+    case CommandId::kPractiseRegion:
+      return WithInt("index", [&](int region) { return s_.practise.SelectPractiseSong(region); });
+    case CommandId::kPractiseStart:
+      return WithInt("index",
+                     [&](int choice) { return s_.practise.SetPractiseStartChoice(choice); });
+    case CommandId::kPractiseStopPoint:
+      return WithInt("index",
+                     [&](int choice) { return s_.practise.SetPractiseStopChoice(choice); });
+    case CommandId::kPractisePrecount:
+      return WithInt("beats", [&](int beats) {
+        ops.SetPrecount(beats);
+        return true;
+      });
+    case CommandId::kPractiseRate:
+      if (const auto rate = Rate()) return s_.practise.SetPractiseRate(*rate);
+      return false;
   }
-  if (type == "PRACTISE_STOP") {
-    Raise(slots.onPractiseStop);
-    RefreshPractiseDisplay();
-    return Broadcast::kYes;
-  }
-  if (type == "PRACTISE_LOOP") {
-    if (const auto enabled = ReadBoolField(line_, "enabled")) SetLoopEnabled(*enabled);
-    return Broadcast::kYes;
-  }
-  if (type == "PRACTISE_REGION") {
-    if (const auto region = ReadIntField(line_, "index")) s_.practise.SelectPractiseSong(*region);
-    return Broadcast::kYes;
-  }
-  if (type == "PRACTISE_START") {
-    if (const auto choice = ReadIntField(line_, "index"))
-      s_.practise.SetPractiseStartChoice(*choice);
-    return Broadcast::kYes;
-  }
-  if (type == "PRACTISE_STOP_POINT") {
-    if (const auto choice = ReadIntField(line_, "index"))
-      s_.practise.SetPractiseStopChoice(*choice);
-    return Broadcast::kYes;
-  }
-  if (type == "PRACTISE_PRECOUNT") {
-    if (const auto beats = ReadIntField(line_, "beats")) s_.practise.SetPractisePrecount(*beats);
-    return Broadcast::kYes;
-  }
-  if (type == "PRACTISE_RATE") {
-    if (const auto rate = ReadRateField(line_)) s_.practise.SetPractiseRate(*rate);
-    return Broadcast::kYes;
-  }
-  return Broadcast::kNo;
+  return false;
 }
 
 }  // namespace
 
-void HandleRemoteCommand(const SystemView& system, const std::string& line) {
-  const std::string type = ReadCommandType(line);
-  if (type.empty()) return;
-  if (Command(system, line).Run(type) == Broadcast::kYes) system.server.BroadcastState();
+bool HandleRemoteCommand(const SystemView& system, const std::string& line) {
+  const CommandSpec* spec = FindRemoteCommand(ReadCommandType(line));
+  if (!spec) return false;
+  const bool applied = Command(system, *spec, line).Run();
+  if (spec->broadcast == Broadcast::kAlways ||
+      (spec->broadcast == Broadcast::kWhenApplied && applied)) {
+    system.server.BroadcastState();
+  }
+  return true;
 }
 
 }  // namespace quorvane::remote

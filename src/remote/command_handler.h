@@ -1,6 +1,8 @@
-// Executes one remote command line on the host's main thread. Commands mirror the window's
-// buttons; a client learns the result from the next state document. Nothing here ever asks the
-// user anything: a refused command changes nothing, silently.
+// Executes one remote command line on the host's main thread. The commands, their fields and
+// broadcast rules are the table of remote/command_table.h; what each one does is a user operation
+// (operations/user_operations.h), the same one the window's button runs, or a page or option of
+// the window state. A client learns the result from the next state document. Nothing here ever
+// asks the user anything: a refused command changes nothing, silently.
 #pragma once
 
 #include <string>
@@ -9,6 +11,7 @@
 
 namespace quorvane::remote {
 
-void HandleRemoteCommand(const SystemView& system, const std::string& line);
+// False when the line names no command of the table (it then did nothing).
+bool HandleRemoteCommand(const SystemView& system, const std::string& line);
 
 }  // namespace quorvane::remote

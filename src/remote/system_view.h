@@ -1,5 +1,6 @@
 // The records the remote side reads and drives: the state document is built from them and the
-// command handler acts on them. All of them belong to the host's main thread.
+// command handler acts on them through the user operations. All of them belong to the host's main
+// thread.
 #pragma once
 
 namespace quorvane::host {
@@ -15,6 +16,9 @@ class ShowEngine;
 namespace quorvane::practise {
 class PractiseSession;
 }
+namespace quorvane::operations {
+class UserOperations;
+}
 
 namespace quorvane::remote {
 
@@ -26,6 +30,7 @@ struct SystemView {
   show::Setlist& setlist;
   show::ShowEngine& engine;
   practise::PractiseSession& practise;
+  operations::UserOperations& operations;
   RemoteServer& server;
 };
 

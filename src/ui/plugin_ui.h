@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <set>
 
 #include "practise/track_row.h"
@@ -20,32 +19,8 @@ class Setlist;
 
 namespace quorvane::ui {
 
-// The callbacks the window raises for its main actions, filled at load by the callback binding.
-struct CallbackSlots {
-  std::function<void()> onLiveMode;
-  std::function<void()> onPractiseMode;
-  std::function<void()> onExitMode;
-  std::function<void()> onStartShow;
-  std::function<void()> onEndShow;
-  std::function<void()> onPlayNext;
-  std::function<void()> onStop;
-  std::function<void()> onPlaySelected;
-  std::function<void(int32_t)> onSelectItem;
-  std::function<void()> onShowSetup;
-  std::function<void()> onBackToLive;
-  std::function<void()> onPractisePlay;
-  std::function<void()> onPractiseStop;
-  std::function<void()> onLoopToggled;
-  std::function<void()> onSoundCheckMode;
-  std::function<practise::BackingTrackRows()> getBackingTracks;
-  std::function<bool(int32_t, bool)> onTrackMute;
-  std::function<bool(int32_t, bool)> onTrackSolo;
-  std::function<void(double)> onShowDurationChanged;
-};
-
 class PluginUI {
  public:
-  CallbackSlots slots;
   show::Setlist* setlist = nullptr;
 
   practise::BackingTrackRows backingTracks;

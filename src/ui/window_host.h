@@ -18,6 +18,9 @@ namespace quorvane::show {
 class Setlist;
 class ShowEngine;
 }  // namespace quorvane::show
+namespace quorvane::operations {
+class UserOperations;
+}
 
 namespace quorvane::ui {
 
@@ -30,6 +33,8 @@ struct WindowContext {
   show::Setlist& setlist;
   show::ShowEngine& engine;
   practise::PractiseSession& practise;
+  // What the window's clicks do: the same operations the remote commands run.
+  operations::UserOperations& operations;
   const platform::MessageBoxes& messages;
   void* instance;  // the extension library's module handle (may be null)
 };

@@ -112,7 +112,7 @@ TEST_F(RemoteCommands, ARemotePlayWithoutTempoIsRefusedWithoutAMessage) {
   EXPECT_FALSE(noTempo.practise.Run().active);
   EXPECT_TRUE(host.Messages().empty());
   // The window's own button still explains it.
-  noTempo.ui.slots.onPractisePlay();
+  noTempo.core.Operations().StartPractise(quorvane::practise::Report::kShowMessage);
   EXPECT_EQ(host.Messages().size(), 1u);
 }
 

@@ -100,7 +100,7 @@ TEST_F(AutoStart, ClearedOnProjectChangeAndOnLeavingTheMode) {
   EXPECT_EQ(window.autoStartResets, 1);
 
   Schedule(21, 30);
-  ui.slots.onExitMode();
+  core.Operations().ExitMode();
   EXPECT_FALSE(engine.AutoStartSetting().enabled);
   EXPECT_EQ(window.autoStartResets, 2);
   EXPECT_FALSE(engine.SetAutoStartTime(24, 0));

@@ -5,8 +5,6 @@
 #include <cstdio>
 
 #include "host/host_api.h"
-#include "ui/pages.h"
-#include "show/project_store.h"
 #include "show/setlist.h"
 #include "show/show_engine.h"
 #include "ui/win32/control_ids.h"
@@ -319,7 +317,7 @@ void LivePage::OnSelectionChanged() {
   if (selected < 0) return;
   const bool wasPlaying = ui_.snapshot.playing;
   const int32_t wasCurrent = ui_.snapshot.currentIndex;
-  if (ui_.slots.onSelectItem) ui_.slots.onSelectItem(static_cast<int32_t>(selected));
+  context_.operations.SelectItem(static_cast<int32_t>(selected), show::Refusal::kShowMessage);
   if (!Window()) return;
   ui_.snapshot.currentIndex = wasPlaying ? wasCurrent : static_cast<int32_t>(selected);
   ScrollList();
@@ -330,17 +328,6 @@ ListHook::Answer LivePage::OnListMessage(HWND /*list*/, UINT message, WPARAM /*w
   // A list with item text jumps to the row a typed character begins: a stray key on stage would
   // pick another song. The arrow keys come as WM_KEYDOWN and still move the selection.
   return {message == WM_CHAR, 0};
-}
-
-void LivePage::OnStartShowClicked() {
-  show::Setlist* setlist = ui_.setlist;
-  if (setlist && !setlist->Empty()) {
-    setlist->SetCurrentIndex(0, context_.host);
-    show::SaveSetlist(context_.host, *setlist);
-    ui_.snapshot.currentIndex = 0;
-    ScrollList();
-  }
-  if (ui_.slots.onStartShow) ui_.slots.onStartShow();
 }
 
 void LivePage::RefreshTransport() {
@@ -369,29 +356,25 @@ void LivePage::Sync(bool relaid) {
 }
 
 bool LivePage::OnCommand(int id, int code, HWND /*control*/) {
-  CallbackSlots& slots = ui_.slots;
+  operations::UserOperations& operations = context_.operations;
   switch (id) {
     case id::kStartShow:
-      OnStartShowClicked();
+      operations.StartShow();
       return true;
     case id::kEndShow:
-      Raise(slots.onEndShow);
+      operations.EndShow();
       return true;
     case id::kPlayNext:
-      Raise(slots.onPlayNext);
+      operations.PlayNext();
       return true;
     case id::kLiveStop:
-      Raise(slots.onStop);
+      operations.Stop();
       return true;
     case id::kPlaySelected:
-      Raise(slots.onPlaySelected);
+      operations.PlaySelected();
       return true;
     case id::kShowSetup:
-      if (slots.onShowSetup) {
-        slots.onShowSetup();
-      } else {
-        ui::ShowSetupPage(ui_);
-      }
+      operations.OpenSetup();
       return true;
     case id::kLiveList:
       if (code == LBN_SELCHANGE) OnSelectionChanged();

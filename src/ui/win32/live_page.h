@@ -49,7 +49,6 @@ class LivePage final : public Page, private ListHook {
   std::string CurrentItemDisplayName() const;
   void ScrollList();
   void OnSelectionChanged();
-  void OnStartShowClicked();
   void PaintPanel(HDC dc, int width);
 
   AutoStartBanner& banner_;

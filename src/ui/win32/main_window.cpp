@@ -121,6 +121,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_DESTROY:
       ui_.window = nullptr;
+      context_.operations.WindowDestroyed();
       return 0;
     case WM_NCDESTROY:
       SetWindowLongPtrW(window, GWLP_USERDATA, 0);

@@ -53,29 +53,15 @@ void MenuPage::Paint(HDC dc, const RECT& client) {
 }
 
 bool MenuPage::OnCommand(int id, int code, HWND /*control*/) {
-  CallbackSlots& slots = ui_.slots;
   switch (id) {
     case id::kLiveMode:
-      if (slots.onLiveMode) {
-        slots.onLiveMode();
-      } else {
-        ui::ShowSetupPage(ui_);
-      }
+      context_.operations.EnterLiveMode();
       return true;
     case id::kPractiseMode:
-      if (slots.onPractiseMode) {
-        slots.onPractiseMode();
-      } else {
-        ui::ShowPractisePage(ui_, context_.practise);
-      }
+      context_.operations.EnterPractiseMode();
       return true;
     case id::kSoundCheckMode:
-      if (!Clicked(code)) return true;
-      if (slots.onSoundCheckMode) {
-        slots.onSoundCheckMode();
-      } else {
-        ui::ShowSoundCheckPage(ui_, context_.practise);
-      }
+      if (Clicked(code)) context_.operations.EnterSoundCheckMode();
       return true;
     case id::kOptions:
       ui::ShowOptionsPage(ui_);

@@ -37,16 +37,8 @@ bool Page::Clicked(int code) {
   return code == BN_CLICKED;
 }
 
-void Page::Raise(const std::function<void()>& slot) {
-  if (slot) slot();
-}
-
 void Page::LeaveMode() {
-  if (ui_.slots.onExitMode) {
-    ui_.slots.onExitMode();
-  } else {
-    ui::ShowModeSelectPage(ui_);
-  }
+  context_.operations.ExitMode();
 }
 
 void Place(HWND control, int x, int y, int width, int height, bool enabled) {

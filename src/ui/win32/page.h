@@ -7,10 +7,10 @@
 // window object, so that a re-opened window shows the same page as before.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "operations/user_operations.h"
 #include "ui/plugin_ui.h"
 #include "ui/window_host.h"
 #include "ui/win32/gdi.h"
@@ -127,9 +127,7 @@ class Page {
   HWND List(int id, DWORD style) { return ControlMaker(frame_).List(id, style); }
   // Whether a button's notification is its click.
   static bool Clicked(int code);
-  // Calls a slot of the record when one is set.
-  static void Raise(const std::function<void()>& slot);
-  // Leaves the live or practise mode for the main page, through the record's slot when set.
+  // Leaves the live or practise mode for the main page.
   void LeaveMode();
 
   PageFrame& frame_;

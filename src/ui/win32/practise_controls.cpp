@@ -122,10 +122,10 @@ bool PractiseControls::OnCommand(int id, int code) {
       if (code == CBN_SELCHANGE) OnBoxChanged(id);
       return true;
     case id::kPractisePlay:
-      if (clicked && ui_.slots.onPractisePlay) ui_.slots.onPractisePlay();
+      if (clicked) context_.operations.StartPractise(practise::Report::kShowMessage);
       return true;
     case id::kPractiseStop:
-      if (clicked && ui_.slots.onPractiseStop) ui_.slots.onPractiseStop();
+      if (clicked) context_.operations.StopPractise();
       return true;
     case id::kLoop:
       if (clicked) OnLoopClicked();
@@ -296,15 +296,12 @@ void PractiseControls::OnBoxChanged(int id) {
 }
 
 void PractiseControls::OnLoopClicked() {
-  context_.practise.Selection().loopEnabled = !context_.practise.Selection().loopEnabled;
-  ShowLoopToggle(context_.practise.Selection().loopEnabled);
-  if (ui_.slots.onLoopToggled) ui_.slots.onLoopToggled();
+  context_.operations.SetLoop(!context_.practise.Selection().loopEnabled);
 }
 
 void PractiseControls::OnPrecountClicked(int beats) {
-  context_.practise.Selection().preCountBeats =
-      context_.practise.Selection().preCountBeats == beats ? 0 : beats;
-  ShowPrecountToggles(context_.practise.Selection().preCountBeats);
+  // A lit toggle clicked again switches the pre-count off.
+  context_.operations.SetPrecount(context_.practise.Selection().preCountBeats == beats ? 0 : beats);
 }
 
 }  // namespace quorvane::ui::win32

@@ -275,71 +275,52 @@ void SetupPage::Paint(HDC dc, const RECT& client) {
   }
 }
 
-void SetupPage::AfterSetlistEdit(int selection) {
-  context_.engine.SaveSetlist();
-  context_.host.MarkProjectDirty(nullptr);
-  Refresh();
-  if (selection >= 0 && selection < static_cast<int>(rows_.size())) {
-    SendMessageW(c_.setlistList, LB_SETCURSEL, static_cast<WPARAM>(selection), 0);
+void SetupPage::SelectRow(int row) {
+  if (row >= 0 && row < static_cast<int>(rows_.size())) {
+    SendMessageW(c_.setlistList, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
   }
   InvalidateRect(c_.setlistList, nullptr, TRUE);
 }
 
 void SetupPage::AddSelectedSong() {
-  show::Setlist* setlist = ui_.setlist;
-  if (!setlist) return;
   const LRESULT selected = SendMessageW(c_.songBox, CB_GETCURSEL, 0, 0);
   if (selected < 0) return;
   const LRESULT data = SendMessageW(c_.songBox, CB_GETITEMDATA, static_cast<WPARAM>(selected), 0);
   if (data < 0) return;
-  if (!setlist->AddRegionToSetlist(static_cast<int32_t>(data))) {
+  // The page is filled again by the operation's page change.
+  if (!context_.operations.AddSong(static_cast<int32_t>(data))) {
     context_.messages.Show(Window(), "This song is already in the setlist.", kMessageTitle,
                            platform::MessageIcon::kWarning);
-    return;
   }
-  context_.engine.SaveSetlist();
-  context_.host.MarkProjectDirty(nullptr);
-  Refresh();
-  if (SendMessageW(c_.songBox, CB_GETCOUNT, 0, 0) > 0) SendMessageW(c_.songBox, CB_SETCURSEL, 0, 0);
 }
 
 void SetupPage::AddPauseItem() {
-  show::Setlist* setlist = ui_.setlist;
-  if (!setlist || !setlist->AddPause()) return;
-  context_.engine.SaveSetlist();
-  context_.host.MarkProjectDirty(nullptr);
-  Refresh();
+  context_.operations.AddPause();
 }
 
 void SetupPage::RunRowAction(int row, int action) {
-  show::Setlist* setlist = ui_.setlist;
-  if (!setlist || !setlist->IsValidIndex(row)) return;
-  int selection = row;
+  operations::UserOperations& operations = context_.operations;
   switch (action) {
     case kToggleAutoStart:
-      if (!setlist->IsSong(row) || (row > 0 && !setlist->IsSong(row - 1))) return;
-      if (!setlist->ToggleAutoStart(row)) return;
-      break;
+      if (operations.ToggleAutoStart(row)) SelectRow(row);
+      return;
     case kMoveUp:
-      if (row < 1 || !setlist->MoveItemUp(row)) return;
-      selection = row - 1;
-      break;
+      if (operations.MoveItemUp(row)) SelectRow(row - 1);
+      return;
     case kMoveDown:
-      if (row >= setlist->Count() - 1 || !setlist->MoveItemDown(row)) return;
-      selection = row + 1;
-      break;
+      if (operations.MoveItemDown(row)) SelectRow(row + 1);
+      return;
     case kRemove:
-      if (!setlist->RemoveItem(row)) {
+      if (!operations.RemoveItem(row)) {
         context_.messages.Show(Window(), "Could not remove the item.", kMessageTitle,
                                platform::MessageIcon::kError);
         return;
       }
-      selection = std::min(row, setlist->Count() - 1);
-      break;
+      SelectRow(std::min(row, ui_.setlist ? ui_.setlist->Count() - 1 : -1));
+      return;
     default:
       return;
   }
-  AfterSetlistEdit(selection);
 }
 
 ListHook::Answer SetupPage::OnListMessage(HWND list, UINT message, WPARAM /*wParam*/,
@@ -381,37 +362,27 @@ void SetupPage::OnDurationChanged() {
   if (selected < 0) return;
   const LRESULT minutes =
       SendMessageW(c_.durationBox, CB_GETITEMDATA, static_cast<WPARAM>(selected), 0);
-  if (minutes < 1) return;
-  if (ui_.slots.onShowDurationChanged) {
-    ui_.slots.onShowDurationChanged(static_cast<double>(minutes) * 60.0);
-  }
-  context_.engine.SaveSetlist();
-  context_.host.MarkProjectDirty(nullptr);
-  // The excess notice follows the new set time at once.
-  Refresh();
+  // The operation refreshes this page: the excess notice follows the new set time at once.
+  context_.operations.SetShowDuration(static_cast<int32_t>(minutes));
 }
 
 void SetupPage::OnAutoStartClicked() {
   const bool checked = SendMessageW(c_.autoStartCheck, BM_GETCHECK, 0, 0) == BST_CHECKED;
-  context_.engine.SetAutoStartEnabled(checked);  // the boxes follow through ShowAutoStart
+  context_.operations.SetAutoStartEnabled(checked);  // the boxes follow through ShowAutoStart
   if (checked) SetFocus(c_.hourBox);
 }
 
 void SetupPage::OnAutoStartTimeChanged() {
   const auto hour = static_cast<int>(SendMessageW(c_.hourBox, CB_GETCURSEL, 0, 0));
   const auto minute = static_cast<int>(SendMessageW(c_.minuteBox, CB_GETCURSEL, 0, 0));
-  if (context_.engine.SetAutoStartTime(hour, minute)) return;  // shown through ShowAutoStart
+  if (context_.operations.SetAutoStartTime(hour, minute)) return;  // shown through ShowAutoStart
   banner_.Clear();
   frame_.InvalidateAll(true);
 }
 
 bool SetupPage::OnCommand(int id, int code, HWND control) {
   if (control && control == c_.backToLive) {
-    if (ui_.slots.onBackToLive) {
-      ui_.slots.onBackToLive();
-    } else {
-      ui::ShowLivePage(ui_, context_.practise, context_.engine.Status());
-    }
+    context_.operations.BackToLive();
     return true;
   }
   switch (id) {

@@ -49,7 +49,8 @@ class SetupPage final : public Page, private ListHook {
   void FillFixedLists();
   void AddSelectedSong();
   void AddPauseItem();
-  void AfterSetlistEdit(int selection);
+  // Selects a row of the setlist list after an edit (none when out of range).
+  void SelectRow(int row);
   void OnDurationChanged();
   void OnAutoStartClicked();
   void OnAutoStartTimeChanged();

@@ -73,8 +73,7 @@ bool SoundCheckPage::OnCommand(int id, int code, HWND /*control*/) {
 }
 
 void SoundCheckPage::Sync(bool /*relaid*/) {
-  if (ui_.slots.getBackingTracks &&
-      !practise::SameTrackRows(ui_.slots.getBackingTracks(), ui_.backingTracks)) {
+  if (!practise::SameTrackRows(context_.operations.BackingTracks(), ui_.backingTracks)) {
     RefreshTracks();
   }
 }
@@ -95,8 +94,7 @@ void SoundCheckPage::RefreshTracks() {
   if (SendMessageW(c_.tracksList, LB_GETCOUNT, 0, 0) > 0) {
     ui_.tracksTopIndex = static_cast<int32_t>(SendMessageW(c_.tracksList, LB_GETTOPINDEX, 0, 0));
   }
-  ui_.backingTracks =
-      ui_.slots.getBackingTracks ? ui_.slots.getBackingTracks() : practise::BackingTrackRows{};
+  ui_.backingTracks = context_.operations.BackingTracks();
   SendMessageW(c_.tracksList, WM_SETREDRAW, FALSE, 0);
   SendMessageW(c_.tracksList, LB_RESETCONTENT, 0, 0);
   SendMessageW(c_.tracksList, LB_SETITEMHEIGHT, 0, kTrackRowHeight);
@@ -147,9 +145,10 @@ void SoundCheckPage::OnTrackCell(int row, bool solo) {
   if (row < 0 || static_cast<size_t>(row) >= ui_.backingTracks.size()) return;
   practise::BackingTrackRow& track = ui_.backingTracks[static_cast<size_t>(row)];
   const bool next = solo ? !track.soloed : !track.muted;
-  const auto& slot = solo ? ui_.slots.onTrackSolo : ui_.slots.onTrackMute;
-  if (!slot || !slot(track.trackIndex, next)) return;
-  context_.host.MarkProjectDirty(nullptr);
+  operations::UserOperations& operations = context_.operations;
+  const bool changed = solo ? operations.SetTrackSolo(track.trackIndex, next)
+                            : operations.SetTrackMute(track.trackIndex, next);
+  if (!changed) return;
   (solo ? track.soloed : track.muted) = next;
   InvalidateRect(c_.tracksList, nullptr, FALSE);
   UpdateWindow(c_.tracksList);

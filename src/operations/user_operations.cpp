@@ -1,0 +1,212 @@
+#include "operations/user_operations.h"
+
+#include "host/host_api.h"
+#include "practise/track_manager.h"
+#include "show/setlist.h"
+#include "ui/pages.h"
+#include "ui/plugin_ui.h"
+
+namespace quorvane::operations {
+
+UserOperations::UserOperations(host::HostApi& host, ui::PluginUI& ui, show::Setlist& setlist,
+                               show::ShowEngine& engine, practise::PractiseSession& practise)
+    : host_(host), ui_(ui), setlist_(setlist), engine_(engine), practise_(practise) {}
+
+// --- Modes and pages ---
+
+void UserOperations::EnterLiveMode() {
+  if (setlist_.Empty()) {
+    ui::ShowSetupPage(ui_);
+  } else {
+    ui::ShowLivePage(ui_, practise_, engine_.Status());
+  }
+}
+
+void UserOperations::EnterPractiseMode() {
+  ui::ShowPractisePage(ui_, practise_);
+}
+
+void UserOperations::EnterSoundCheckMode() {
+  ui::ShowSoundCheckPage(ui_, practise_);
+}
+
+void UserOperations::ExitMode() {
+  engine_.ResetShow();
+  ui_.ClearPlayedItems();
+  engine_.ResetAutoStart();
+  engine_.ResetAutoStartClock();
+  ui::ShowModeSelectPage(ui_);
+}
+
+void UserOperations::OpenSetup() {
+  ui::ShowSetupPage(ui_);
+}
+
+void UserOperations::BackToLive() {
+  ui::ShowLivePage(ui_, practise_, engine_.Status());
+}
+
+void UserOperations::WindowDestroyed() {
+  engine_.ResetAutoStart();
+}
+
+// --- Live ---
+
+bool UserOperations::StartShow() {
+  if (!setlist_.Empty()) {
+    setlist_.SetCurrentIndex(0, host_);
+    engine_.SaveSetlist();
+  }
+  const bool started = engine_.StartShow();
+  SyncViews();
+  return started;
+}
+
+void UserOperations::EndShow() {
+  engine_.EndShow();
+  engine_.SnapshotShowState();
+  practise_.ResetRateToNormal();
+  ui_.page = ui::UiPage::kLive;
+  if (ui_.snapshot.status == show::ShowStatus::kPrepared) {
+    ui_.liveTransport = show::LiveTransport::kSelected;
+  }
+  if (ui_.window) ui_.window->ResetLivePageAfterShowEnd();
+  ui::SyncWindowState(ui_, engine_.Snapshot());
+}
+
+bool UserOperations::PlayNext() {
+  return engine_.PlayNext();
+}
+
+void UserOperations::Stop() {
+  engine_.StopLive();
+  SyncViews();
+}
+
+void UserOperations::PlaySelected() {
+  engine_.PlayCurrent();
+  SyncViews();
+}
+
+bool UserOperations::SelectItem(int32_t index, show::Refusal refusal) {
+  return engine_.SelectSong(index, refusal);
+}
+
+// --- Setlist setup ---
+
+bool UserOperations::AddSong(int32_t regionId) {
+  return AfterSetlistEdit(setlist_.AddRegionToSetlist(regionId));
+}
+
+bool UserOperations::AddPause() {
+  return AfterSetlistEdit(setlist_.AddPause());
+}
+
+bool UserOperations::RemoveItem(int32_t index) {
+  return AfterSetlistEdit(setlist_.RemoveItem(index));
+}
+
+bool UserOperations::MoveItemUp(int32_t index) {
+  return AfterSetlistEdit(setlist_.MoveItemUp(index));
+}
+
+bool UserOperations::MoveItemDown(int32_t index) {
+  return AfterSetlistEdit(setlist_.MoveItemDown(index));
+}
+
+bool UserOperations::ToggleAutoStart(int32_t index) {
+  return AfterSetlistEdit(setlist_.ToggleAutoStart(index));
+}
+
+bool UserOperations::AfterSetlistEdit(bool edited) {
+  if (!edited) return false;
+  engine_.SaveSetlist();
+  MarkProjectDirty();
+  ui::ShowSetupPage(ui_);
+  return true;
+}
+
+bool UserOperations::SetShowDuration(int32_t minutes) {
+  if (minutes < 5) return false;
+  engine_.SetShowDuration(static_cast<double>(minutes) * 60.0);
+  engine_.SaveSetlist();
+  MarkProjectDirty();
+  // The excess notice follows the new set time at once.
+  if (ui_.window) {
+    ui_.window->RefreshSetupPage();
+    ui_.window->InvalidateAll(false);
+  }
+  SyncViews();
+  return true;
+}
+
+void UserOperations::SetAutoStartEnabled(bool enabled) {
+  engine_.SetAutoStartEnabled(enabled);
+}
+
+bool UserOperations::SetAutoStartTime(int hour, int minute) {
+  return engine_.SetAutoStartTime(hour, minute);
+}
+
+// --- Practise ---
+
+void UserOperations::StartPractise(practise::Report report) {
+  practise_.StartPractise(report);
+  engine_.SnapshotShowState();
+  RefreshPractiseDisplay();
+}
+
+void UserOperations::StopPractise() {
+  practise_.StopPractise();
+  RefreshPractiseDisplay();
+}
+
+void UserOperations::SetLoop(bool on) {
+  practise::PractiseSelection& selection = practise_.Selection();
+  if (selection.loopEnabled == on) return;
+  selection.loopEnabled = on;
+  if (ui_.window) ui_.window->ShowLoopToggle(on);
+  practise_.OnLoopToggled();
+}
+
+void UserOperations::SetPrecount(int32_t beats) {
+  practise_.SetPractisePrecount(beats);
+}
+
+void UserOperations::RefreshPractiseDisplay() {
+  if (!ui_.window) return;
+  const practise::PractiseRun& run = practise_.Run();
+  ui_.window->RefreshPractiseStatus(run.active, run.countingIn, run.playing,
+                                    host_.GetPlayPositionSafe());
+}
+
+// --- Sound check ---
+
+bool UserOperations::SetTrackMute(int32_t trackIndex, bool muted) {
+  if (!practise::SetTrackMute(host_, trackIndex, muted)) return false;
+  MarkProjectDirty();
+  return true;
+}
+
+bool UserOperations::SetTrackSolo(int32_t trackIndex, bool soloed) {
+  if (!practise::SetTrackSolo(host_, trackIndex, soloed)) return false;
+  MarkProjectDirty();
+  return true;
+}
+
+practise::BackingTrackRows UserOperations::BackingTracks() const {
+  return practise::ListProjectTracks(host_);
+}
+
+// --- Shared steps ---
+
+void UserOperations::MarkProjectDirty() {
+  if (host_.MarkProjectDirty) host_.MarkProjectDirty(nullptr);
+}
+
+void UserOperations::SyncViews() {
+  engine_.SnapshotShowState();
+  ui::SyncWindowState(ui_, engine_.Snapshot());
+}
+
+}  // namespace quorvane::operations

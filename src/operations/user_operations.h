@@ -1,0 +1,98 @@
+// The user's operations: one function for each thing a user can do with the show, the setlist,
+// practise and the tracks, shared by the window's click handlers and the remote commands. Each
+// one changes the model, stores it, marks the project modified and changes the page exactly
+// once, so that a button and its remote command cannot drift apart. What stays with a caller is
+// only how it reads its input and how it answers: the window explains a refusal in a message box,
+// a remote command stays silent.
+//
+// Everything here runs on the host's main thread.
+#pragma once
+
+#include <cstdint>
+
+#include "practise/practise_session.h"
+#include "practise/track_row.h"
+#include "show/show_engine.h"
+
+namespace quorvane::host {
+class HostApi;
+}
+namespace quorvane::show {
+class Setlist;
+}
+namespace quorvane::ui {
+class PluginUI;
+}
+
+namespace quorvane::operations {
+
+class UserOperations {
+ public:
+  UserOperations(host::HostApi& host, ui::PluginUI& ui, show::Setlist& setlist,
+                 show::ShowEngine& engine, practise::PractiseSession& practise);
+
+  // --- Modes and pages ---
+  // The live page, or the setup page while the setlist is empty.
+  void EnterLiveMode();
+  void EnterPractiseMode();
+  void EnterSoundCheckMode();
+  // Leaves the live or practise mode: the show back to PREPARED, the played marks and the timed
+  // start cleared, the menu.
+  void ExitMode();
+  void OpenSetup();
+  void BackToLive();
+  // The window was destroyed: the timed start is cleared, as it was when the check box that held
+  // it went with the window.
+  void WindowDestroyed();
+
+  // --- Live ---
+  // Makes the first item current (stored), then starts the show.
+  bool StartShow();
+  // Ends a running show; the live page, the play rate back to normal.
+  void EndShow();
+  bool PlayNext();
+  void Stop();
+  // Plays (or replays) the current song.
+  void PlaySelected();
+  bool SelectItem(int32_t index, show::Refusal refusal);
+
+  // --- Setlist setup: on success the setlist is stored, the project marked modified and the
+  // setup page shown; on failure nothing changes ---
+  bool AddSong(int32_t regionId);
+  bool AddPause();
+  bool RemoveItem(int32_t index);
+  bool MoveItemUp(int32_t index);
+  bool MoveItemDown(int32_t index);
+  bool ToggleAutoStart(int32_t index);
+  // Five minutes or more; stored, the project marked modified, the show clock refreshed.
+  bool SetShowDuration(int32_t minutes);
+  void SetAutoStartEnabled(bool enabled);
+  bool SetAutoStartTime(int hour, int minute);
+
+  // --- Practise ---
+  void StartPractise(practise::Report report);
+  void StopPractise();
+  void SetLoop(bool on);
+  void SetPrecount(int32_t beats);
+  // The practise display (status line, markers) follows the run and the play position.
+  void RefreshPractiseDisplay();
+
+  // --- Sound check: the project is marked modified when the track changed ---
+  bool SetTrackMute(int32_t trackIndex, bool muted);
+  bool SetTrackSolo(int32_t trackIndex, bool soloed);
+  practise::BackingTrackRows BackingTracks() const;
+
+ private:
+  // Stores an edited setlist, marks the project modified and shows the setup page.
+  bool AfterSetlistEdit(bool edited);
+  void MarkProjectDirty();
+  void SyncViews();
+
+  host::HostApi& host_;
+  ui::PluginUI& ui_;
+  show::Setlist& setlist_;
+  show::ShowEngine& engine_;
+  practise::PractiseSession& practise_;
+};
+
+}  // namespace quorvane::operations
