@@ -201,7 +201,7 @@ practise::BackingTrackRows UserOperations::BackingTracks() const {
 // --- Shared steps ---
 
 void UserOperations::MarkProjectDirty() {
-  if (host_.MarkProjectDirty) host_.MarkProjectDirty(nullptr);
+  host_.MarkProjectDirty(nullptr);
 }
 
 void UserOperations::SyncViews() {

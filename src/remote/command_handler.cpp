@@ -19,8 +19,9 @@ class Command {
   Command(const SystemView& system, const CommandSpec& spec, const std::string& line)
       : s_(system), spec_(spec), line_(line) {}
 
-  // True when the command changed something (what a "when applied" broadcast waits for).
-  bool Run();
+  // True when the command changed something (what a "when applied" broadcast waits for); none
+  // for an id without an operation, which the build's switch warning already refuses.
+  std::optional<bool> Run();
 
  private:
   operations::UserOperations& Ops() const { return s_.operations; }
@@ -93,7 +94,7 @@ class Command {
   const std::string& line_;
 };
 
-bool Command::Run() {
+std::optional<bool> Command::Run() {
   operations::UserOperations& ops = Ops();
   switch (spec_.id) {
     // Window and mode commands.
@@ -201,11 +202,12 @@ bool Command::Run() {
         ops.SetPrecount(beats);
         return true;
       });
-    case CommandId::kPractiseRate:
-      if (const auto rate = Rate()) return s_.practise.SetPractiseRate(*rate);
-      return false;
+    case CommandId::kPractiseRate: {
+      const auto rate = Rate();
+      return rate && s_.practise.SetPractiseRate(*rate);
+    }
   }
-  return false;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -213,9 +215,10 @@ bool Command::Run() {
 bool HandleRemoteCommand(const SystemView& system, const std::string& line) {
   const CommandSpec* spec = FindRemoteCommand(ReadCommandType(line));
   if (!spec) return false;
-  const bool applied = Command(system, *spec, line).Run();
+  const std::optional<bool> applied = Command(system, *spec, line).Run();
+  if (!applied) return false;
   if (spec->broadcast == Broadcast::kAlways ||
-      (spec->broadcast == Broadcast::kWhenApplied && applied)) {
+      (spec->broadcast == Broadcast::kWhenApplied && *applied)) {
     system.server.BroadcastState();
   }
   return true;

@@ -11,7 +11,8 @@
 
 namespace quorvane::remote {
 
-// False when the line names no command of the table (it then did nothing).
+// False when the line names no command of the table (it then did nothing); true when it ran
+// the command, whatever the command made of its fields.
 bool HandleRemoteCommand(const SystemView& system, const std::string& line);
 
 }  // namespace quorvane::remote

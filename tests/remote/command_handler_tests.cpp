@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "remote/command_handler.h"
+#include "remote/command_table.h"
 #include "remote/system_fixture.h"
 
 namespace {
@@ -157,6 +158,18 @@ TEST_F(RemoteCommands, AutoStartIsSetAndFiresWithoutAWindow) {
 
   Run(R"({"cmd":"SETUP_AUTOSTART_SHOW","enabled":false})");
   EXPECT_EQ(nlohmann::json::parse(system->core.StateDocument())["autoStartShow"], false);
+}
+
+TEST_F(RemoteCommands, EveryCommandOfTheTableIsHandledAndNoOtherName) {
+  for (const quorvane::remote::CommandSpec& command : quorvane::remote::RemoteCommands()) {
+    EXPECT_TRUE(
+        HandleRemoteCommand(system->view, R"({"cmd":")" + std::string(command.name) + R"("})"))
+        << command.name;
+  }
+  for (const char* unknown : {"", "ping", "LIVE_PLAY", "LIVE_PLAY_NEXT ", "SETLIST"}) {
+    EXPECT_FALSE(HandleRemoteCommand(system->view, std::string(R"({"cmd":")") + unknown + R"("})"))
+        << unknown;
+  }
 }
 
 }  // namespace

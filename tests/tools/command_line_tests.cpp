@@ -10,6 +10,7 @@
 #include "quorvane_remote/command_line.h"
 #include "quorvane_remote/remote_tool.h"
 #include "remote/command_scanner.h"
+#include "remote/command_table.h"
 
 namespace quorvane::remote_cli {
 namespace {
@@ -193,6 +194,33 @@ TEST(CommandLine, HelpExistsForEveryVerbAliasAndCommand) {
   EXPECT_EQ(usage.str(),
             "quorvane-remote: INDEX of select must be a whole number, got 'x'\n"
             "Try 'quorvane-remote --help'.\n");
+}
+
+TEST(CommandLine, TheCommandListIsExactlyWhatTheExtensionHandles) {
+  std::ostringstream out;
+  std::ostringstream err;
+  ASSERT_EQ(RunRemoteTool({"help", "commands"}, out, err), kExitOk);
+  std::vector<std::string> listed;
+  std::istringstream lines(out.str());
+  for (std::string line; std::getline(lines, line);) {
+    // A command's line is indented by two; its summary below it by six.
+    if (line.rfind("  ", 0) == 0 && line[2] != ' ')
+      listed.push_back(line.substr(2, line.find(' ', 2) - 2));
+  }
+  std::vector<std::string> handled;
+  for (const remote::CommandSpec& command : remote::RemoteCommands()) {
+    handled.emplace_back(command.name);
+    std::ostringstream help;
+    ASSERT_EQ(RunRemoteTool({"help", std::string(command.name)}, help, err), kExitOk);
+    for (const remote::FieldSpec& field : command.fields) {
+      const std::string described = "\"" + std::string(field.name) + "\", " +
+                                    std::string(remote::FieldTypeName(field.type)) +
+                                    "; missing: " + std::string(field.defaultValue);
+      EXPECT_NE(help.str().find(described), std::string::npos) << command.name << help.str();
+    }
+  }
+  EXPECT_EQ(listed, handled);
+  EXPECT_EQ(listed.size(), 39u);
 }
 
 }  // namespace

@@ -390,5 +390,25 @@ TEST_F(LivePage, ScheduledAutoStartMovesTheListBelowTheBanner) {
   EXPECT_TRUE(capture.SavePng("live-auto-start-banner"));
 }
 
+TEST_F(LivePage, DestroyingTheWindowClearsTheTimedStartAsItsCheckBoxWentWithIt) {
+  stage.host.SetLocalTime(20, 0, 58);
+  ASSERT_TRUE(stage.Click(ids::kShowSetup));
+  ASSERT_TRUE(stage.Click(ids::kAutoStartCheck));
+  ASSERT_TRUE(stage.Choose(ids::kHourBox, 20));
+  ASSERT_TRUE(stage.Choose(ids::kMinuteBox, 1));
+  ASSERT_TRUE(stage.Click(stage.ControlWithText(L"BUTTON", L"GO BACK TO LIVE MODE")));
+
+  ASSERT_TRUE(DestroyWindow(window));
+  stage.Run(3000);  // past 20:01 on the live page
+  EXPECT_EQ(stage.host.Transport(), sim::TransportState::kStopped) << "no timed start";
+  EXPECT_EQ(stage.host.CountCalls("OnPlayButton"), 0);
+
+  window = stage.ShowHide();
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(stage.Click(ids::kShowSetup));
+  EXPECT_EQ(SendMessageW(C(ids::kAutoStartCheck), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_FALSE(IsWindowEnabled(C(ids::kHourBox)));
+}
+
 }  // namespace
 }  // namespace quorvane::window_tests

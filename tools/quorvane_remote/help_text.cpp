@@ -149,7 +149,7 @@ std::string CommandHelp(const CommandInfo& command, const AliasInfo* alias) {
       text += "  " + Padded(alias ? std::string(field.placeholder) : std::string(field.name), 12) +
               "\"" + std::string(field.name) + "\", " + std::string(FieldTypeName(field.type));
       if (alias && field.type == FieldType::kBoolean) text += " (on/off, true/false, yes/no, 1/0)";
-      text += "\n";
+      text += "; missing: " + std::string(field.defaultValue) + "\n";
     }
   }
   text += "\nSee quorvane-remote help send for --wait-state and the other options.\n";
