@@ -12,6 +12,7 @@
 
 #include "sim/platform/dynamic_library.h"
 #include "sim/platform/executable_path.h"
+#include "platform/network_addresses.h"
 #include "sim/app/interactive.h"
 #include "sim/app/options.h"
 #include "sim/app/project_file.h"
@@ -54,6 +55,25 @@ void SetLocalTimeFromSystem(Host& host) {
   }
 }
 
+// The web remote's addresses, as the extension kept them in the host's settings, on the
+// computer's first network address (where a phone on the same network reaches it).
+void PrintWebRemoteAddresses(const Host& host) {
+  const std::string port = host.GlobalExtState("Quorvane", "webPortInUse");
+  if (port.empty()) {
+    std::printf("Web remote: not running\n");
+    return;
+  }
+  const std::vector<std::string> addresses = quorvane::platform::LocalIpv4Addresses();
+  const std::string base = "http://" +
+                           (addresses.empty() ? std::string("127.0.0.1") : addresses.front()) +
+                           ":" + port + "/?key=";
+  std::printf("Web remote: %s%s\n", base.c_str(),
+              host.GlobalExtState("Quorvane", "webControlKey").c_str());
+  std::printf("Web remote, view only: %s%s\n", base.c_str(),
+              host.GlobalExtState("Quorvane", "webViewKey").c_str());
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -80,6 +100,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   SetLocalTimeFromSystem(host);
+  if (!options.settingsFile.empty()) host.UseSettingsFile(options.settingsFile);
 
   if (options.library.empty()) options.library = DefaultLibraryPath();
   quorvane::platform::DynamicLibrary library;
@@ -105,6 +126,7 @@ int main(int argc, char** argv) {
                    options.library.c_str());
       return 1;
     }
+    PrintWebRemoteAddresses(host);
     StateLink link;
     if (options.script == "demo") {
       ScriptTimings timings;

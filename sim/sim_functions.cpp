@@ -318,6 +318,7 @@ void SetExtState(const char* section, const char* key, const char* value, bool p
   call.flag = persist ? 1 : 0;
   if (!section || !*section || !key || !*key) return;
   s->globalExtState[section][key] = Host::State::GlobalValue{Text(value), persist};
+  if (persist) s->SaveSettings();
 }
 
 bool HasExtState(const char* section, const char* key) {
@@ -335,6 +336,7 @@ void DeleteExtState(const char* section, const char* key, bool persist) {
   if (found == s->globalExtState.end()) return;
   found->second.erase(Text(key));
   if (found->second.empty()) s->globalExtState.erase(found);
+  if (persist) s->SaveSettings();
 }
 
 HWND GetMainHwnd() {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <fstream>
 #include <limits>
 #include <stdexcept>
 
@@ -786,6 +787,29 @@ const platform::MessageSink* Host::MessageSink() {
 const std::vector<ShownMessage>& Host::Messages() const {
   return state_->messages;
 }
+void Host::UseSettingsFile(const std::string& path) {
+  state_->settingsFile = path;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    const std::size_t slash = line.find('/');
+    const std::size_t equals = line.find('=', slash == std::string::npos ? 0 : slash);
+    if (slash == std::string::npos || equals == std::string::npos) continue;
+    state_->globalExtState[line.substr(0, slash)][line.substr(slash + 1, equals - slash - 1)] =
+        State::GlobalValue{line.substr(equals + 1), true};
+  }
+}
+
+void Host::State::SaveSettings() const {
+  if (settingsFile.empty()) return;
+  std::ofstream out(settingsFile, std::ios::trunc);
+  for (const auto& [section, values] : globalExtState) {
+    for (const auto& [key, value] : values) {
+      if (value.persist) out << section << '/' << key << '=' << value.value << '\n';
+    }
+  }
+}
+
 const std::string& Host::ConsoleText() const {
   return state_->console;
 }

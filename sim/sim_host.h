@@ -232,6 +232,10 @@ class Host {
   // Everything the extension wrote with ShowConsoleMsg, concatenated.
   const std::string& ConsoleText() const;
 
+  // The extension's settings that persist, read from `path` now and written to it whenever one
+  // changes (one "section/key=value" line each), as the host keeps them in its own file.
+  void UseSettingsFile(const std::string& path);
+
   // --- Projects (tabs) ---
   // The current project; there is always one tab after construction. Throws std::logic_error
   // when no project is open (after closing the last tab).

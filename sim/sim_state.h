@@ -63,6 +63,10 @@ struct Host::State {
   std::vector<ShownMessage> messages;
   std::string console;
 
+  // The file the persisted settings are kept in (UseSettingsFile); empty: memory only.
+  std::string settingsFile;
+  void SaveSettings() const;
+
   // --- Projects ---
   std::vector<std::unique_ptr<SimProject>> tabs;
   std::vector<std::unique_ptr<SimProject>> closedProjects;  // kept so handles are never reused

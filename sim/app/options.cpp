@@ -20,7 +20,8 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions* options,
     std::string arg = args[i];
     std::string value;
     const bool takesValue = arg == "--library" || arg == "--seconds" || arg == "--action" ||
-                            arg == "--speed" || arg == "--script" || arg == "--project";
+                            arg == "--speed" || arg == "--script" || arg == "--project" ||
+                            arg == "--settings";
     if (const size_t eq = arg.find('='); eq != std::string::npos && arg.rfind("--", 0) == 0) {
       value = arg.substr(eq + 1);
       arg.resize(eq);
@@ -41,6 +42,12 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions* options,
         return false;
       }
       options->projectFile = value;
+    } else if (arg == "--settings") {
+      if (value.empty()) {
+        *error = "--settings needs a file name";
+        return false;
+      }
+      options->settingsFile = value;
     } else if (arg == "--seconds") {
       if (!ReadNumber(value, &options->seconds) || options->seconds < 0.0) {
         *error = "--seconds needs a number of seconds, not '" + value + "'";
@@ -97,6 +104,8 @@ std::string UsageText(const std::string& defaultLibrary) {
          "                   when the show completed (speed 50 unless --speed is given)\n"
          "  --speed F        run the host's clock F times faster than real time (default 1)\n"
          "  --seconds N      stop by itself after N real seconds (default: run until q or Ctrl+C)\n"
+         "  --settings FILE  keep the host's global settings (the web remote's port and keys)\n"
+         "                   in FILE, so its address stays the same from run to run\n"
          "  --action NAME    run a registered action at start, e.g. Quorvane_StartShow\n"
          "                   (repeatable, run in order)\n"
          "  --window         open the extension's window (the Windows build has one)\n"

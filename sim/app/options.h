@@ -11,11 +11,12 @@ inline constexpr double kScriptSpeed = 50.0;
 inline constexpr double kMaxSpeed = 1000.0;
 
 struct SimOptions {
-  std::string library;      // empty: the default library beside the program
-  std::string projectFile;  // empty: the built-in demo project
-  std::string script;       // empty: interactive; "demo": the narrated show
-  double seconds = -1.0;    // real seconds before stopping; < 0: until quit
-  double speed = 1.0;       // virtual seconds per real second
+  std::string library;       // empty: the default library beside the program
+  std::string projectFile;   // empty: the built-in demo project
+  std::string script;        // empty: interactive; "demo": the narrated show
+  std::string settingsFile;  // the host's global settings; empty: kept for this run only
+  double seconds = -1.0;     // real seconds before stopping; < 0: until quit
+  double speed = 1.0;        // virtual seconds per real second
   bool speedGiven = false;
   std::vector<std::string> actions;  // run in order after loading
   bool window = false;

@@ -45,13 +45,24 @@ bool Core::Init() {
   ui_.setlist = &setlist_;
   server_.SetCommandHandler([this](const std::string& line) { RunRemoteCommand(line); });
   server_.SetStateProvider([this] { return StateDocument(); });
-  // Without the server the extension still runs, only not remotely.
-  if (listen_) server_.Start();
+  // The web remote keeps its port and keys with the host's settings (a session's memory when the
+  // host lacks them).
+  web_.UseSettings({host_.GetExtState, host_.SetExtState});
+  web_.Server().SetCommandHandler([this](const std::string& line) -> std::string {
+    return remote::HandleRemoteCommand(system_, line) ? std::string() : "unknown command";
+  });
+  web_.Server().SetStateProvider([this] { return StateDocument(); });
+  // Without the servers the extension still runs, only not remotely.
+  if (listen_) {
+    server_.Start();
+    web_.Start();
+  }
   return true;
 }
 
 void Core::Shutdown() {
   host_.RestorePitchShiftMode();
+  web_.Stop();
   server_.Stop();
   practise_.StopPractise();
 }
@@ -60,6 +71,7 @@ void Core::Tick() {
   TrackProject();
   server_.SetProjectName(projects_.DisplayName());
   server_.DispatchRemoteCommands();
+  web_.Server().DispatchCommands();
   engine_.Tick();
   if (practise_.Run().active) practise_.PractiseTick();
   engine_.UpdateShowTiming();
@@ -67,6 +79,7 @@ void Core::Tick() {
   ui::SyncWindowState(ui_, engine_.Snapshot());
   operations_.RefreshPractiseDisplay();
   server_.BroadcastState();
+  web_.Server().Publish();
 }
 
 void Core::TrackProject() {

@@ -1,5 +1,5 @@
 // The extension's core: every process-wide record (the host binding, the clocks, the setlist, the
-// show engine, the practise session, the window state, the remote server and its views), wired in
+// show engine, the practise session, the window state, the remote and web servers and their views), wired in
 // one place, with one Init and one Tick that holds the order of the host's timer tick. The
 // extension (host/extension.cpp) adds only the host's business around it: registrations, actions,
 // the callbacks' thunks and the window. Tests and benchmarks drive this same object.
@@ -24,6 +24,7 @@
 #include "show/show_engine.h"
 #include "ui/model_views.h"
 #include "ui/plugin_ui.h"
+#include "web/web_remote.h"
 
 namespace quorvane::core {
 
@@ -32,7 +33,7 @@ using GetFunc = void* (*)(const char* name);
 struct CoreOptions {
   uint16_t discoveryPort = remote::kDiscoveryPort;
   remote::RemoteServer::SteadyClock serverClock;  // empty: the real steady clock
-  // False keeps the server closed (no socket is opened); its handler and document still work.
+  // False keeps the servers closed (no socket is opened); their handlers and document still work.
   bool listen = true;
   // The entry record's main window, for hosts that do not offer GetMainHwnd.
   HWND hostMainWindow = nullptr;
@@ -79,6 +80,7 @@ class Core {
   practise::PractiseSession& Practise() { return practise_; }
   operations::UserOperations& Operations() { return operations_; }
   remote::RemoteServer& Server() { return server_; }
+  web::WebRemote& Web() { return web_; }
   const remote::SystemView& System() const { return system_; }
 
  private:
@@ -100,6 +102,7 @@ class Core {
   operations::UserOperations operations_;
   remote::RemoteServer server_;
   remote::SystemView system_;
+  web::WebRemote web_;
 };
 
 }  // namespace quorvane::core

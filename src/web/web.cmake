@@ -1,0 +1,47 @@
+# The web remote's build: Boost.Beast/Asio and nlohmann-json (both header-only, from Debian) and
+# the page embedded as a generated source.
+#
+# Both libraries live in the build machine's /usr/include, which must not reach a cross compiler's
+# include path (it would shadow MinGW's own C headers): the web layer sees a folder holding nothing but
+# links to the two library folders.
+find_path(QUORVANE_BOOST_DIR boost/beast.hpp
+  PATHS /usr/include /usr/local/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+find_path(QUORVANE_JSON_DIR nlohmann/json.hpp
+  PATHS /usr/include /usr/local/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(NOT QUORVANE_BOOST_DIR OR NOT QUORVANE_JSON_DIR)
+  message(FATAL_ERROR "the web remote needs Debian's libboost-dev and nlohmann-json3-dev (scripts/setup)")
+endif()
+set(QUORVANE_WEB_HEADERS ${CMAKE_BINARY_DIR}/web_headers)
+file(MAKE_DIRECTORY ${QUORVANE_WEB_HEADERS})
+if(NOT EXISTS ${QUORVANE_WEB_HEADERS}/boost)
+  file(CREATE_LINK ${QUORVANE_BOOST_DIR}/boost ${QUORVANE_WEB_HEADERS}/boost SYMBOLIC)
+endif()
+if(NOT EXISTS ${QUORVANE_WEB_HEADERS}/nlohmann)
+  file(CREATE_LINK ${QUORVANE_JSON_DIR}/nlohmann ${QUORVANE_WEB_HEADERS}/nlohmann SYMBOLIC)
+endif()
+target_include_directories(quorvane_web SYSTEM PRIVATE ${QUORVANE_WEB_HEADERS})
+if(WIN32)
+  target_compile_definitions(quorvane_web PRIVATE _WIN32_WINNT=0x0601)
+  target_link_libraries(quorvane_web PUBLIC ws2_32 mswsock)
+endif()
+
+# The QR encoder comes from the npm registry, pinned by package-lock.json.
+set(QUORVANE_QRCODE_JS ${CMAKE_SOURCE_DIR}/node_modules/qrcode-generator/dist/qrcode.js)
+if(NOT EXISTS ${QUORVANE_QRCODE_JS})
+  find_program(QUORVANE_NPM npm REQUIRED)
+  execute_process(COMMAND ${QUORVANE_NPM} ci --no-audit --no-fund
+    WORKING_DIRECTORY ${CMAKE_SOURCE_DIR} RESULT_VARIABLE npm_result)
+  if(NOT npm_result EQUAL 0 OR NOT EXISTS ${QUORVANE_QRCODE_JS})
+    message(FATAL_ERROR "npm ci failed: the web page's QR encoder is missing")
+  endif()
+endif()
+
+set(QUORVANE_WEB_DIR ${CMAKE_SOURCE_DIR}/web)
+set(QUORVANE_WEB_PAGE_CPP ${CMAKE_CURRENT_BINARY_DIR}/web_page.cpp)
+add_custom_command(OUTPUT ${QUORVANE_WEB_PAGE_CPP}
+  COMMAND ${CMAKE_COMMAND} -DPAGE_DIR=${QUORVANE_WEB_DIR} -DQRCODE_JS=${QUORVANE_QRCODE_JS}
+    -DOUTPUT=${QUORVANE_WEB_PAGE_CPP} -P ${CMAKE_SOURCE_DIR}/cmake/EmbedWebPage.cmake
+  DEPENDS ${QUORVANE_WEB_DIR}/index.html ${QUORVANE_WEB_DIR}/style.css ${QUORVANE_WEB_DIR}/app.js
+    ${QUORVANE_QRCODE_JS} ${CMAKE_SOURCE_DIR}/cmake/EmbedWebPage.cmake
+  COMMENT "Embedding the web remote's page")
+target_sources(quorvane_web PRIVATE ${QUORVANE_WEB_PAGE_CPP})

@@ -1,0 +1,61 @@
+// The web remote as the extension runs it: its port and keys kept with the host's global
+// settings, the server started with them, and the addresses a performer opens.
+//
+// Settings (section "Quorvane"): "webPort" (default kDefaultPort), "webControlKey" and
+// "webViewKey", drawn at first use and kept; "webPortInUse", for this session only, is the port
+// the server actually listens on (another one when the chosen port was taken).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "web/access_keys.h"
+#include "web/web_server.h"
+
+namespace quorvane::web {
+
+// The host's global settings; either function may be missing (settings then last for the
+// session only).
+struct GlobalSettingsFunctions {
+  const char* (*get)(const char* section, const char* key) = nullptr;
+  void (*set)(const char* section, const char* key, const char* value, bool persist) = nullptr;
+};
+
+inline constexpr const char* kSettingsSection = "Quorvane";
+inline constexpr uint16_t kDefaultPort = 8470;
+
+class WebRemote {
+ public:
+  explicit WebRemote(GlobalSettingsFunctions settings = {});
+  // The host's settings functions, bound after construction.
+  void UseSettings(GlobalSettingsFunctions settings) { settings_ = settings; }
+
+  WebServer& Server() { return server_; }
+
+  // Reads (or draws and keeps) the keys and starts the server on the kept port.
+  bool Start();
+  void Stop() { server_.Stop(); }
+  // Draws two new keys and keeps them; every connected web client is disconnected.
+  AccessKeys DrawNewKeys();
+
+  const AccessKeys& Keys() const { return keys_; }
+  // "http://HOST:PORT/?key=KEY" with the control or the view key; empty while not running.
+  std::string ControlAddress(const std::string& host) const;
+  std::string ViewAddress(const std::string& host) const;
+  // The computer's network addresses to show (127.0.0.1 when it has none).
+  static std::vector<std::string> Hosts();
+
+ private:
+  std::string Read(const char* key) const;
+  void Write(const char* key, const std::string& value, bool persist);
+  std::string Address(const std::string& host, const std::string& key) const;
+
+  GlobalSettingsFunctions settings_;
+  // Used when the host keeps no settings, so that the keys stay the same for the session.
+  std::vector<std::pair<std::string, std::string>> sessionSettings_;
+  AccessKeys keys_;
+  WebServer server_;
+};
+
+}  // namespace quorvane::web
