@@ -11,7 +11,7 @@ find_path(QUORVANE_JSON_DIR nlohmann/json.hpp
 if(NOT QUORVANE_BOOST_DIR OR NOT QUORVANE_JSON_DIR)
   message(FATAL_ERROR "the web remote needs Debian's libboost-dev and nlohmann-json3-dev (scripts/setup)")
 endif()
-set(QUORVANE_WEB_HEADERS ${CMAKE_BINARY_DIR}/web_headers)
+set(QUORVANE_WEB_HEADERS ${CMAKE_BINARY_DIR}/web_headers CACHE INTERNAL "Boost and nlohmann-json, alone")
 file(MAKE_DIRECTORY ${QUORVANE_WEB_HEADERS})
 if(NOT EXISTS ${QUORVANE_WEB_HEADERS}/boost)
   file(CREATE_LINK ${QUORVANE_BOOST_DIR}/boost ${QUORVANE_WEB_HEADERS}/boost SYMBOLIC)

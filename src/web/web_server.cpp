@@ -42,6 +42,14 @@ constexpr auto kHeartbeatCheck = std::chrono::milliseconds(250);
 // The empty merge patch: it changes nothing, so it is the heartbeat.
 constexpr std::string_view kHeartbeat = "{}";
 
+// POSIX needs the option to listen again at once on the port a previous run left in TIME_WAIT;
+// on Windows the same option would let a second server take a port that is in use.
+#ifdef _WIN32
+constexpr bool kReuseAddress = false;
+#else
+constexpr bool kReuseAddress = true;
+#endif
+
 constexpr std::string_view kControlMark = "data-access=\"control\"";
 constexpr std::string_view kViewMark = "data-access=\"view\"";
 
@@ -485,7 +493,7 @@ bool WebServer::Start(uint16_t preferredPort, AccessKeys keys) {
       if (acceptor.is_open()) acceptor.close(error);
       acceptor.open(tcp::v4(), error);
       if (error) return false;
-      acceptor.set_option(asio::socket_base::reuse_address(true), error);
+      acceptor.set_option(asio::socket_base::reuse_address(kReuseAddress), error);
       acceptor.bind(tcp::endpoint(tcp::v4(), port), error);
       if (error) return false;
       acceptor.listen(asio::socket_base::max_listen_connections, error);

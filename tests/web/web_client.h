@@ -1,0 +1,42 @@
+// A browser's side of the web remote for the suites: plain HTTP requests and a WebSocket client,
+// every wait bounded by a deadline. Only loopback.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace quorvane::web::testing {
+
+struct HttpReply {
+  int status = 0;  // 0: no answer
+  std::string body;
+};
+
+// One GET (or another method) to 127.0.0.1:port.
+HttpReply Request(uint16_t port, const std::string& target, const std::string& method = "GET");
+
+class WebSocketClient {
+ public:
+  WebSocketClient();
+  ~WebSocketClient();
+  WebSocketClient(const WebSocketClient&) = delete;
+  WebSocketClient& operator=(const WebSocketClient&) = delete;
+
+  // The handshake's HTTP status: 101 when the upgrade was accepted. An empty origin sends none.
+  int Connect(uint16_t port, const std::string& target, const std::string& origin = "");
+  bool Send(const std::string& text);
+  // The next message, or nothing when none came within `timeout` or the connection closed.
+  std::optional<std::string> Read(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+  // True when the server closed the connection within `timeout` (messages before it are read
+  // and dropped).
+  bool WaitForClose(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+  bool IsOpen() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace quorvane::web::testing
