@@ -24,7 +24,24 @@
     return (h ? h + ':' : '') + mm + ':' + (r < 10 ? '0' : '') + r;
   }
 
-  function text(id, value) { var e = $(id); if (e.textContent !== value) e.textContent = value; }
+  function text(id, value) {
+    var e = $(id);
+    if (e.textContent === value) return false;
+    e.textContent = value;
+    return true;
+  }
+
+  // The song's name is as large as the screen allows (a tenth of its height), but a word longer
+  // than the screen is wide is made smaller rather than broken in two.
+  function fitSong() {
+    var song = $('song');
+    song.style.fontSize = '';
+    if (song.scrollWidth > song.clientWidth + 1) {
+      var size = parseFloat(getComputedStyle(song).fontSize);
+      song.style.fontSize = Math.floor(size * song.clientWidth / song.scrollWidth) + 'px';
+    }
+  }
+  window.addEventListener('resize', fitSong);
 
   function el(tag, cls, content) {
     var e = document.createElement(tag);
@@ -106,8 +123,7 @@
   }
 
   function nextIndex() {
-    for (var i = doc.currentIndex + 1; i < doc.setlist.length; i++) return i;
-    return -1;
+    return doc.currentIndex + 1 < doc.setlist.length ? doc.currentIndex + 1 : -1;
   }
 
   function render() {
@@ -125,7 +141,7 @@
     text('status', status === 'LIVE' ? (doc.playing ? 'LIVE · playing' : 'LIVE · stopped') : status);
     text('project', doc.projectName);
     var item = doc.setlist[doc.currentIndex];
-    text('song', item ? item.name : '—');
+    if (text('song', item ? item.name : '—')) fitSong();
     text('marker', doc.currentMarkerName || '');
     var region = item && !item.pause ? regionById(item.regionId) : null;
     var into = region && doc.playing ? Math.min(Math.max(doc.position - region.start, 0), region.duration) : 0;
