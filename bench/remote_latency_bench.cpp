@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "web/web_client.h"
 
 QUORVANE_EXPORT int ReaperPluginEntry(HINSTANCE instance, reaper_plugin_info_t* rec);
 
@@ -128,6 +129,60 @@ void BM_RemotePlayNextToPlayButton(benchmark::State& state) {
 }
 // 150 commands stay within the setlist's 200 songs.
 BENCHMARK(BM_RemotePlayNextToPlayButton)
+    ->UseManualTime()
+    ->Iterations(ShortRun() ? 5 : 150)
+    ->Unit(benchmark::kMillisecond);
+
+// The same from a browser's WebSocket (the web remote's control address), with the 32 TCP clients
+// reading as before.
+void BM_WebPlayNextToPlayButton(benchmark::State& state) {
+  sim::Host host;
+  BuildLargeProject(host);
+  NameBenchProject(host);
+  if (ReaperPluginEntry(nullptr, host.Info()) != 1) return state.SkipWithError("load failed");
+  host.Tick();
+  const int webPort = std::atoi(host.GlobalSetting("Quorvane", "webPortInUse").c_str());
+  const std::string key = host.GlobalSetting("Quorvane", "webControlKey");
+  std::vector<double> latenciesMs;
+  {
+    const uint16_t port = DiscoverServerPort();
+    TickingHost ticking(host);
+    ReadingClients clients(port);
+    clients.Join(kClients);
+    web::testing::WebSocketClient browser;
+    const bool connected =
+        webPort > 0 && browser.Connect(static_cast<uint16_t>(webPort), "/ws?key=" + key) == 101;
+    if (connected) {
+      browser.Send(R"({"cmd":"MODE_LIVE"})");
+      browser.Send(R"({"cmd":"LIVE_START_SHOW"})");
+    }
+    if (!connected || !WaitFor([&] { return ticking.Playing(); }, 5000)) {
+      state.SkipWithError("the show did not start from the browser");
+    } else {
+      std::mt19937 random(12345);
+      std::uniform_int_distribution<int> phase(0, static_cast<int>(kTickMs) * 1000);
+      for (auto _ : state) {
+        std::this_thread::sleep_for(std::chrono::microseconds(phase(random)));
+        const int before = ticking.Plays();
+        const int64_t sentNs = NowNs();
+        if (!browser.Send(R"({"cmd":"LIVE_PLAY_NEXT"})") ||
+            !WaitFor([&] { return ticking.Plays() != before; }, 2000)) {
+          state.SkipWithError("the command did not reach the host");
+          break;
+        }
+        const double seconds = static_cast<double>(ticking.LastPlayNs() - sentNs) / 1e9;
+        state.SetIterationTime(seconds);
+        latenciesMs.push_back(seconds * 1e3);
+      }
+    }
+  }
+  ReaperPluginEntry(nullptr, nullptr);
+  state.counters["median_ms"] = Percentile(latenciesMs, 0.5);
+  state.counters["p90_ms"] = Percentile(latenciesMs, 0.90);
+  state.counters["p99_ms"] = Percentile(latenciesMs, 0.99);
+  state.counters["max_ms"] = Percentile(latenciesMs, 1.0);
+}
+BENCHMARK(BM_WebPlayNextToPlayButton)
     ->UseManualTime()
     ->Iterations(ShortRun() ? 5 : 150)
     ->Unit(benchmark::kMillisecond);

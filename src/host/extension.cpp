@@ -50,7 +50,7 @@ bool Extension::Load() {
   }
   window_ = ui::CreateWindowHost(
       ui::WindowContext{core_.Host(), core_.Ui(), core_.Setlist(), core_.Engine(), core_.Practise(),
-                        core_.Operations(), core_.Messages(), instance_});
+                        core_.Operations(), core_.Messages(), instance_, &core_.Web()});
 
   if (!registrations_.Add("timer", reinterpret_cast<void*>(&Extension::TimerThunk))) return false;
   if (!RegisterAction(Action::kShowWindow)) return false;

@@ -25,6 +25,7 @@ class UserOperations;
 namespace quorvane::ui {
 
 class PluginUI;
+class WebAccessPort;
 
 // The records the window reads and drives; all of them outlive the window host.
 struct WindowContext {
@@ -36,7 +37,8 @@ struct WindowContext {
   // What the window's clicks do: the same operations the remote commands run.
   operations::UserOperations& operations;
   const platform::MessageBoxes& messages;
-  void* instance;  // the extension library's module handle (may be null)
+  void* instance;                // the extension library's module handle (may be null)
+  WebAccessPort* web = nullptr;  // the web remote's addresses (null: none)
 };
 
 class WindowHost {

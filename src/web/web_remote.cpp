@@ -38,7 +38,7 @@ bool WebRemote::Start() {
   keys_.view = Read("webViewKey");
   if (!IsWellFormedAccessKey(keys_.control) || !IsWellFormedAccessKey(keys_.view) ||
       keys_.control == keys_.view) {
-    DrawNewKeys();
+    DrawNewKeyPair();
   }
   uint16_t port = kDefaultPort;
   const std::string kept = Read("webPort");
@@ -47,12 +47,14 @@ bool WebRemote::Start() {
   if (error == std::errc() && end == kept.data() + kept.size() && value > 0 && value <= 65535) {
     port = static_cast<uint16_t>(value);
   }
+  hosts_ = platform::LocalIpv4Addresses();
+  if (hosts_.empty()) hosts_.push_back("127.0.0.1");
   if (!server_.Start(port, keys_)) return false;
   Write("webPortInUse", std::to_string(server_.Port()), false);
   return true;
 }
 
-AccessKeys WebRemote::DrawNewKeys() {
+AccessKeys WebRemote::DrawNewKeyPair() {
   keys_.control = DrawAccessKey();
   do {
     keys_.view = DrawAccessKey();
@@ -76,10 +78,20 @@ std::string WebRemote::ViewAddress(const std::string& host) const {
   return Address(host, keys_.view);
 }
 
-std::vector<std::string> WebRemote::Hosts() {
-  std::vector<std::string> hosts = platform::LocalIpv4Addresses();
-  if (hosts.empty()) hosts.push_back("127.0.0.1");
-  return hosts;
+std::vector<std::string> WebRemote::ControlAddresses() const {
+  std::vector<std::string> addresses;
+  if (!server_.IsRunning()) return addresses;
+  for (const std::string& host : hosts_)
+    addresses.push_back(ControlAddress(host));
+  return addresses;
+}
+
+std::vector<std::string> WebRemote::ViewAddresses() const {
+  std::vector<std::string> addresses;
+  if (!server_.IsRunning()) return addresses;
+  for (const std::string& host : hosts_)
+    addresses.push_back(ViewAddress(host));
+  return addresses;
 }
 
 }  // namespace quorvane::web

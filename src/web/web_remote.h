@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/web_access.h"
 #include "web/access_keys.h"
 #include "web/web_server.h"
 
@@ -25,7 +26,7 @@ struct GlobalSettingsFunctions {
 inline constexpr const char* kSettingsSection = "Quorvane";
 inline constexpr uint16_t kDefaultPort = 8470;
 
-class WebRemote {
+class WebRemote final : public ui::WebAccessPort {
  public:
   explicit WebRemote(GlobalSettingsFunctions settings = {});
   // The host's settings functions, bound after construction.
@@ -37,14 +38,19 @@ class WebRemote {
   bool Start();
   void Stop() { server_.Stop(); }
   // Draws two new keys and keeps them; every connected web client is disconnected.
-  AccessKeys DrawNewKeys();
+  AccessKeys DrawNewKeyPair();
 
   const AccessKeys& Keys() const { return keys_; }
   // "http://HOST:PORT/?key=KEY" with the control or the view key; empty while not running.
   std::string ControlAddress(const std::string& host) const;
   std::string ViewAddress(const std::string& host) const;
-  // The computer's network addresses to show (127.0.0.1 when it has none).
-  static std::vector<std::string> Hosts();
+  // The computer's network addresses to show (127.0.0.1 when it has none), read at Start.
+  const std::vector<std::string>& Hosts() const { return hosts_; }
+
+  // ui::WebAccessPort: what the Options page shows.
+  std::vector<std::string> ControlAddresses() const override;
+  std::vector<std::string> ViewAddresses() const override;
+  void DrawNewKeys() override { DrawNewKeyPair(); }
 
  private:
   std::string Read(const char* key) const;
@@ -55,6 +61,7 @@ class WebRemote {
   // Used when the host keeps no settings, so that the keys stay the same for the session.
   std::vector<std::pair<std::string, std::string>> sessionSettings_;
   AccessKeys keys_;
+  std::vector<std::string> hosts_;
   WebServer server_;
 };
 

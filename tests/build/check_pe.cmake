@@ -36,7 +36,7 @@ string(REPLACE "\n" ";" lines "${dump}")
 
 # Imports: every "DLL Name:" entry must be a system DLL.
 set(system_dlls
-  kernel32 user32 gdi32 gdiplus ws2_32 wsock32 iphlpapi ole32 oleaut32 shell32 shlwapi comctl32
+  kernel32 user32 gdi32 gdiplus ws2_32 mswsock wsock32 iphlpapi ole32 oleaut32 shell32 shlwapi comctl32
   comdlg32 advapi32 msvcrt ucrtbase ntdll uxtheme dwmapi msimg32 winmm version bcrypt crypt32
   secur32 userenv imm32 setupapi powrprof)
 set(imports)

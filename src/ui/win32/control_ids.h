@@ -68,6 +68,7 @@ inline constexpr int kDonate = 2302;
 inline constexpr int kExitOptions = 2310;
 inline constexpr int kOptionMarkerNames = 2311;
 inline constexpr int kOptionTimeSignature = 2312;
+inline constexpr int kWebNewKeys = 2313;
 
 // Posted by the setlist list: low word of wParam = row, high word = action.
 inline constexpr unsigned kSetlistRowAction = 0x8071;

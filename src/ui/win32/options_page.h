@@ -1,4 +1,5 @@
-// The options page: the live page's two display options.
+// The options page: the live page's two display options, and the web remote's addresses with a
+// button that draws new keys for them.
 #pragma once
 
 #include "ui/win32/page.h"
@@ -24,9 +25,11 @@ class OptionsPage final : public Page {
  private:
   struct Controls {
     HWND markerNames = nullptr, timeSignature = nullptr, exitOptions = nullptr;
+    HWND webNewKeys = nullptr;
   };
 
   void OnOptionClicked(int id);
+  void PaintWebRemote(HDC dc, const RECT& client);
 
   Controls c_;
 };

@@ -1,0 +1,76 @@
+// The web remote's keys and port kept with the host's global settings, so that a bookmarked
+// address keeps working from one session to the next, and new keys retire the old address.
+#include "web/web_remote.h"
+
+#include <gtest/gtest.h>
+
+#include "sim/sim_host.h"
+#include "web/web_client.h"
+
+namespace quorvane::web {
+namespace {
+
+GlobalSettingsFunctions HostSettings(sim::Host& host) {
+  GlobalSettingsFunctions settings;
+  settings.get = reinterpret_cast<decltype(settings.get)>(host.Info()->GetFunc("GetExtState"));
+  settings.set = reinterpret_cast<decltype(settings.set)>(host.Info()->GetFunc("SetExtState"));
+  return settings;
+}
+
+std::string KeyOf(const std::string& address) {
+  return address.substr(address.find("?key=") + 5);
+}
+
+TEST(WebRemote, KeysAreDrawnOnceAndKeptWithTheHostsSettings) {
+  sim::Host host;
+  std::string control;
+  {
+    WebRemote first(HostSettings(host));
+    ASSERT_TRUE(first.Start());
+    control = first.Keys().control;
+    EXPECT_TRUE(IsWellFormedAccessKey(control));
+    EXPECT_NE(first.Keys().view, control);
+    EXPECT_EQ(host.GlobalSetting("Quorvane", "webControlKey"), control);
+    EXPECT_EQ(host.GlobalSetting("Quorvane", "webPortInUse"),
+              std::to_string(first.Server().Port()));
+    const auto addresses = first.ControlAddresses();
+    ASSERT_FALSE(addresses.empty());
+    EXPECT_EQ(KeyOf(addresses.front()), control);
+    EXPECT_EQ(KeyOf(first.ViewAddresses().front()), first.Keys().view);
+  }
+  WebRemote next(HostSettings(host));
+  ASSERT_TRUE(next.Start());
+  EXPECT_EQ(next.Keys().control, control);
+  EXPECT_EQ(testing::Request(next.Server().Port(), "/?key=" + control).status, 200);
+}
+
+TEST(WebRemote, TheChosenPortIsUsedAndNewKeysRetireTheOldAddress) {
+  sim::Host host;
+  // A port nobody uses right now: the one the system gives a first server.
+  uint16_t chosen = 0;
+  {
+    WebServer probe;
+    ASSERT_TRUE(probe.Start(0, {"aaaaaaaaaa", "bbbbbbbbbb"}));
+    chosen = probe.Port();
+  }
+  HostSettings(host).set("Quorvane", "webPort", std::to_string(chosen).c_str(), true);
+  WebRemote remote(HostSettings(host));
+  ASSERT_TRUE(remote.Start());
+  EXPECT_EQ(remote.Server().Port(), chosen);
+  const std::string old = remote.Keys().control;
+  remote.DrawNewKeys();
+  EXPECT_NE(remote.Keys().control, old);
+  EXPECT_EQ(host.GlobalSetting("Quorvane", "webControlKey"), remote.Keys().control);
+  EXPECT_EQ(testing::Request(chosen, "/?key=" + old).status, 403);
+  EXPECT_EQ(testing::Request(chosen, "/?key=" + remote.Keys().control).status, 200);
+}
+
+TEST(WebRemote, WithoutTheHostsSettingsTheKeysLastForTheSession) {
+  WebRemote remote(GlobalSettingsFunctions{});
+  ASSERT_TRUE(remote.Start());
+  EXPECT_TRUE(IsWellFormedAccessKey(remote.Keys().control));
+  EXPECT_EQ(testing::Request(remote.Server().Port(), "/?key=" + remote.Keys().view).status, 200);
+}
+
+}  // namespace
+}  // namespace quorvane::web
