@@ -22,7 +22,8 @@ class ReadingWebClient {
     connected_ = client_.Connect(port, "/ws?key=" + kKeys.control) == 101;
     thread_ = std::thread([this] {
       while (!stop_.load() && connected_) {
-        if (const auto message = client_.Read(std::chrono::milliseconds(200))) {
+        // A heartbeat comes every second, so a stop is noticed soon.
+        if (const auto message = client_.Read(std::chrono::seconds(30))) {
           received_ += message->size();
         } else if (!client_.IsOpen()) {
           return;

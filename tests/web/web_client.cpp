@@ -90,11 +90,18 @@ int WebSocketClient::Connect(uint16_t port, const std::string& target, const std
   return static_cast<int>(response.result_int());
 }
 
+// Asynchronous like every other operation here: Wine may report a blocking send on a socket of
+// an I/O completion port to that port as well, which would confuse the next wait.
 bool WebSocketClient::Send(const std::string& text) {
-  beast::error_code error;
+  if (!impl_->open) return false;
   impl_->ws.text(true);
-  impl_->ws.write(asio::buffer(text), error);
-  return !error;
+  bool done = false;
+  bool sent = false;
+  impl_->ws.async_write(asio::buffer(text), [&](beast::error_code error, std::size_t) {
+    done = true;
+    sent = !error;
+  });
+  return impl_->RunUntil(done, std::chrono::seconds(20)) && sent;
 }
 
 std::optional<std::string> WebSocketClient::Read(std::chrono::milliseconds timeout) {

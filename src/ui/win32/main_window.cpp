@@ -1,6 +1,7 @@
 #include "ui/win32/main_window.h"
 
 #include "show/show_engine.h"
+#include "ui/web_access.h"
 #include "ui/win32/control_ids.h"
 #include "ui/win32/embedded_images.h"
 #include "ui/win32/painters.h"
