@@ -1,6 +1,6 @@
 // The extension's core: every process-wide record (the host binding, the clocks, the setlist, the
-// show engine, the practise session, the window state, the remote and web servers and their views), wired in
-// one place, with one Init and one Tick that holds the order of the host's timer tick. The
+// show engine, the practise session, the window state, the remote and web servers and their views),
+// wired in one place, with one Init and one Tick that holds the order of the host's timer tick. The
 // extension (host/extension.cpp) adds only the host's business around it: registrations, actions,
 // the callbacks' thunks and the window. Tests and benchmarks drive this same object.
 //

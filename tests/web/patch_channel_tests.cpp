@@ -6,12 +6,11 @@
 #include <chrono>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <optional>
 #include <thread>
 
+#include "core/core.h"
 #include "remote/command_handler.h"
-#include "remote/state_document.h"
-#include "remote/system_fixture.h"
-#include "show/pages.h"
 #include "sim/sim_host.h"
 #include "support/stored_setlist.h"
 #include "web/web_client.h"
@@ -37,26 +36,21 @@ class PatchChannel : public ::testing::Test {
     host.AddTrack("Keys", -1);
     quorvane::testing::StoreSetlist(host, {{1}, {2, true}, quorvane::testing::Pause(), {3}});
     host.SetConfigVar("smoothseek", 0);
-    system = std::make_unique<remote::testing::SystemFixture>(host);
-    web.SetStateProvider([this] {
-      last = remote::BuildStateDocument(system->view);
-      return last;
-    });
-    web.SetCommandHandler([this](const std::string& line) {
+    core.emplace(host.Info()->GetFunc, core::CoreOptions::Closed());
+    core->Init();
+    // The core's own handler, counted, so that a command's turn is known.
+    Web().SetCommandHandler([this](const std::string& line) {
       ++handled;
-      return remote::HandleRemoteCommand(system->view, line) ? std::string() : "unknown command";
+      return remote::HandleRemoteCommand(core->System(), line) ? std::string() : "unknown command";
     });
   }
 
-  // One timer tick, in the extension's order.
+  WebServer& Web() { return core->Web().Server(); }
+
+  // One timer tick of the core; what it published is the document as it stands after it.
   void Tick() {
-    web.DispatchCommands();
-    system->engine.Tick();
-    if (system->practise.Run().active) system->practise.PractiseTick();
-    system->engine.UpdateShowTiming();
-    system->engine.SnapshotShowState();
-    show::SyncWindowState(system->ui, system->engine.Snapshot());
-    web.Publish();
+    core->Tick();
+    last = core->StateDocument();
   }
 
   // Reads until the client's document is the one built last; false at the deadline.
@@ -94,8 +88,7 @@ class PatchChannel : public ::testing::Test {
   }
 
   sim::Host host;
-  std::unique_ptr<remote::testing::SystemFixture> system;
-  WebServer web;
+  std::optional<core::Core> core;
   testing::WebSocketClient client;
   std::string last;
   Json held;
@@ -103,10 +96,10 @@ class PatchChannel : public ::testing::Test {
 };
 
 TEST_F(PatchChannel, PatchesAppliedInOrderAlwaysGiveTheCurrentDocument) {
-  ASSERT_TRUE(web.Start(0, kKeys));
-  ASSERT_EQ(client.Connect(web.Port(), "/ws?key=" + kKeys.control), 101);
+  ASSERT_TRUE(Web().Start(0, kKeys));
+  ASSERT_EQ(client.Connect(Web().Port(), "/ws?key=" + kKeys.control), 101);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (web.ClientCount() == 0) {
+  while (Web().ClientCount() == 0) {
     ASSERT_LT(std::chrono::steady_clock::now(), deadline);
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }

@@ -69,8 +69,8 @@ void OptionsPage::PaintWebRemote(HDC dc, const RECT& client) {
   };
   const std::vector<std::string> control = context_.web->ControlAddresses();
   if (control.empty()) {
-    DrawTextIn(dc, L"Not running (its port could not be opened).",
-               Rect(43, y, width - 30, y + 20), oneLine, colour::kAboutText, label.Get());
+    DrawTextIn(dc, L"Not running (its port could not be opened).", Rect(43, y, width - 30, y + 20),
+               oneLine, colour::kAboutText, label.Get());
     return;
   }
   list(L"Control (everything this window can do):", control);
