@@ -155,6 +155,9 @@ struct WebServer::Impl {
   std::mutex queueMutex;
   std::deque<QueuedCommand> commands;
 
+  std::mutex documentMutex;
+  Message nextDocument;  // handed over by the main thread, not taken yet
+
   asio::io_context io{1};
   tcp::acceptor acceptor{io};
   asio::steady_timer heartbeat{io};
@@ -607,8 +610,23 @@ void WebServer::Publish() {
   lastPublished_ = document;
   publishedForRegistrations_ = registrations;
   Impl& server = *impl_;
-  asio::post(server.io, [&server, message = std::make_shared<const std::string>(
-                                      std::move(document))] { server.TakeDocument(message); });
+  // Only the newest document matters: when the server's thread is behind, the documents it has
+  // not taken yet are replaced, and its next patch goes straight to the newest.
+  bool posted = false;
+  {
+    std::lock_guard lock(server.documentMutex);
+    posted = server.nextDocument != nullptr;
+    server.nextDocument = std::make_shared<const std::string>(std::move(document));
+  }
+  if (posted) return;
+  asio::post(server.io, [&server] {
+    Message next;
+    {
+      std::lock_guard lock(server.documentMutex);
+      next = std::move(server.nextDocument);
+    }
+    if (next) server.TakeDocument(next);
+  });
 }
 
 }  // namespace quorvane::web
