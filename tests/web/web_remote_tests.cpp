@@ -4,8 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <optional>
+#include <thread>
+
+#include "host/reaper_api.h"
 #include "sim/sim_host.h"
 #include "web/web_client.h"
+
+QUORVANE_EXPORT int ReaperPluginEntry(HINSTANCE instance, reaper_plugin_info_t* rec);
 
 namespace quorvane::web {
 namespace {
@@ -70,6 +77,32 @@ TEST(WebRemote, WithoutTheHostsSettingsTheKeysLastForTheSession) {
   ASSERT_TRUE(remote.Start());
   EXPECT_TRUE(IsWellFormedAccessKey(remote.Keys().control));
   EXPECT_EQ(testing::Request(remote.Server().Port(), "/?key=" + remote.Keys().view).status, 200);
+}
+
+TEST(WebRemote, TheLoadedExtensionServesItsAddressAndUnloadingClosesItsClients) {
+  sim::Host host;
+  ASSERT_EQ(ReaperPluginEntry(nullptr, host.Info()), 1);
+  const auto port = static_cast<uint16_t>(std::stoi(host.GlobalSetting("Quorvane", "webPortInUse")));
+  const std::string key = host.GlobalSetting("Quorvane", "webControlKey");
+  testing::WebSocketClient client;
+  ASSERT_EQ(client.Connect(port, "/ws?key=" + key), 101);
+  // The host's timer runs on a thread of its own while the client waits for its first document.
+  std::atomic<bool> ticking{true};
+  std::thread timer([&] {
+    while (ticking) {
+      host.Tick();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  });
+  const std::optional<std::string> first = client.Read();
+  ticking = false;
+  timer.join();
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->rfind(R"({"type":"STATE")", 0), 0u);
+
+  ReaperPluginEntry(nullptr, nullptr);
+  EXPECT_TRUE(client.WaitForClose());
+  EXPECT_EQ(testing::Request(port, "/?key=" + key).status, 0);
 }
 
 }  // namespace
