@@ -141,8 +141,8 @@ void BM_WebPlayNextToPlayButton(benchmark::State& state) {
   NameBenchProject(host);
   if (ReaperPluginEntry(nullptr, host.Info()) != 1) return state.SkipWithError("load failed");
   host.Tick();
-  const int webPort = std::atoi(host.GlobalSetting("Quorvane", "webPortInUse").c_str());
-  const std::string key = host.GlobalSetting("Quorvane", "webControlKey");
+  const int webPort = std::atoi(host.GlobalExtState("Quorvane", "webPortInUse").c_str());
+  const std::string key = host.GlobalExtState("Quorvane", "webControlKey");
   std::vector<double> latenciesMs;
   {
     const uint16_t port = DiscoverServerPort();

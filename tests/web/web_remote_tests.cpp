@@ -37,8 +37,8 @@ TEST(WebRemote, KeysAreDrawnOnceAndKeptWithTheHostsSettings) {
     control = first.Keys().control;
     EXPECT_TRUE(IsWellFormedAccessKey(control));
     EXPECT_NE(first.Keys().view, control);
-    EXPECT_EQ(host.GlobalSetting("Quorvane", "webControlKey"), control);
-    EXPECT_EQ(host.GlobalSetting("Quorvane", "webPortInUse"),
+    EXPECT_EQ(host.GlobalExtState("Quorvane", "webControlKey"), control);
+    EXPECT_EQ(host.GlobalExtState("Quorvane", "webPortInUse"),
               std::to_string(first.Server().Port()));
     const auto addresses = first.ControlAddresses();
     ASSERT_FALSE(addresses.empty());
@@ -67,7 +67,7 @@ TEST(WebRemote, TheChosenPortIsUsedAndNewKeysRetireTheOldAddress) {
   const std::string old = remote.Keys().control;
   remote.DrawNewKeys();
   EXPECT_NE(remote.Keys().control, old);
-  EXPECT_EQ(host.GlobalSetting("Quorvane", "webControlKey"), remote.Keys().control);
+  EXPECT_EQ(host.GlobalExtState("Quorvane", "webControlKey"), remote.Keys().control);
   EXPECT_EQ(testing::Request(chosen, "/?key=" + old).status, 403);
   EXPECT_EQ(testing::Request(chosen, "/?key=" + remote.Keys().control).status, 200);
 }
@@ -82,8 +82,9 @@ TEST(WebRemote, WithoutTheHostsSettingsTheKeysLastForTheSession) {
 TEST(WebRemote, TheLoadedExtensionServesItsAddressAndUnloadingClosesItsClients) {
   sim::Host host;
   ASSERT_EQ(ReaperPluginEntry(nullptr, host.Info()), 1);
-  const auto port = static_cast<uint16_t>(std::stoi(host.GlobalSetting("Quorvane", "webPortInUse")));
-  const std::string key = host.GlobalSetting("Quorvane", "webControlKey");
+  const auto port =
+      static_cast<uint16_t>(std::stoi(host.GlobalExtState("Quorvane", "webPortInUse")));
+  const std::string key = host.GlobalExtState("Quorvane", "webControlKey");
   testing::WebSocketClient client;
   ASSERT_EQ(client.Connect(port, "/ws?key=" + key), 101);
   // The host's timer runs on a thread of its own while the client waits for its first document.
