@@ -259,7 +259,7 @@ int SetProjExtState(ReaProject* proj, const char* extname, const char* key, cons
   s->Record("SetProjExtState").text = Text(extname) + "/" + Text(key) + "=" + Text(value);
   SimProject* project = s->Resolve(proj, "SetProjExtState");
   if (!project || !extname || !*extname) return 0;
-  ++project->edits;
+  s->Edited(project);
   auto& sections = project->extState;
   if (!key || !*key) {  // no key: the whole section goes
     sections.erase(extname);
@@ -282,7 +282,10 @@ void MarkProjectDirty(ReaProject* proj) {
   Host::State* s = Model(__func__);
   if (!s) return;
   s->Record("MarkProjectDirty");
-  if (SimProject* project = s->Resolve(proj, "MarkProjectDirty")) ++project->dirtyCount;
+  if (SimProject* project = s->Resolve(proj, "MarkProjectDirty")) {
+    ++project->dirtyCount;
+    s->Edited(project);
+  }
 }
 
 ReaProject* EnumProjects(int idx, char* projfnOut, int projfnOut_sz) {
@@ -346,8 +349,8 @@ HWND GetMainHwnd() {
 
 int GetProjectStateChangeCount(ReaProject* proj) {
   Host::State* s = Model(__func__);
-  SimProject* project = s ? s->Resolve(proj, "GetProjectStateChangeCount") : nullptr;
-  return project ? s->ChangeCount(*project) : 0;
+  const SimProject* project = s ? s->Resolve(proj, "GetProjectStateChangeCount") : nullptr;
+  return project ? project->changeCount : 0;
 }
 
 // --- Tracks ---
@@ -389,6 +392,7 @@ void* GetSetMediaTrackInfo(MediaTrack* tr, const char* parmname, void* setNewVal
   if (!value || !setNewValue) return value;
   HostCall& call = s->Record("GetSetMediaTrackInfo");
   call.command = index;
+  s->Edited(s->Current());
   if (key == "B_MUTE") {
     track->mute = *static_cast<const bool*>(setNewValue);
     call.text = key + "=" + (track->mute ? "1" : "0");
@@ -425,6 +429,7 @@ bool GetSetMediaTrackInfo_String(MediaTrack* tr, const char* parmname, char* buf
   if (std::string(parmname) != "P_NAME") return false;
   if (setNewValue) {
     track->name = buf;
+    s->Edited(s->Current());
     HostCall& call = s->Record("GetSetMediaTrackInfo_String");
     call.command = index;
     call.text = "P_NAME=" + track->name;

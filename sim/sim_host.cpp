@@ -1,6 +1,7 @@
 #include "sim/sim_host.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -61,48 +62,28 @@ void SinkShow(void* context, const char* text, const char* title, int icon) {
                                          icon == static_cast<int>(platform::MessageIcon::kError)
                                              ? platform::MessageIcon::kError
                                              : platform::MessageIcon::kWarning});
+  if (state->modalLoop) state->modalLoop();  // the box is open until its loop returns
 }
 
-// Folds values into a running hash (the boost hash_combine mix).
-class Hasher {
- public:
-  template <class T>
-  Hasher& Add(const T& value) {
-    hash_ ^= std::hash<T>{}(value) + 0x9e3779b97f4a7c15ULL + (hash_ << 6) + (hash_ >> 2);
-    return *this;
-  }
-  uint64_t Value() const { return hash_; }
+void WakeAttach(void* context, void (*handler)(void*, int), void* target) {
+  auto* state = static_cast<Host::State*>(context);
+  state->wakeHandler = handler;
+  state->wakeTarget = target;
+}
 
- private:
-  uint64_t hash_ = 0;
-};
+void WakePost(void* context) {
+  auto* state = static_cast<Host::State*>(context);
+  {
+    std::lock_guard lock(state->wakeMutex);
+    state->wakePosted = true;
+  }
+  state->wakeSignal.notify_all();
+}
 
-// Everything of a project that counts as its state: not the edit cursor, the selections or the
-// play rate, which the host does not count as edits of the project either.
-uint64_t Fingerprint(const SimProject& project) {
-  Hasher hash;
-  hash.Add(project.edits).Add(project.dirtyCount);
-  for (const SimRegion& region : project.regions) {
-    hash.Add(region.number).Add(region.name).Add(region.start).Add(region.end).Add(region.colour);
-  }
-  hash.Add(project.regions.size());
-  for (const SimMarker& marker : project.markers) {
-    hash.Add(marker.number).Add(marker.name).Add(marker.position).Add(marker.colour);
-  }
-  hash.Add(project.markers.size());
-  for (const TempoPoint& point : project.tempoMap) {
-    hash.Add(point.time).Add(point.bpm).Add(point.numerator).Add(point.denominator);
-  }
-  for (const auto& track : project.tracks) {
-    hash.Add(track->name).Add(track->mute).Add(track->solo).Add(track->folderDepth);
-  }
-  hash.Add(project.tracks.size());
-  for (const auto& [section, values] : project.extState) {
-    hash.Add(section);
-    for (const auto& [key, value] : values)
-      hash.Add(key).Add(value);
-  }
-  return hash.Value();
+void WakeArm(void* context, int delayMs) {
+  auto* state = static_cast<Host::State*>(context);
+  // Like the system's timers, never due at once: a handler that arms again cannot spin.
+  state->timerDueMs = delayMs < 0 ? -1 : state->elapsedMs.load() + std::max(delayMs, 1);
 }
 
 }  // namespace
@@ -117,6 +98,7 @@ Host::State::State(Host* owner) : host(owner) {
   info.GetFunc = &SimGetFunc;
   clock = platform::ClockSource{this, &ClockMs, &ClockNs, &ClockLocalTime};
   sink = platform::MessageSink{this, &SinkShow};
+  wake = platform::WakeSource{this, &WakeAttach, &WakePost, &WakeArm};
   for (const char* name : {"projmetroen", "preroll", "smoothseek", "audioprshift"}) {
     ConfigOfSize(name, 4);
   }
@@ -124,6 +106,7 @@ Host::State::State(Host* owner) : host(owner) {
   const double one = 1.0;
   std::memcpy(measures.bytes.data(), &one, sizeof one);
   tabs.push_back(std::make_unique<SimProject>());
+  Edited(tabs.back().get());
   current = 0;
 }
 
@@ -135,6 +118,7 @@ void* Host::State::LookUp(const char* name) {
   if (!name || removedFunctions.count(key)) return nullptr;
   if (key == platform::kClockSourceName) return &clock;
   if (key == platform::kMessageSinkName) return &sink;
+  if (key == platform::kMainThreadWakeName) return &wake;
   if (key == "GetMediaTrackInfo" && !offeredFunctions.count(key)) return nullptr;
   return HostFunctionByName(key);
 }
@@ -151,15 +135,6 @@ const Host::State::GlobalValue* Host::State::FindGlobal(const std::string& secti
   if (found == globalExtState.end()) return nullptr;
   const auto value = found->second.find(key);
   return value == found->second.end() ? nullptr : &value->second;
-}
-
-int Host::State::ChangeCount(SimProject& project) {
-  const uint64_t now = Fingerprint(project);
-  if (now != project.seenFingerprint) {
-    project.seenFingerprint = now;
-    ++project.changeCount;
-  }
-  return project.changeCount;
 }
 
 bool Host::State::Fails(const std::string& name, const std::string& what) const {
@@ -774,11 +749,60 @@ void Host::Advance(int64_t ms) {
 void Host::Run(int64_t ms, int64_t tickMs) {
   if (tickMs <= 0) tickMs = 33;
   while (ms > 0) {
-    const int64_t step = std::min(ms, tickMs);
+    int64_t step = std::min(ms, tickMs);
+    for (int64_t due = TimerDueInMs(); due >= 0 && due < step; due = TimerDueInMs()) {
+      Advance(due);
+      ms -= due;
+      step -= due;
+      DeliverMessages();
+    }
     Advance(step);
+    DeliverMessages();
     Tick();
     ms -= step;
   }
+}
+
+const platform::WakeSource* Host::WakeSource() {
+  return &state_->wake;
+}
+
+bool Host::DeliverMessages() {
+  bool delivered = false;
+  bool posted = false;
+  {
+    std::lock_guard lock(state_->wakeMutex);
+    posted = state_->wakePosted;
+    state_->wakePosted = false;
+  }
+  if (posted && state_->wakeHandler) {
+    state_->wakeHandler(state_->wakeTarget, static_cast<int>(platform::WakeReason::kPosted));
+    delivered = true;
+  }
+  if (TimerDueInMs() == 0) {
+    state_->timerDueMs = -1;
+    if (state_->wakeHandler) {
+      state_->wakeHandler(state_->wakeTarget, static_cast<int>(platform::WakeReason::kTimer));
+      delivered = true;
+    }
+  }
+  return delivered;
+}
+
+bool Host::WaitForPostedWake(int64_t timeoutMs) {
+  std::unique_lock lock(state_->wakeMutex);
+  return state_->wakeSignal.wait_for(lock,
+                                     std::chrono::milliseconds(std::max<int64_t>(timeoutMs, 0)),
+                                     [this] { return state_->wakePosted; });
+}
+
+int64_t Host::TimerDueInMs() const {
+  if (state_->timerDueMs < 0) return -1;
+  return std::max<int64_t>(state_->timerDueMs - state_->elapsedMs.load(), 0);
+}
+
+void Host::SetModalLoop(std::function<void()> loop) {
+  state_->modalLoop = std::move(loop);
 }
 
 const platform::MessageSink* Host::MessageSink() {
@@ -833,6 +857,7 @@ bool Host::HasProject() const {
 int Host::AddProject(const std::string& path) {
   auto project = std::make_unique<SimProject>();
   project->path = path;
+  state_->Edited(project.get());
   state_->tabs.push_back(std::move(project));
   if (state_->current < 0) state_->current = static_cast<int>(state_->tabs.size()) - 1;
   return static_cast<int>(state_->tabs.size()) - 1;
@@ -876,25 +901,28 @@ void Host::SaveProjectAs(const std::string& path) {
   Project().path = path;
 }
 
+void Host::ProjectEdited() {
+  state_->Edited(&Project());
+  state_->InvalidateOrder();
+}
+
 int Host::CurrentProjectIndex() const {
   return state_->Current() ? state_->current : -1;
 }
 
 void Host::AddRegion(int number, const std::string& name, double start, double end, int colour) {
   Project().regions.push_back(SimRegion{number, name, start, end, colour, state_->nextSerial++});
-  ++Project().edits;
-  state_->InvalidateOrder();
+  ProjectEdited();
 }
 
 void Host::AddMarker(int number, const std::string& name, double position, int colour) {
   Project().markers.push_back(SimMarker{number, name, position, colour, state_->nextSerial++});
-  ++Project().edits;
-  state_->InvalidateOrder();
+  ProjectEdited();
 }
 
 void Host::SetTempoMap(const std::vector<TempoPoint>& points) {
   Project().tempoMap = points;
-  ++Project().edits;
+  state_->Edited(&Project());
 }
 
 MediaTrack* Host::AddTrack(const std::string& name, int folderDepth) {
@@ -903,7 +931,7 @@ MediaTrack* Host::AddTrack(const std::string& name, int folderDepth) {
   track->folderDepth = folderDepth;
   SimTrack* raw = track.get();
   Project().tracks.push_back(std::move(track));
-  ++Project().edits;
+  state_->Edited(&Project());
   return reinterpret_cast<MediaTrack*>(raw);
 }
 
@@ -950,8 +978,8 @@ bool Host::HasExtState(const std::string& section, const std::string& key) const
 
 void Host::SetExtState(const std::string& section, const std::string& key,
                        const std::string& value) {
-  ++Project().edits;
   auto& ext = Project().extState;
+  state_->Edited(&Project());
   if (value.empty()) {
     auto s = ext.find(section);
     if (s == ext.end()) return;

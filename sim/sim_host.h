@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -17,6 +18,7 @@
 
 #include "host/reaper_api.h"
 #include "platform/clock.h"
+#include "platform/main_thread_wake.h"
 #include "platform/message_box.h"
 
 namespace quorvane::sim {
@@ -75,12 +77,9 @@ struct SimProject {
   double selectionStart = 0.0, selectionEnd = 0.0;  // the time selection
   double loopStart = 0.0, loopEnd = 0.0;            // the loop points
   double playRate = 1.0;
-  // GetProjectStateChangeCount: `edits` counts the edits made through the host's functions and
-  // builders (so that an edit undone between two readings still counts); the reading compares a
-  // fingerprint of the whole project with the one it saw last.
-  uint64_t edits = 0;
-  uint64_t seenFingerprint = 0;
-  int changeCount = 1;
+  // What GetProjectStateChangeCount answers: moves with every edit of the project (see
+  // Host::ProjectEdited). Drawn from one counter for all tabs, so two projects never share a value.
+  int changeCount = 0;
 };
 
 // One call the extension made into the host that a test may want to see.
@@ -226,6 +225,23 @@ class Host {
   // Advances and ticks: one tick every `tickMs` until `ms` have passed.
   void Run(int64_t ms, int64_t tickMs = 33);
 
+  // --- The main thread's message loop ---
+  // The extension's wake seam (platform/main_thread_wake.h): posts from any thread and a one-shot
+  // timer on the virtual clock. Tick delivers neither; Run delivers both, posts between ticks and
+  // the timer at its exact time within a step.
+  const platform::WakeSource* WakeSource();
+  // Delivers a posted wake, then the one-shot timer when the virtual clock has reached it; true
+  // when a call was made.
+  bool DeliverMessages();
+  // For a driver in real time: waits until a wake is posted or `timeoutMs` of real time passed;
+  // true when one is waiting.
+  bool WaitForPostedWake(int64_t timeoutMs);
+  // Virtual milliseconds until the armed one-shot timer is due (0 once due); -1 when none.
+  int64_t TimerDueInMs() const;
+  // Runs while a message box of the extension is open, as the host's loop goes on dispatching
+  // inside a modal loop (null: nothing runs).
+  void SetModalLoop(std::function<void()> loop);
+
   // --- Messages ---
   const platform::MessageSink* MessageSink();
   const std::vector<ShownMessage>& Messages() const;
@@ -249,6 +265,10 @@ class Host {
   int ProjectCount() const;
   void SaveProjectAs(const std::string& path);  // the current project gets a new path
   int CurrentProjectIndex() const;              // -1 when no project is open
+
+  // A test edited the current project's fields in place: its state change count moves, as the
+  // host's does with every edit. The builders and the extension's edits do this themselves.
+  void ProjectEdited();
 
   // Builders for the current project.
   void AddRegion(int number, const std::string& name, double start, double end, int colour = 0);

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -57,6 +60,23 @@ struct Host::State {
   std::atomic<int64_t> localTimeOffsetMs{12 * 3600 * 1000};  // local time of day at elapsed 0
   platform::ClockSource clock{};
   platform::LocalTimeOfDay LocalTime() const;
+
+  // --- Main-thread wake ---
+  platform::WakeSource wake{};
+  std::mutex wakeMutex;
+  std::condition_variable wakeSignal;
+  bool wakePosted = false;  // guarded by wakeMutex; posted from any thread
+  // The rest belongs to the driving thread.
+  void (*wakeHandler)(void* target, int reason) = nullptr;
+  void* wakeTarget = nullptr;
+  int64_t timerDueMs = -1;  // elapsedMs at which the one-shot timer fires; -1 when not armed
+  std::function<void()> modalLoop;
+
+  // --- Project state change count ---
+  int nextChangeCount = 1;
+  void Edited(SimProject* project) {
+    if (project) project->changeCount = nextChangeCount++;
+  }
 
   // --- Messages and console ---
   platform::MessageSink sink{};
@@ -145,11 +165,6 @@ struct Host::State {
   std::map<std::string, std::map<std::string, GlobalValue>> globalExtState;  // section -> key
   std::string globalRead;  // GetExtState's answer, valid until its next call
   const GlobalValue* FindGlobal(const std::string& section, const std::string& key) const;
-
-  // --- Project state change count ---
-  // The count GetProjectStateChangeCount answers: it moves when the project's content differs
-  // from what the previous reading saw, which also catches a test editing the model directly.
-  int ChangeCount(SimProject& project);
 
   // --- Failures armed by a test: function name -> what it throws ---
   std::map<std::string, std::string> throwing;

@@ -1,6 +1,9 @@
 #include "core/core.h"
 
+#include <algorithm>
+
 #include "platform/host_seams.h"
+#include "platform/own_code_scope.h"
 #include "remote/command_handler.h"
 #include "remote/state_document.h"
 #include "ui/pages.h"
@@ -61,13 +64,26 @@ bool Core::Init() {
 }
 
 void Core::Shutdown() {
+  shuttingDown_ = true;
   host_.RestorePitchShiftMode();
   web_.Stop();
   server_.Stop();
   practise_.StopPractise();
 }
 
+void Core::AttachWake(const platform::MainThreadWake* wake) {
+  if (wake_ && !wake) wake_->CancelTimer();
+  wake_ = wake && wake->Available() ? wake : nullptr;
+  armedCountInDeadline_ = 0;
+  web::WebServer::CommandsQueuedNotifier notify;
+  if (wake_) notify = [wake = wake_] { wake->Post(); };
+  server_.SetCommandsQueuedNotifier(notify);
+  web_.Server().SetCommandsQueuedNotifier(notify);
+}
+
 void Core::Tick() {
+  // A modal loop opened from here dispatches wakes: they wait for the next tick.
+  const platform::OwnCodeScope ours;
   TrackProject();
   server_.SetProjectName(projects_.DisplayName());
   server_.DispatchRemoteCommands();
@@ -80,6 +96,38 @@ void Core::Tick() {
   operations_.RefreshPractiseDisplay();
   server_.BroadcastState();
   web_.Server().Publish();
+  ArmCountInEnd();
+}
+
+void Core::OnWake(platform::WakeReason reason) {
+  if (shuttingDown_ || platform::OwnCodeScope::Active()) return;
+  const platform::OwnCodeScope ours;
+  if (reason == platform::WakeReason::kPosted) {
+    server_.DispatchRemoteCommands();
+    web_.Server().DispatchCommands();
+    ArmCountInEnd();  // a command may have started a practise run
+    return;
+  }
+  armedCountInDeadline_ = 0;
+  const practise::PractiseRun& run = practise_.Run();
+  if (!run.active || !run.countingIn) return;
+  practise_.PractiseTick();
+  if (practise_.Run().countingIn) {
+    ArmCountInEnd();  // woken early: the rest of the wait
+    return;
+  }
+  operations_.RefreshPractiseDisplay();
+}
+
+void Core::ArmCountInEnd() {
+  const practise::PractiseRun& run = practise_.Run();
+  if (!wake_ || !run.active || !run.countingIn) return;
+  if (armedCountInDeadline_ == run.countInDeadline) return;
+  const uint64_t now = clock_.MillisecondsSinceStart();
+  const uint64_t left = run.countInDeadline > now ? run.countInDeadline - now : 0;
+  constexpr uint64_t kLongestWait = 24ull * 3600 * 1000;
+  wake_->ArmTimer(static_cast<int>(std::min(left, kLongestWait)));
+  armedCountInDeadline_ = run.countInDeadline;
 }
 
 void Core::TrackProject() {

@@ -14,6 +14,7 @@
 #include "host/project_tracker.h"
 #include "operations/user_operations.h"
 #include "platform/clock.h"
+#include "platform/main_thread_wake.h"
 #include "platform/message_box.h"
 #include "practise/count_in_player.h"
 #include "practise/practise_session.h"
@@ -66,6 +67,17 @@ class Core {
   // Puts back the host's pitch-shift mode, stops the server and any practise run. Idempotent.
   void Shutdown();
 
+  // The wake that hands work to the main thread between ticks (the extension's message-only
+  // window, or the simulator's seam); null detaches it. Before Init: the server tells it about
+  // queued commands, and the count-in's end is armed on its one-shot timer. Without one, the
+  // tick does both a little later.
+  void AttachWake(const platform::MainThreadWake* wake);
+  // The main thread woken: queued remote commands run now, in arrival order, or the count-in
+  // ends on time. Nothing happens inside our own tick or another of our handlers (a message box
+  // or menu of ours runs a modal loop that dispatches wakes; the tick drains what is left) nor
+  // once Shutdown has begun.
+  void OnWake(platform::WakeReason reason);
+
   // One remote command line, as the server's handler runs it between ticks.
   void RunRemoteCommand(const std::string& line);
   std::string StateDocument() const;
@@ -85,6 +97,8 @@ class Core {
 
  private:
   void TrackProject();
+  // Asks the wake for a call when the running count-in ends (once per deadline).
+  void ArmCountInEnd();
 
   GetFunc getFunc_;
   HWND hostMainWindow_;
@@ -103,6 +117,9 @@ class Core {
   remote::RemoteServer server_;
   remote::SystemView system_;
   web::WebRemote web_;
+  const platform::MainThreadWake* wake_ = nullptr;
+  uint64_t armedCountInDeadline_ = 0;
+  bool shuttingDown_ = false;
 };
 
 }  // namespace quorvane::core

@@ -4,10 +4,16 @@
 #include <cstring>
 #include <string>
 
+#include "platform/host_seams.h"
 #include "platform/menu.h"
+#include "platform/own_code_scope.h"
 
 namespace quorvane::host {
 namespace {
+
+const platform::WakeSource* SimulatedWake(reaper_plugin_info_t* rec) {
+  return static_cast<const platform::WakeSource*>(rec->GetFunc(platform::kMainThreadWakeName));
+}
 
 bool EqualsIgnoringCase(const char* a, const char* b) {
   for (; *a && *b; ++a, ++b) {
@@ -38,12 +44,17 @@ Extension::Extension(HINSTANCE instance, reaper_plugin_info_t* rec)
 Extension::~Extension() {
   // The window's procedure lives in this library: the window and its class go first.
   window_.reset();
-  core_.Shutdown();
+  core_.Shutdown();  // no thread posts any more, and a wake still queued finds nothing to do
+  core_.AttachWake(nullptr);
+  wake_.reset();
   registrations_.UnregisterAll();
   rec_ = nullptr;
 }
 
 bool Extension::Load() {
+  wake_ =
+      std::make_unique<platform::MainThreadWake>(SimulatedWake(rec_), &Extension::WakeThunk, this);
+  core_.AttachWake(wake_.get());
   if (!core_.Init()) {
     ReportMissingFunctions();
     return false;
@@ -198,6 +209,7 @@ void Extension::TimerThunk() noexcept {
 
 bool Extension::HookCommandThunk(int command, int flag) noexcept {
   try {
+    const platform::OwnCodeScope ours;
     return current_ && current_->OnHookCommand(command, flag);
   } catch (...) {
     ReportFailure("the command hook");
@@ -207,10 +219,19 @@ bool Extension::HookCommandThunk(int command, int flag) noexcept {
 
 void Extension::HookCustomMenuThunk(const char* menuId, HMENU menu, int flag) noexcept {
   try {
+    const platform::OwnCodeScope ours;
     if (current_) current_->OnHookCustomMenu(menuId, menu, flag);
   } catch (...) {
     // The menu simply goes without our item.
     ReportFailure("the menu hook");
+  }
+}
+
+void Extension::WakeThunk(void* target, int reason) noexcept {
+  try {
+    static_cast<Extension*>(target)->core_.OnWake(static_cast<platform::WakeReason>(reason));
+  } catch (...) {
+    // The tick runs whatever was left.
   }
 }
 

@@ -11,6 +11,7 @@
 #include "host/failure_reports.h"
 #include "host/reaper_api.h"
 #include "host/registrations.h"
+#include "platform/main_thread_wake.h"
 #include "ui/window_host.h"
 
 namespace quorvane::host {
@@ -36,6 +37,8 @@ class Extension {
   static void TimerThunk() noexcept;
   static bool HookCommandThunk(int command, int flag) noexcept;
   static void HookCustomMenuThunk(const char* menuId, HMENU menu, int flag) noexcept;
+  // The main thread woken between ticks (wake.h); `target` is the extension.
+  static void WakeThunk(void* target, int reason) noexcept;
   static void SetCurrent(Extension* extension) { current_ = extension; }
   // From a catch block at the host boundary: reports the failure through the current extension's
   // FailureReports, if there is one.
@@ -60,6 +63,9 @@ class Extension {
   std::array<gaccel_register_t, kActions.size()> accelerators_{};
   Registrations registrations_;
   std::unique_ptr<ui::WindowHost> window_;  // null where the build has no window
+  // The message-only window (Windows) or the simulator's seam: made at load on the main thread,
+  // before the server starts; gone at unload after the server stopped.
+  std::unique_ptr<platform::MainThreadWake> wake_;
 };
 
 }  // namespace quorvane::host

@@ -34,6 +34,7 @@ bool HostApi::Bind(void* (*getFunc)(const char*)) {
 #undef QUORVANE_BIND_OPTIONAL_
 #undef QUORVANE_BIND_REQUIRED_
 #undef QUORVANE_LOOK_UP_
+  walks_.Forget();  // a walk of the host bound before
   return missingRequired_.empty();
 }
 
@@ -90,6 +91,7 @@ ProjectMarker MarkerOf(const HostEntry& entry) {
 }  // namespace
 
 std::vector<ProjectRegion> HostApi::EnumerateRegions() const {
+  if (const ProjectWalk* walk = CurrentWalk()) return walk->Regions();
   std::vector<ProjectRegion> regions;
   WalkEntries(*this, [&regions](const HostEntry& entry) {
     if (entry.isRegion) {
@@ -101,6 +103,7 @@ std::vector<ProjectRegion> HostApi::EnumerateRegions() const {
 }
 
 std::vector<ProjectMarker> HostApi::EnumerateMarkersInRegion(const ProjectRegion& region) const {
+  if (const ProjectWalk* walk = CurrentWalk()) return walk->MarkersIn(region);
   std::vector<ProjectMarker> found;
   WalkEntries(*this, [&found, &region](const HostEntry& entry) {
     if (InRegion(entry, region)) found.push_back(MarkerOf(entry));
@@ -109,6 +112,7 @@ std::vector<ProjectMarker> HostApi::EnumerateMarkersInRegion(const ProjectRegion
 }
 
 std::vector<RegionSpan> HostApi::EnumerateRegionSpans() const {
+  if (const ProjectWalk* walk = CurrentWalk()) return walk->Spans();
   std::vector<RegionSpan> regions;
   WalkEntries(*this, [&regions](const HostEntry& entry) {
     if (entry.isRegion) regions.push_back(RegionSpan{entry.number, entry.pos, entry.end});
@@ -118,6 +122,16 @@ std::vector<RegionSpan> HostApi::EnumerateRegionSpans() const {
 
 std::vector<ProjectRegion> HostApi::EnumerateRegionsWithMarkers(
     const std::vector<int>& numbers, std::vector<std::vector<ProjectMarker>>* markers) const {
+  if (const ProjectWalk* walk = CurrentWalk()) {
+    if (markers) {
+      markers->assign(numbers.size(), {});
+      for (size_t n = 0; n < numbers.size(); ++n) {
+        if (const ProjectRegion* region = walk->FindRegion(numbers[n]))
+          (*markers)[n] = walk->MarkersIn(*region);
+      }
+    }
+    return walk->Regions();
+  }
   std::vector<ProjectRegion> regions;
   std::vector<HostEntry> plainMarkers;  // the names stay the host's until the copies below
   WalkEntries(*this, [&regions, &plainMarkers](const HostEntry& entry) {
@@ -144,6 +158,11 @@ std::vector<ProjectRegion> HostApi::EnumerateRegionsWithMarkers(
 }
 
 bool HostApi::FindRegion(int regionId, ProjectRegion* out) const {
+  if (const ProjectWalk* walk = CurrentWalk()) {
+    const ProjectRegion* region = walk->FindRegion(regionId);
+    if (region && out) *out = *region;
+    return region != nullptr;
+  }
   for (ProjectRegion& region : EnumerateRegions()) {
     if (region.regionId == regionId) {
       if (out) *out = std::move(region);

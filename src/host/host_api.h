@@ -9,56 +9,11 @@
 #include <vector>
 
 #include "host/host_functions.h"
+#include "host/project_walk.h"
 #include "host/reaper_api.h"
+#include "host/region_types.h"
 
 namespace quorvane::host {
-
-// One region of the current project, enumerated fresh whenever needed.
-struct ProjectRegion {
-  int regionId = 0;
-  std::string name;
-  double start = 0.0;
-  double end = 0.0;
-};
-
-// A region's number and bounds, for a caller that needs no name.
-struct RegionSpan {
-  int regionId = 0;
-  double start = 0.0;
-  double end = 0.0;
-};
-
-// Looks regions of one enumeration up by number in logarithmic time, answering as a walk from the
-// front would: the first region with that number in host order. The list must outlive the index.
-template <class Region>
-class RegionsByNumber {
- public:
-  explicit RegionsByNumber(const std::vector<Region>& regions) : regions_(regions) {
-    byNumber_.reserve(regions.size());
-    for (size_t i = 0; i < regions.size(); ++i)
-      byNumber_.emplace_back(regions[i].regionId, i);
-    std::sort(byNumber_.begin(), byNumber_.end());
-  }
-  const Region* Find(int regionId) const {
-    const auto found = std::lower_bound(
-        byNumber_.begin(), byNumber_.end(), regionId,
-        [](const std::pair<int, size_t>& entry, int id) { return entry.first < id; });
-    if (found == byNumber_.end() || found->first != regionId) return nullptr;
-    return &regions_[found->second];
-  }
-
- private:
-  const std::vector<Region>& regions_;
-  std::vector<std::pair<int, size_t>> byNumber_;  // (number, position in host order)
-};
-
-// One plain marker of the current project.
-struct ProjectMarker {
-  std::string name;
-  double position = 0.0;
-  int number = 0;
-  int colour = 0;
-};
 
 struct TimeSignatureAndBpm {
   int numerator = 0;
@@ -116,6 +71,11 @@ class HostApi {
       const std::vector<int>& numbers, std::vector<std::vector<ProjectMarker>>* markers) const;
   // The first region of a fresh enumeration with this number; false when absent.
   bool FindRegion(int regionId, ProjectRegion* out) const;
+  // The enumerations above answer from this walk while the project's state change count stays the
+  // same; null when the host has no such count (every enumeration then walks the host).
+  const ProjectWalk* CurrentWalk() const {
+    return walks_.Current(*this);
+  }
 
   bool ClearTimeSelection() const;
   bool IsRepeatOn() const;
@@ -148,8 +108,9 @@ class HostApi {
   std::vector<const char*> missingRequired_;
   std::bitset<kHostFunctionCount> offered_;
   HWND recordMainWindow_ = nullptr;
-  SavedSetting pitchShift_;  // "audioprshift"
-  SavedSetting smoothSeek_;  // "smoothseek"
+  mutable ProjectWalkCache walks_;  // main thread only, like every host call
+  SavedSetting pitchShift_;         // "audioprshift"
+  SavedSetting smoothSeek_;         // "smoothseek"
 };
 
 }  // namespace quorvane::host

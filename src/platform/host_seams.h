@@ -10,5 +10,7 @@ namespace quorvane::platform {
 inline constexpr const char* kClockSourceName = "QuorvaneSim_ClockSource";
 // GetFunc(kMessageSinkName) returns a `const MessageSink*` (platform/message_box.h).
 inline constexpr const char* kMessageSinkName = "QuorvaneSim_MessageSink";
+// GetFunc(kMainThreadWakeName) returns a `const WakeSource*` (platform/main_thread_wake.h).
+inline constexpr const char* kMainThreadWakeName = "QuorvaneSim_MainThreadWake";
 
 }  // namespace quorvane::platform

@@ -71,6 +71,10 @@ RemoteServer::~RemoteServer() {
   }
 }
 
+void RemoteServer::SetCommandsQueuedNotifier(CommandsQueuedNotifier notifier) {
+  commandsQueued_ = std::move(notifier);
+}
+
 void RemoteServer::SetCommandHandler(CommandHandler handler) {
   std::lock_guard lock(callbacksMutex_);
   commandHandler_ = std::move(handler);
@@ -207,7 +211,13 @@ bool RemoteServer::ControlPass() {
   const bool linesQueued = entries[2].readable;
   if (linesQueued) DrainWakeSocket(sendWakeSocket_);
   if (entries[1].readable) AcceptClients();
+  if (TakeClientsPass(entries, linesQueued) && commandsQueued_) commandsQueued_();
+  return true;
+}
 
+bool RemoteServer::TakeClientsPass(const std::vector<platform::PollEntry>& entries,
+                                   bool linesQueued) {
+  commandsTaken_ = false;
   std::lock_guard lock(clientsMutex_);
   // Sockets the main thread dropped during the wait are closed only now that nobody waits on them.
   retired_.clear();
@@ -232,7 +242,7 @@ bool RemoteServer::ControlPass() {
     if (keep && entry.readable) keep = ReadFrom(client);
     if (!keep) clients_.erase(found);  // closes it; its unfinished line goes with it
   }
-  return true;
+  return commandsTaken_;
 }
 
 void RemoteServer::AcceptClients() {
@@ -293,6 +303,7 @@ bool RemoteServer::TakeBytes(Client& client, std::string_view bytes) {
   for (std::string& line : lines) {
     if (commandQueue_.size() >= kMaxQueuedLines) return false;
     commandQueue_.push_back(std::move(line));
+    commandsTaken_ = true;
   }
   return true;
 }

@@ -54,6 +54,11 @@ class RemoteServer {
   RemoteServer(const RemoteServer&) = delete;
   RemoteServer& operator=(const RemoteServer&) = delete;
 
+  // Called on the control thread, with none of the server's locks held, each time it queues
+  // complete command lines: it tells the main thread to dispatch them now. Set before Start.
+  using CommandsQueuedNotifier = std::function<void()>;
+  void SetCommandsQueuedNotifier(CommandsQueuedNotifier notifier);
+
   void SetCommandHandler(CommandHandler handler);
   void SetStateProvider(StateProvider provider);
 
@@ -66,7 +71,8 @@ class RemoteServer {
   bool IsRunning() const { return running_.load(); }
 
   // Main thread: executes the queued command lines in arrival order. Lines are dropped when no
-  // handler is installed; a handler that throws loses only its own line.
+  // handler is installed; a handler that throws loses only its own line. Called from the tick and
+  // at once when woken: lines queued meanwhile wait for the next call.
   void DispatchRemoteCommands();
   // Main thread: sends the state document to every client when it changed since the last one
   // sent, at most once per 50 ms; greets clients accepted since the last call with the current
@@ -107,6 +113,8 @@ class RemoteServer {
   // One wait and what follows it; false when the wait itself failed, which ends the thread.
   bool ControlPass();
   void AcceptClients();
+  // The sends and reads after a wait, under clientsMutex_; true when command lines were queued.
+  bool TakeClientsPass(const std::vector<platform::PollEntry>& entries, bool linesQueued);
   // The functions below need clientsMutex_ held. False means the client must be dropped.
   bool ReadFrom(Client& client);
   bool TakeBytes(Client& client, std::string_view bytes);
@@ -149,6 +157,8 @@ class RemoteServer {
 
   mutable std::mutex callbacksMutex_;
   CommandHandler commandHandler_;
+  CommandsQueuedNotifier commandsQueued_;  // written before Start only
+  bool commandsTaken_ = false;             // control thread only
   StateProvider stateProvider_;
 
   mutable std::mutex identityMutex_;

@@ -219,13 +219,18 @@ void ShowEngine::UpdateShowTiming() {
 double ShowEngine::ComputePlaybackRemaining() const {
   const int32_t current = record_.showCurrentIndex;
   if (setlist_.Empty() || !setlist_.IsValidIndex(current)) return 0.0;
-  // Every tick of a show: one walk through the host without the names, and a lookup per item
-  // that does not grow with the project.
-  const std::vector<host::RegionSpan> regions = host_.EnumerateRegionSpans();
-  const host::RegionsByNumber<host::RegionSpan> byNumber(regions);
+  // Every tick of a show: the regions kept since the project last changed (or, on a host without
+  // the change count, one walk without the names), and a lookup per item.
+  const host::ProjectWalk* walk = host_.CurrentWalk();
+  std::vector<host::RegionSpan> walked;
+  if (!walk) walked = host_.EnumerateRegionSpans();
+  const host::RegionsByNumber<host::RegionSpan> walkedByNumber(walked);
+  const auto find = [&](int regionId) {
+    return walk ? walk->FindSpan(regionId) : walkedByNumber.Find(regionId);
+  };
   double remaining = 0.0;
   if (setlist_.IsSong(current)) {
-    if (const host::RegionSpan* region = byNumber.Find(setlist_.At(current).regionId)) {
+    if (const host::RegionSpan* region = find(setlist_.At(current).regionId)) {
       const double pos = player_.Playing() ? host_.GetPlayPositionSafe() : 0.0;
       remaining += (region->start <= pos && pos < region->end) ? region->end - pos
                                                                : region->end - region->start;
@@ -233,7 +238,7 @@ double ShowEngine::ComputePlaybackRemaining() const {
   }
   for (int32_t i = current + 1; i < setlist_.Count(); ++i) {
     if (!setlist_.IsSong(i)) continue;
-    if (const host::RegionSpan* region = byNumber.Find(setlist_.At(i).regionId)) {
+    if (const host::RegionSpan* region = find(setlist_.At(i).regionId)) {
       remaining += region->end - region->start;
     }
   }

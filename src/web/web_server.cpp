@@ -127,8 +127,12 @@ class Connection;
 class SocketClient;
 
 struct WebServer::Impl {
-  Impl(AccessKeys initialKeys, std::atomic<std::size_t>& count, std::atomic<uint64_t>& joined)
-      : keys(std::move(initialKeys)), clientCount(count), registrations(joined) {}
+  Impl(AccessKeys initialKeys, std::atomic<std::size_t>& count, std::atomic<uint64_t>& joined,
+       CommandsQueuedNotifier queued)
+      : keys(std::move(initialKeys)),
+        clientCount(count),
+        registrations(joined),
+        commandsQueued(std::move(queued)) {}
 
   void Accept();
   void CheckHeartbeats();
@@ -151,6 +155,7 @@ struct WebServer::Impl {
   bool closing = false;
   std::atomic<std::size_t>& clientCount;
   std::atomic<uint64_t>& registrations;
+  const CommandsQueuedNotifier commandsQueued;  // may be empty
 
   std::mutex queueMutex;
   std::deque<QueuedCommand> commands;
@@ -459,9 +464,12 @@ void WebServer::Impl::ReplaceKeys(AccessKeys next) {
 }
 
 bool WebServer::Impl::Queue(uint64_t client, std::string line) {
-  std::lock_guard lock(queueMutex);
-  if (commands.size() >= kMaxQueuedCommands) return false;
-  commands.push_back({client, std::move(line)});
+  {
+    std::lock_guard lock(queueMutex);
+    if (commands.size() >= kMaxQueuedCommands) return false;
+    commands.push_back({client, std::move(line)});
+  }
+  if (commandsQueued) commandsQueued();
   return true;
 }
 
@@ -489,7 +497,8 @@ bool WebServer::Start(uint16_t preferredPort, AccessKeys keys) {
   std::lock_guard lifecycle(lifecycleMutex_);
   if (impl_) return true;
   try {
-    auto impl = std::make_unique<Impl>(std::move(keys), clientCount_, registrations_);
+    auto impl =
+        std::make_unique<Impl>(std::move(keys), clientCount_, registrations_, commandsQueued_);
     const auto listen = [&impl](uint16_t port) {
       beast::error_code error;
       tcp::acceptor& acceptor = impl->acceptor;

@@ -43,6 +43,12 @@ class WebServer {
 
   void SetCommandHandler(CommandHandler handler);
   void SetStateProvider(StateProvider provider);
+  // Called on the server's thread, with none of its locks held, each time it queues a command: it
+  // tells the main thread to dispatch now. Set before Start.
+  using CommandsQueuedNotifier = std::function<void()>;
+  void SetCommandsQueuedNotifier(CommandsQueuedNotifier notifier) {
+    commandsQueued_ = std::move(notifier);
+  }
 
   // Listens on every interface at `preferredPort`, else on one of the next kPortsToTry ports,
   // else on a port the system chooses (0 asks for that at once). True when running afterwards.
@@ -66,6 +72,7 @@ class WebServer {
   struct Impl;  // the thread's side: sockets, sessions, patches
 
  private:
+  CommandsQueuedNotifier commandsQueued_;  // written before Start only
   std::atomic<uint16_t> port_{0};
   std::atomic<std::size_t> clientCount_{0};
   std::atomic<uint64_t> registrations_{0};  // clients that completed their handshake so far

@@ -177,10 +177,12 @@ TEST(SimProjects, AProjectChangedBetweenEnumerationsIsSeenFresh) {
   ASSERT_TRUE(api.Bind(host.Info()->GetFunc));
   ASSERT_EQ(api.EnumerateRegions().size(), 2u);
   host.Project().regions[1].start = -5.0;  // moved in the host: now first
+  host.ProjectEdited();
   const auto regions = api.EnumerateRegions();
   ASSERT_EQ(regions.size(), 2u);
   EXPECT_EQ(regions[0].regionId, 2);
   host.Project().regions.pop_back();
+  host.ProjectEdited();
   EXPECT_EQ(api.EnumerateRegions().size(), 1u);
 }
 

@@ -1,5 +1,6 @@
 #include "ui/win32/main_window.h"
 
+#include "platform/own_code_scope.h"
 #include "show/show_engine.h"
 #include "ui/web_access.h"
 #include "ui/win32/control_ids.h"
@@ -25,6 +26,7 @@ MainWindow* WindowOf(HWND window) {
 
 LRESULT CALLBACK PluginUIWindowProc(HWND window, UINT message, WPARAM wParam,
                                     LPARAM lParam) noexcept {
+  const platform::OwnCodeScope ours;
   try {
     if (message == WM_NCCREATE) {
       const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);

@@ -1,0 +1,76 @@
+#include "host/project_walk.h"
+
+#include <algorithm>
+
+#include "host/host_api.h"
+
+namespace quorvane::host {
+
+ProjectWalk::Entries ProjectWalk::Walk(const HostApi& host) {
+  Entries entries;
+  if (!host.CountProjectMarkers || !host.EnumProjectMarkers3) return entries;
+  int markers = 0;
+  int regions = 0;
+  host.CountProjectMarkers(nullptr, &markers, &regions);
+  for (int i = 0; i < markers + regions; ++i) {
+    bool isRegion = false;
+    double pos = 0.0;
+    double end = 0.0;
+    const char* name = nullptr;
+    int number = 0;
+    int colour = 0;
+    if (host.EnumProjectMarkers3(nullptr, i, &isRegion, &pos, &end, &name, &number, &colour) == 0)
+      continue;
+    if (isRegion) {
+      entries.regions.push_back(ProjectRegion{number, name ? name : "", pos, end});
+      entries.spans.push_back(RegionSpan{number, pos, end});
+    } else {
+      if (!entries.markers.empty() && pos < entries.markers.back().position)
+        entries.markersByPosition = false;
+      entries.markers.push_back(ProjectMarker{name ? name : "", pos, number, colour});
+    }
+  }
+  return entries;
+}
+
+ProjectWalk::ProjectWalk(Entries entries)
+    : regions_(std::move(entries.regions)),
+      spans_(std::move(entries.spans)),
+      markers_(std::move(entries.markers)),
+      markersByPosition_(entries.markersByPosition),
+      regionsByNumber_(regions_),
+      spansByNumber_(spans_) {}
+
+std::vector<ProjectMarker> ProjectWalk::MarkersIn(const ProjectRegion& region) const {
+  std::vector<ProjectMarker> found;
+  const auto inside = [&region](const ProjectMarker& marker) {
+    return marker.position >= region.start && marker.position < region.end;
+  };
+  auto from = markers_.begin();
+  if (markersByPosition_) {
+    from = std::lower_bound(
+        markers_.begin(), markers_.end(), region.start,
+        [](const ProjectMarker& marker, double start) { return marker.position < start; });
+  }
+  for (auto it = from; it != markers_.end(); ++it) {
+    if (markersByPosition_ && it->position >= region.end) break;
+    if (inside(*it)) found.push_back(*it);
+  }
+  return found;
+}
+
+const ProjectWalk* ProjectWalkCache::Current(const HostApi& host) {
+  if (!host.Offers(HostFunction::GetProjectStateChangeCount)) return nullptr;
+  // Counts of two projects may coincide: a switch of tab is a change too.
+  ReaProject* project = host.EnumProjects ? host.EnumProjects(-1, nullptr, 0) : nullptr;
+  const int count = host.GetProjectStateChangeCount(nullptr);
+  if (!walk_ || project != project_ || count != count_) {
+    walk_.reset();  // a walk that throws leaves nothing stale behind
+    walk_ = std::make_unique<ProjectWalk>(host);
+    project_ = project;
+    count_ = count;
+  }
+  return walk_.get();
+}
+
+}  // namespace quorvane::host
