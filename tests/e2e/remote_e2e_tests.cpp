@@ -230,4 +230,24 @@ TEST_F(RemoteEndToEnd, UnloadDuringACountInGivesEverythingBack) {
       std::filesystem::path(std::u8string(clickFile.begin(), clickFile.end()))));
 }
 
+TEST_F(RemoteEndToEnd, RegionsEditedMidShowAppearInTheNextDocument) {
+  Send(R"({"cmd":"MODE_LIVE"})");
+  Send(R"({"cmd":"LIVE_START_SHOW"})");
+  ASSERT_TRUE(WaitForState([](const json& s) { return s["playing"] == true; }));
+  quorvane::sim::Host& host = stage.host;
+  host.Project().regions[2].name = "Third, renamed";
+  host.Project().regions[3].end = 270.0;  // the closer grows by half a minute
+  host.ProjectEdited();
+  host.AddRegion(5, "Encore", 300.0, 330.0);
+  const auto edited = WaitForState([](const json& s) { return s["regions"].size() == 5u; });
+  ASSERT_TRUE(edited);
+  EXPECT_EQ((*edited)["regions"][2]["name"], "Third, renamed");
+  EXPECT_EQ((*edited)["regions"][3]["duration"], 90.0);
+  EXPECT_EQ((*edited)["setlist"][3]["name"], "Third, renamed");
+
+  host.Project().regions.pop_back();
+  host.ProjectEdited();
+  EXPECT_TRUE(WaitForState([](const json& s) { return s["regions"].size() == 4u; }));
+}
+
 }  // namespace

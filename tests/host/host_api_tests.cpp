@@ -197,3 +197,67 @@ TEST(ProjectDisplayName, IsTheFileNameWithoutFoldersAndExtension) {
 }
 
 }  // namespace
+
+namespace {
+
+// The walk kept between changes of the project must never hide one: a region moved, renamed,
+// added or removed, and a marker added, show in the very next enumeration.
+void ExpectEditsSeen(Host& host, HostApi& api, bool countsEdits) {
+  host.AddRegion(1, "Opener", 0.0, 60.0);
+  host.AddRegion(2, "Second", 60.0, 120.0);
+  host.AddMarker(1, "Verse", 70.0);
+  const auto edited = [&] {
+    if (countsEdits) host.ProjectEdited();
+  };
+  quorvane::host::ProjectRegion region;
+  ASSERT_TRUE(api.FindRegion(2, &region));
+  EXPECT_EQ(region.name, "Second");
+  EXPECT_EQ(api.EnumerateMarkersInRegion(region).size(), 1u);
+
+  host.Project().regions[1].name = "Renamed";
+  host.Project().regions[1].start = 50.0;
+  edited();
+  ASSERT_TRUE(api.FindRegion(2, &region));
+  EXPECT_EQ(region.name, "Renamed");
+  EXPECT_DOUBLE_EQ(region.start, 50.0);
+  EXPECT_DOUBLE_EQ(api.EnumerateRegionSpans()[1].start, 50.0);
+
+  host.AddMarker(2, "Chorus", 90.0);
+  host.AddRegion(3, "Encore", 120.0, 180.0);
+  const auto markers = api.EnumerateMarkersInRegion(region);
+  ASSERT_EQ(markers.size(), 2u);
+  EXPECT_EQ(markers[1].name, "Chorus");
+  EXPECT_EQ(api.EnumerateRegions().size(), 3u);
+
+  host.Project().regions.erase(host.Project().regions.begin());
+  edited();
+  EXPECT_FALSE(api.FindRegion(1, nullptr));
+  std::vector<std::vector<quorvane::host::ProjectMarker>> found;
+  const auto regions = api.EnumerateRegionsWithMarkers({2, 1}, &found);
+  ASSERT_EQ(regions.size(), 2u);
+  EXPECT_EQ(found[0].size(), 2u);
+  EXPECT_TRUE(found[1].empty());
+}
+
+TEST_F(HostApiTest, ProjectEditsShowInTheNextEnumerationWhileTheWalkIsKept) {
+  HostApi api = Bound();
+  ASSERT_NE(api.CurrentWalk(), nullptr);
+  ExpectEditsSeen(host, api, true);
+}
+
+TEST_F(HostApiTest, WithoutTheChangeCountEveryEnumerationWalksTheHostAsBefore) {
+  host.RemoveFunction("GetProjectStateChangeCount");
+  HostApi api = Bound();
+  EXPECT_EQ(api.CurrentWalk(), nullptr);
+  ExpectEditsSeen(host, api, false);  // edits in place that no count would announce
+}
+
+TEST_F(HostApiTest, ASwitchOfProjectIsSeenAtOnce) {
+  host.AddRegion(1, "First project", 0.0, 10.0);
+  HostApi api = Bound();
+  ASSERT_EQ(api.EnumerateRegions().size(), 1u);
+  host.SelectProject(host.AddProject("other.rpp"));
+  EXPECT_TRUE(api.EnumerateRegions().empty());
+}
+
+}  // namespace
