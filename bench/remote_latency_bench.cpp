@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <string>
 #include <random>
 #include <thread>
 #include <vector>
@@ -27,8 +29,9 @@ int64_t NowNs() {
       .count();
 }
 
-// The host's main thread: advances the virtual clock and calls the timer every 33 ms of real
-// time, and notes when the extension pressed play.
+// The host's main thread and its message loop: the virtual clock follows real time, the timer is
+// called every 33 ms, and between ticks the loop delivers the extension's wakes (posted from the
+// server's thread, and its one-shot timer) as they come. Notes when the extension pressed play.
 class TickingHost {
  public:
   explicit TickingHost(sim::Host& host) : host_(host), thread_([this] { Run(); }) {}
@@ -41,25 +44,50 @@ class TickingHost {
 
   int Plays() const { return plays_.load(); }
   int64_t LastPlayNs() const { return lastPlayNs_.load(); }
+  int64_t LastPlayVirtualMs() const { return lastPlayVirtualMs_.load(); }
+  int64_t LastClickVirtualMs() const { return lastClickVirtualMs_.load(); }
   bool Playing() const { return playing_.load(); }
 
  private:
   void Run() {
-    auto next = SteadyClock::now();
+    const auto start = SteadyClock::now();
+    auto nextTick = start + std::chrono::milliseconds(kTickMs);
+    int64_t advancedMs = 0;
     int seen = 0;
+    int seenClicks = 0;
     while (!stop_.load()) {
-      next += std::chrono::milliseconds(kTickMs);
-      std::this_thread::sleep_until(next);
-      host_.Advance(kTickMs);
-      host_.Tick();
+      auto until = nextTick;
+      const int64_t timerMs = host_.TimerDueInMs();
+      if (timerMs >= 0)
+        until = std::min(until, SteadyClock::now() + std::chrono::milliseconds(timerMs));
+      const auto waitMs =
+          std::chrono::ceil<std::chrono::milliseconds>(until - SteadyClock::now()).count();
+      if (waitMs > 0) host_.WaitForPostedWake(waitMs);
+      const auto now = SteadyClock::now();
+      const int64_t elapsedMs =
+          std::chrono::duration_cast<std::chrono::milliseconds>(now - start).count();
+      host_.Advance(elapsedMs - advancedMs);
+      advancedMs = elapsedMs;
+      host_.DeliverMessages();
+      if (now >= nextTick) {
+        host_.Tick();
+        nextTick += std::chrono::milliseconds(kTickMs);
+      }
       const int plays = host_.CountCalls("OnPlayButton");
       if (plays != seen) {
         lastPlayNs_ = NowNs();
+        lastPlayVirtualMs_ = host_.CallsTo("OnPlayButton").back().atMs;
         seen = plays;
         plays_ = plays;
       }
+      const int clicks = host_.CountCalls("PlayPreviewEx");
+      if (clicks != seenClicks) {
+        lastClickVirtualMs_ = host_.CallsTo("PlayPreviewEx").back().atMs;
+        seenClicks = clicks;
+      }
       playing_ = host_.Transport() == sim::TransportState::kPlaying;
-      if (plays > 1000) host_.ClearCalls(), seen = 0;  // keeps the simulator's record small
+      if (plays > 1000 || clicks > 1000)
+        host_.ClearCalls(), seen = 0, seenClicks = 0;  // keeps the simulator's record small
     }
   }
 
@@ -67,6 +95,8 @@ class TickingHost {
   std::atomic<bool> stop_{false};
   std::atomic<int> plays_{0};
   std::atomic<int64_t> lastPlayNs_{0};
+  std::atomic<int64_t> lastPlayVirtualMs_{0};
+  std::atomic<int64_t> lastClickVirtualMs_{0};
   std::atomic<bool> playing_{false};
   std::thread thread_;
 };
@@ -185,6 +215,59 @@ void BM_WebPlayNextToPlayButton(benchmark::State& state) {
 BENCHMARK(BM_WebPlayNextToPlayButton)
     ->UseManualTime()
     ->Iterations(ShortRun() ? 5 : 150)
+    ->Unit(benchmark::kMillisecond);
+
+// From the end of the count-in's last beat to the host being told to play: the practise run of
+// the large project's first song with a four-beat count-in, started again and again. The virtual
+// clock follows real time to the millisecond.
+void BM_CountInEndToPlayButton(benchmark::State& state) {
+  sim::Host host;
+  BuildLargeProject(host);
+  NameBenchProject(host);
+  if (ReaperPluginEntry(nullptr, host.Info()) != 1) return state.SkipWithError("load failed");
+  host.Tick();
+  constexpr int kBeats = 4;  // the shorter of the two count-ins the system offers
+  const double start = host.Project().regions.front().start;
+  const int region = host.Project().regions.front().number;
+  const double countInMs = std::round(kBeats * 60.0 / host.DividedBpmAt(start) * 1000.0);
+  std::vector<double> latenciesMs;
+  {
+    const uint16_t port = DiscoverServerPort();
+    TickingHost ticking(host);
+    ReadingClients clients(port);
+    clients.Join(1);
+    WaitFor([&] { return clients.Connected() == 1; }, 5000);
+    clients.Send(0, "{\"cmd\":\"MODE_PRACTISE\"}\n{\"cmd\":\"PRACTISE_REGION\",\"index\":" +
+                        std::to_string(region) + "}\n{\"cmd\":\"PRACTISE_PRECOUNT\",\"beats\":" +
+                        std::to_string(kBeats) + "}\n");
+    for (auto _ : state) {
+      const int before = ticking.Plays();
+      if (!clients.Send(0, "{\"cmd\":\"PRACTISE_PLAY\"}\n") ||
+          !WaitFor([&] { return ticking.Plays() != before; }, 5000)) {
+        state.SkipWithError("the practise run did not start");
+        break;
+      }
+      const double lateMs =
+          static_cast<double>(ticking.LastPlayVirtualMs() - ticking.LastClickVirtualMs()) -
+          countInMs;
+      state.SetIterationTime(std::max(lateMs, 0.0) / 1e3);
+      latenciesMs.push_back(lateMs);
+      clients.Send(0, "{\"cmd\":\"PRACTISE_STOP\"}\n");
+      if (!WaitFor([&] { return !ticking.Playing(); }, 5000)) {
+        state.SkipWithError("the practise run did not stop");
+        break;
+      }
+    }
+  }
+  ReaperPluginEntry(nullptr, nullptr);
+  state.counters["median_ms"] = Percentile(latenciesMs, 0.5);
+  state.counters["p99_ms"] = Percentile(latenciesMs, 0.99);
+  state.counters["max_ms"] = Percentile(latenciesMs, 1.0);
+  state.counters["min_ms"] = Percentile(latenciesMs, 0.0);
+}
+BENCHMARK(BM_CountInEndToPlayButton)
+    ->UseManualTime()
+    ->Iterations(ShortRun() ? 3 : 60)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -42,14 +42,14 @@ void ShowSession::Unload() {
 void ShowSession::Advance(int64_t ms) {
   while (ms > 0) {
     const int64_t step = std::min(ms, kTickMs);
-    host_.Advance(step);
-    if (loaded_) host_.Tick();
+    host_.Run(step, step);  // with the wakes between ticks and the one-shot timer on time
     AfterTick();
     ms -= step;
   }
 }
 
 void ShowSession::TickHeld() {
+  host_.DeliverMessages();
   if (loaded_) host_.Tick();
   AfterTick();
 }
