@@ -41,6 +41,23 @@ BENCHMARK(BM_BuildStateDocument)
     ->Unit(benchmark::kMicrosecond)
     ->Complexity();
 
+// The document as the core builds it for the clients, one after another during the show: the
+// regions and the setlist are kept as text while neither they nor the played marks change.
+void BM_KeptStateDocument(benchmark::State& state) {
+  Project project(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    std::string document = project.rig->core.StateDocument();
+    benchmark::DoNotOptimize(document);
+  }
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_KeptStateDocument)
+    ->Arg(20)
+    ->Arg(200)
+    ->Arg(2000)
+    ->Unit(benchmark::kMicrosecond)
+    ->Complexity();
+
 // The same on the practise page with a song picked: the practise object lists its markers too.
 void BM_BuildStateDocumentPractise(benchmark::State& state) {
   Project project(static_cast<int>(state.range(0)));

@@ -5,7 +5,6 @@
 #include "platform/host_seams.h"
 #include "platform/own_code_scope.h"
 #include "remote/command_handler.h"
-#include "remote/state_document.h"
 #include "ui/pages.h"
 
 namespace quorvane::core {
@@ -150,7 +149,7 @@ void Core::RunRemoteCommand(const std::string& line) {
 }
 
 std::string Core::StateDocument() const {
-  return remote::BuildStateDocument(system_);
+  return documents_.Build(system_);
 }
 
 }  // namespace quorvane::core

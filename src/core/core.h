@@ -20,6 +20,7 @@
 #include "practise/practise_session.h"
 #include "remote/discovery_responder.h"
 #include "remote/remote_server.h"
+#include "remote/state_document.h"
 #include "remote/system_view.h"
 #include "show/setlist.h"
 #include "show/show_engine.h"
@@ -116,6 +117,8 @@ class Core {
   operations::UserOperations operations_;
   remote::RemoteServer server_;
   remote::SystemView system_;
+  // Keeps the document's project sections between builds: a cache, hence mutable.
+  mutable remote::StateDocumentBuilder documents_;
   web::WebRemote web_;
   const platform::MainThreadWake* wake_ = nullptr;
   uint64_t armedCountInDeadline_ = 0;

@@ -1,10 +1,20 @@
 #include "host/project_walk.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "host/host_api.h"
 
 namespace quorvane::host {
+namespace {
+
+uint64_t NextWalkSerial() {
+  // Atomic because two extensions (or tests) may walk in one process.
+  static std::atomic<uint64_t> last{0};
+  return ++last;
+}
+
+}  // namespace
 
 ProjectWalk::Entries ProjectWalk::Walk(const HostApi& host) {
   Entries entries;
@@ -34,7 +44,8 @@ ProjectWalk::Entries ProjectWalk::Walk(const HostApi& host) {
 }
 
 ProjectWalk::ProjectWalk(Entries entries)
-    : regions_(std::move(entries.regions)),
+    : serial_(NextWalkSerial()),
+      regions_(std::move(entries.regions)),
       spans_(std::move(entries.spans)),
       markers_(std::move(entries.markers)),
       markersByPosition_(entries.markersByPosition),

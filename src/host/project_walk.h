@@ -3,6 +3,7 @@
 // function nothing is kept and every caller walks the host afresh, as before.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -21,6 +22,9 @@ class ProjectWalk {
   ProjectWalk(const ProjectWalk&) = delete;
   ProjectWalk& operator=(const ProjectWalk&) = delete;
 
+  // Different for every walk made in this process: a reader that kept something derived from a
+  // walk knows it still holds while the serial is the same.
+  uint64_t Serial() const { return serial_; }
   const std::vector<ProjectRegion>& Regions() const { return regions_; }
   const std::vector<RegionSpan>& Spans() const { return spans_; }
   // The first region in host order with this number; null when absent.
@@ -39,6 +43,7 @@ class ProjectWalk {
   static Entries Walk(const HostApi& host);
   explicit ProjectWalk(Entries entries);
 
+  uint64_t serial_;
   std::vector<ProjectRegion> regions_;
   std::vector<RegionSpan> spans_;
   std::vector<ProjectMarker> markers_;  // plain markers, host order

@@ -3,10 +3,12 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "host/host_api.h"
+#include "host/project_walk.h"
 #include "practise/practise_session.h"
 #include "practise/track_manager.h"
 #include "remote/json_writer.h"
@@ -20,14 +22,32 @@ namespace {
 
 using host::ProjectMarker;
 using host::ProjectRegion;
-using Regions = host::RegionsByNumber<ProjectRegion>;
+using WalkedRegions = host::RegionsByNumber<ProjectRegion>;
 
-// What one walk through the host's markers and regions gives a document: the regions, looked up
-// by number, and the markers of the live song and of the practise song.
+// What the document needs of the host's markers and regions: the regions, looked up by number,
+// and the markers of the live song and of the practise song. With the project's kept walk the
+// regions are the walk's own; without it, one walk of the host per document.
 struct ProjectView {
-  std::vector<ProjectRegion> regions;
+  const host::ProjectWalk* walk = nullptr;
+  std::vector<ProjectRegion> walked;  // without a kept walk
   std::vector<ProjectMarker> liveMarkers;
   std::vector<ProjectMarker> practiseMarkers;
+
+  const std::vector<ProjectRegion>& Regions() const { return walk ? walk->Regions() : walked; }
+};
+
+// Looks the view's regions up by number (the first in host order).
+class RegionLookup {
+ public:
+  explicit RegionLookup(const ProjectView& project)
+      : walk_(project.walk), walked_(project.walked) {}
+  const ProjectRegion* Find(int regionId) const {
+    return walk_ ? walk_->FindRegion(regionId) : walked_.Find(regionId);
+  }
+
+ private:
+  const host::ProjectWalk* walk_;
+  WalkedRegions walked_;
 };
 
 // The live song whose marker names the document shows: its region number, or none.
@@ -45,9 +65,19 @@ ProjectView ReadProject(const SystemView& system) {
   int liveRegionId = 0;
   const bool live = LiveSongRegion(system, &liveRegionId);
   if (live) numbers.push_back(liveRegionId);
-  std::vector<std::vector<ProjectMarker>> markers;
   ProjectView view;
-  view.regions = system.host.EnumerateRegionsWithMarkers(numbers, &markers);
+  if (const host::ProjectWalk* walk = system.host.CurrentWalk()) {
+    view.walk = walk;
+    const auto markersOf = [walk](int regionId) {
+      const ProjectRegion* region = walk->FindRegion(regionId);
+      return region ? walk->MarkersIn(*region) : std::vector<ProjectMarker>();
+    };
+    view.practiseMarkers = markersOf(numbers[0]);
+    if (live) view.liveMarkers = markersOf(liveRegionId);
+    return view;
+  }
+  std::vector<std::vector<ProjectMarker>> markers;
+  view.walked = system.host.EnumerateRegionsWithMarkers(numbers, &markers);
   if (markers.size() == numbers.size()) {
     view.practiseMarkers = std::move(markers[0]);
     if (live) view.liveMarkers = std::move(markers[1]);
@@ -83,8 +113,9 @@ std::string CurrentMarkerName(const SystemView& system, const ProjectView& proje
   return best ? *best : std::string();
 }
 
+// The "regions" array.
 void WriteRegions(JsonWriter& json, const std::vector<ProjectRegion>& regions) {
-  json.Key("regions").BeginArray();
+  json.BeginArray();
   for (const ProjectRegion& region : regions) {
     json.BeginObject()
         .Key("id")
@@ -102,8 +133,9 @@ void WriteRegions(JsonWriter& json, const std::vector<ProjectRegion>& regions) {
   json.EndArray();
 }
 
-void WriteSetlist(JsonWriter& json, const SystemView& system, const Regions& regions) {
-  json.Key("setlist").BeginArray();
+// The "setlist" array.
+void WriteSetlist(JsonWriter& json, const SystemView& system, const RegionLookup& regions) {
+  json.BeginArray();
   const auto& items = system.setlist.Items();
   for (size_t i = 0; i < items.size(); ++i) {
     const show::SetlistItem& item = items[i];
@@ -133,25 +165,33 @@ void WriteSetlist(JsonWriter& json, const SystemView& system, const Regions& reg
   json.EndArray();
 }
 
-void WriteSetup(JsonWriter& json, const SystemView& system, const Regions& regions) {
+struct SetupTotals {
   int songCount = 0;
   double musicTime = 0.0;
+};
+
+SetupTotals CountSongs(const SystemView& system, const RegionLookup& regions) {
+  SetupTotals totals;
   for (const show::SetlistItem& item : system.setlist.Items()) {
     if (item.isPause) continue;
-    ++songCount;
+    ++totals.songCount;
     if (const ProjectRegion* region = regions.Find(item.regionId)) {
-      musicTime += Duration(*region);
+      totals.musicTime += Duration(*region);
     }
   }
+  return totals;
+}
+
+void WriteSetup(JsonWriter& json, const SystemView& system, const SetupTotals& totals) {
   const double duration = system.engine.Snapshot().duration;
   json.Key("setup")
       .BeginObject()
       .Key("durationMinutes")
       .Integer(static_cast<int64_t>(duration / 60.0 + 0.5))
       .Key("songCount")
-      .Integer(songCount)
+      .Integer(totals.songCount)
       .Key("musicTime")
-      .String(HoursMinutesSeconds(musicTime))
+      .String(HoursMinutesSeconds(totals.musicTime))
       .EndObject();
 }
 
@@ -175,7 +215,7 @@ void WriteTracks(JsonWriter& json, const SystemView& system) {
 }
 
 void WritePractise(JsonWriter& json, const SystemView& system, const ProjectView& project,
-                   const Regions& regions, double playPosition) {
+                   const RegionLookup& regions, double playPosition) {
   const practise::PractiseSelection& selection = system.practise.Selection();
   const practise::PractiseRun& run = system.practise.Run();
   const ProjectRegion* region = regions.Find(selection.songRegionId);
@@ -226,14 +266,37 @@ void WritePractise(JsonWriter& json, const SystemView& system, const ProjectView
       .EndObject();
 }
 
-}  // namespace
+// The sections that grow with the project, as JSON text.
+struct ProjectSections {
+  std::string regions;
+  std::string setlist;
+  SetupTotals totals;
+};
 
-std::string BuildStateDocument(const SystemView& system) {
+ProjectSections WriteProjectSections(const SystemView& system, const ProjectView& project,
+                                     const RegionLookup& regions) {
+  ProjectSections sections;
+  JsonWriter json;
+  WriteRegions(json, project.Regions());
+  sections.regions = json.Take();
+  WriteSetlist(json, system, regions);
+  sections.setlist = json.Take();
+  sections.totals = CountSongs(system, regions);
+  return sections;
+}
+
+// The sections above as written now or kept from an earlier document.
+struct SectionsText {
+  std::string_view regions;
+  std::string_view setlist;
+  SetupTotals totals;
+};
+
+std::string WriteDocument(const SystemView& system, const ProjectView& project,
+                          const RegionLookup& regions, const SectionsText& sections) {
   const host::HostApi& host = system.host;
   const ui::PluginUI& ui = system.ui;
   const show::ShowSnapshot& snapshot = system.engine.Snapshot();
-  const ProjectView project = ReadProject(system);
-  const Regions regions(project.regions);
   const double playPosition = host.GetPlayPositionSafe();
 
   host::TimeSignatureAndBpm signature;
@@ -298,9 +361,9 @@ std::string BuildStateDocument(const SystemView& system) {
       .Integer(autoStartHour)
       .Key("autoStartMinute")
       .Integer(autoStartMinute);
-  WriteRegions(json, project.regions);
-  WriteSetlist(json, system, regions);
-  WriteSetup(json, system, regions);
+  json.Key("regions").Raw(sections.regions);
+  json.Key("setlist").Raw(sections.setlist);
+  WriteSetup(json, system, sections.totals);
   WriteTracks(json, system);
   WritePractise(json, system, project, regions, playPosition);
   json.Key("remote")
@@ -310,6 +373,37 @@ std::string BuildStateDocument(const SystemView& system) {
       .EndObject()
       .EndObject();
   return json.Take();
+}
+
+}  // namespace
+
+std::string BuildStateDocument(const SystemView& system) {
+  const ProjectView project = ReadProject(system);
+  const RegionLookup regions(project);
+  const ProjectSections sections = WriteProjectSections(system, project, regions);
+  return WriteDocument(system, project, regions,
+                       SectionsText{sections.regions, sections.setlist, sections.totals});
+}
+
+std::string StateDocumentBuilder::Build(const SystemView& system) {
+  const ProjectView project = ReadProject(system);
+  const RegionLookup regions(project);
+  const uint64_t serial = project.walk ? project.walk->Serial() : 0;
+  const bool kept = serial != 0 && serial == walkSerial_ && system.setlist.Items() == items_ &&
+                    system.ui.PlayedIndexes() == played_;
+  if (!kept) {
+    walkSerial_ = 0;  // nothing stale is left behind if writing throws
+    ProjectSections sections = WriteProjectSections(system, project, regions);
+    regionsJson_ = std::move(sections.regions);
+    setlistJson_ = std::move(sections.setlist);
+    songCount_ = sections.totals.songCount;
+    musicTime_ = sections.totals.musicTime;
+    items_ = system.setlist.Items();
+    played_ = system.ui.PlayedIndexes();
+    walkSerial_ = serial;
+  }
+  return WriteDocument(system, project, regions,
+                       SectionsText{regionsJson_, setlistJson_, {songCount_, musicTime_}});
 }
 
 }  // namespace quorvane::remote

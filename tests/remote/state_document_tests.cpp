@@ -3,6 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <optional>
 #include <string>
 
 #include "remote/state_document.h"
@@ -11,6 +12,7 @@
 namespace {
 
 using quorvane::remote::BuildStateDocument;
+using quorvane::remote::StateDocumentBuilder;
 using quorvane::remote::testing::SystemFixture;
 using quorvane::sim::Host;
 
@@ -126,6 +128,69 @@ TEST(StateDocument, CurrentMarkerNameNamesTheLaterOfTwoMarkersAtOnePosition) {
 
   system.ui.showMarkerNames = false;
   EXPECT_EQ(nlohmann::json::parse(BuildStateDocument(system.view))["currentMarkerName"], "");
+}
+
+// Documents built one after another keep the regions and the setlist as text: whatever changes
+// in the project, the setlist or the played marks must show in the very next document, which is
+// byte for byte the one a fresh build writes.
+class KeptDocument : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host.AddRegion(1, "Opener", 0.0, 60.0);
+    host.AddRegion(2, "Second", 60.0, 150.0);
+    host.AddMarker(1, "Verse", 70.0);
+    system.emplace(host);
+    system->setlist.AddRegionToSetlist(1);
+    system->setlist.AddPause();
+    system->setlist.AddRegionToSetlist(2);
+    system->practise.Selection().songRegionId = 2;
+  }
+
+  // The next kept document next to a fresh one.
+  void ExpectFresh(const char* after) {
+    SCOPED_TRACE(after);
+    EXPECT_EQ(kept.Build(system->view), BuildStateDocument(system->view));
+  }
+
+  Host host;
+  std::optional<SystemFixture> system;
+  StateDocumentBuilder kept;
+};
+
+TEST_F(KeptDocument, EveryChangeShowsInTheNextDocument) {
+  ExpectFresh("the first document");
+  ExpectFresh("nothing changed");
+  host.Project().regions[1].name = "Renamed";
+  host.Project().regions[1].end = 170.0;
+  host.ProjectEdited();
+  ExpectFresh("a region renamed and moved");
+  host.AddRegion(3, "Encore", 200.0, 260.0);
+  ExpectFresh("a region added");
+  host.AddMarker(2, "Chorus", 100.0);
+  ExpectFresh("a marker added to the practised song");
+  host.Project().regions.erase(host.Project().regions.begin());
+  host.ProjectEdited();
+  ExpectFresh("a region removed");
+  system->setlist.AddRegionToSetlist(3);
+  ExpectFresh("a song added to the setlist");
+  system->setlist.MoveItemUp(3);
+  ExpectFresh("a song moved");
+  system->setlist.ToggleAutoStart(2);
+  ExpectFresh("auto-start switched");
+  system->ui.MarkItemPlayed(0);
+  ExpectFresh("a song played");
+  system->ui.ClearPlayedItems();
+  ExpectFresh("the played marks cleared");
+}
+
+TEST_F(KeptDocument, WithoutTheChangeCountEditsInPlaceStillShow) {
+  host.RemoveFunction("GetProjectStateChangeCount");
+  system.emplace(host);  // binds again, now without the count
+  ExpectFresh("the first document");
+  host.Project().regions[0].name = "Renamed";  // no count announces it
+  const std::string document = kept.Build(system->view);
+  EXPECT_NE(document.find("\"Renamed\""), std::string::npos);
+  EXPECT_EQ(document, BuildStateDocument(system->view));
 }
 
 }  // namespace
