@@ -250,6 +250,7 @@ TEST(SimFunctions, ProjectStateChangeCountMovesOnEveryEditOnly) {
   host.AddMarker(1, "Verse", 2.0);
   EXPECT_TRUE(moved());
   host.Project().regions[0].end = 12.0;  // the user drags the region's end
+  host.ProjectEdited();
   EXPECT_TRUE(moved());
   setExt(nullptr, "Quorvane", "Setlist.Count", "0");
   EXPECT_TRUE(moved());
