@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <optional>
 #include <thread>
 
@@ -104,6 +105,26 @@ TEST(WebRemote, TheLoadedExtensionServesItsAddressAndUnloadingClosesItsClients) 
   ReaperPluginEntry(nullptr, nullptr);
   EXPECT_TRUE(client.WaitForClose());
   EXPECT_EQ(testing::Request(port, "/?key=" + key).status, 0);
+}
+
+TEST(WebRemote, ABrowserCommandRunsAtOnceWithoutWaitingForATick) {
+  sim::Host host;
+  host.AddTrack("Drums");
+  ASSERT_EQ(ReaperPluginEntry(nullptr, host.Info()), 1);
+  const auto port =
+      static_cast<uint16_t>(std::stoi(host.GlobalExtState("Quorvane", "webPortInUse")));
+  testing::WebSocketClient client;
+  ASSERT_EQ(client.Connect(port, "/ws?key=" + host.GlobalExtState("Quorvane", "webControlKey")),
+            101);
+  ASSERT_TRUE(client.Send(R"({"cmd":"PROJECT_TRACK_MUTE","trackIndex":0,"muted":true})"));
+  // The host's loop without its timer: only the wake the server posts can run the command.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!host.Track(0).mute && std::chrono::steady_clock::now() < deadline) {
+    host.WaitForPostedWake(50);
+    host.DeliverMessages();
+  }
+  EXPECT_TRUE(host.Track(0).mute);
+  ReaperPluginEntry(nullptr, nullptr);
 }
 
 }  // namespace
