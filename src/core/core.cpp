@@ -64,6 +64,7 @@ bool Core::Init() {
 
 void Core::Shutdown() {
   shuttingDown_ = true;
+  engine_.ReleaseHostSettings();
   host_.RestorePitchShiftMode();
   web_.Stop();
   server_.Stop();

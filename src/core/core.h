@@ -65,7 +65,8 @@ class Core {
   // The host's timer tick: project change, remote commands, the show and practise ticks, the show
   // clock, the views, the state broadcast, in that order.
   void Tick();
-  // Puts back the host's pitch-shift mode, stops the server and any practise run. Idempotent.
+  // Puts back the host settings held (pitch-shift mode, smooth seek, repeat), stops the server
+  // and any practise run. Idempotent.
   void Shutdown();
 
   // The wake that hands work to the main thread between ticks (the extension's message-only

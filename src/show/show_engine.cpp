@@ -67,6 +67,10 @@ void ShowEngine::InitShowEngine() {
   listener_->SetlistLoaded();
 }
 
+void ShowEngine::ReleaseHostSettings() {
+  player_.ReleaseHostSettings();
+}
+
 void ShowEngine::ResetForProjectChange() {
   host_.RestorePitchShiftMode();
   practise_.StopPractise();
@@ -120,8 +124,15 @@ void ShowEngine::CheckTransportInterrupted(const TransportReading& before) {
   const bool stalled = lastMoveMs_ != 0 && before.nowMs - lastMoveMs_ >= kStallMs;
   const bool interrupted = before.wasPlaying && regionEnd > 0.0 &&
                            regionEnd - kEndTolerance > positionAfter && (stoppedByUser || stalled);
-  // The song is not marked played and stays current, so that it can be played again.
-  if (interrupted && record_.status == ShowStatus::kLive) StopLive();
+  if (interrupted) {
+    // In a show the song is not marked played and stays current, so that it can be played
+    // again. Outside a show the run simply ends: nothing is offered for replay.
+    if (record_.status == ShowStatus::kLive) {
+      StopLive();
+    } else {
+      player_.StopPlayback();
+    }
+  }
   playingAtLastCheck_ = player_.Playing();
 }
 
@@ -161,20 +172,20 @@ void ShowEngine::CheckAutoStart() {
 }
 
 void ShowEngine::HandleSongFinished() {
-  if (record_.status != ShowStatus::kLive) return;
+  // The chain is the player's own and is consumed with or without a show: an armed chain left
+  // standing would keep the next song from pre-rolling and chain into stale bounds.
   if (!player_.ConsumeSongFinished()) return;
+  const bool wasChained = player_.ChainArmed();
+  int32_t finished = wasChained ? player_.PendingFromIndex() : -1;
+  player_.ClearChain();
+  if (wasChained) SaveSetlist();  // the current index moved on to the chained song
 
-  int32_t finished = player_.ChainArmed() ? player_.PendingFromIndex() : -1;
+  // Played marks, the play button and the show's own progress belong to a LIVE show.
+  if (record_.status != ShowStatus::kLive) return;
   if (finished < 0) finished = snapshot_.currentIndex;
   listener_->SongPlayed(finished);
   listener_->LiveTransportChanged(LiveTransport::kNext);
-
-  const bool wasChained = player_.ChainArmed();
-  player_.ClearChain();
-  if (wasChained) {
-    SaveSetlist();  // the current index moved on to the chained song
-    return;
-  }
+  if (wasChained) return;
 
   // The player stopped at the end of a song.
   if (setlist_.NextSongAfter(finished) < 0) {

@@ -71,6 +71,9 @@ class ShowEngine {
   void InitShowEngine();
   // The host's current project changed: everything the show and practise hold is given back.
   void ResetForProjectChange();
+  // The extension is unloading: the host settings the player changed go back to the user's,
+  // whatever is playing.
+  void ReleaseHostSettings();
 
   // --- Per tick, in this order (the timer tick interleaves the practise tick after Tick) ---
   // Song supervision with the interruption check, CheckAutoStart, HandleSongFinished.

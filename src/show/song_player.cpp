@@ -64,9 +64,20 @@ void SongPlayer::StartAt(const host::ProjectRegion& region) {
   playing_ = true;
 }
 
-bool SongPlayer::PlayCurrent() {
+void SongPlayer::AbandonChain() {
+  // A pre-rolled song that will not be chained: its smooth-seek override goes with it.
+  host_.RestoreSmoothSeek();
   songFinished_ = false;
   ClearChain();
+}
+
+void SongPlayer::ReleaseHostSettings() {
+  host_.RestoreSmoothSeek();
+  RestoreRepeat();
+}
+
+bool SongPlayer::PlayCurrent() {
+  AbandonChain();
   const int32_t index = setlist_.CurrentIndex();
   if (!setlist_.IsSong(index)) return false;
   host::ProjectRegion region;
@@ -77,9 +88,7 @@ bool SongPlayer::PlayCurrent() {
 }
 
 bool SongPlayer::PlayNext() {
-  songFinished_ = false;
-  chainArmed_ = false;
-  pendingFromIndex_ = -1;
+  AbandonChain();
   const int32_t current = setlist_.CurrentIndex();
   if (!setlist_.IsValidIndex(current)) return false;
   const int32_t next = setlist_.NextSongAfter(current);
@@ -93,9 +102,7 @@ bool SongPlayer::PlayNext() {
 }
 
 bool SongPlayer::StopPlayback() {
-  host_.RestoreSmoothSeek();
-  songFinished_ = false;
-  ClearChain();
+  AbandonChain();
   host_.OnStopButton();
   playing_ = false;
   regionStart_ = 0.0;

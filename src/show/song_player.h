@@ -39,6 +39,9 @@ class SongPlayer {
   bool ConsumeSongFinished();
   // Forgets the armed chain and its pending song.
   void ClearChain();
+  // Puts back every host setting the player holds (smooth seek, repeat) without touching the
+  // transport: the extension is being unloaded.
+  void ReleaseHostSettings();
 
   bool Playing() const { return playing_; }
   int32_t CurrentRegionId() const { return currentRegionId_; }
@@ -52,6 +55,8 @@ class SongPlayer {
 
  private:
   void ClearPending();
+  // Drops the song-finished event and any pre-rolled chain, giving back the smooth-seek override.
+  void AbandonChain();
   // Time map: the start of the bar that holds the song's last moment; false when unknown.
   bool LastBarStart(double* lastBar) const;
   // Seeks into the next song during the current song's last bar. False ends the whole tick.

@@ -38,11 +38,13 @@ class PluginUI {
   int32_t aboutScroll = 0;
   int32_t aboutScrollMax = 0;
 
-  // Played songs of this show.
+  // Played songs of this show. A mark belongs to the song, not to its place in the setlist, so
+  // that it follows the song when the setlist is edited during the show.
   void MarkItemPlayed(int32_t index);
   void ClearPlayedItems();  // also sets the live transport back to NEXT
   bool IsItemPlayed(int32_t index) const;
-  const std::set<int32_t>& PlayedIndexes() const { return playedIndexes_; }
+  // The setlist indexes of the played songs, as they stand now.
+  std::set<int32_t> PlayedIndexes() const;
 
   // Changes the live transport choice; re-lays the live page when the value changed.
   void SetLiveTransport(show::LiveTransport transport);
@@ -50,7 +52,7 @@ class PluginUI {
   bool IsLivePage() const { return page == UiPage::kLive || page == UiPage::kFinished; }
 
  private:
-  std::set<int32_t> playedIndexes_;
+  std::set<int32_t> playedRegions_;  // region numbers of the songs played (songs are unique)
 };
 
 }  // namespace quorvane::ui

@@ -105,6 +105,45 @@ TEST(ShowEndToEnd, RepeatIsSwitchedOffForTheShowAndGivenBackAtTheEnd) {
   EXPECT_TRUE(host.RepeatOn());
 }
 
+// Every way out of a pre-rolled chain gives the user's own smooth-seek and repeat settings back.
+class LeavingAPreRoll : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(LeavingAPreRoll, PutsBackTheHostSettings) {
+  const std::string way = GetParam();
+  Stage stage;
+  auto& host = stage.host;
+  ASSERT_TRUE(stage.loaded);
+  host.SetConfigVar("smoothseek", 4);
+  host.SetRepeat(true);
+  host.Run(100);
+  ASSERT_TRUE(host.RunAction("Quorvane_StartShow"));
+  host.Run(59000);  // into the Opener's last bar: the Second is pre-rolled
+  ASSERT_EQ(PreRollSeeks(host), 1);
+  ASSERT_EQ(host.ConfigVar("smoothseek"), 7);
+  ASSERT_FALSE(host.RepeatOn());
+
+  if (way == "unload") {
+    ReaperPluginEntry(nullptr, nullptr);
+  } else if (way == "close") {
+    host.CloseProject(0);
+    host.Run(100);
+  } else if (way == "stop") {
+    ASSERT_TRUE(host.RunAction("Quorvane_EngineStop"));
+  } else if (way == "next") {
+    ASSERT_TRUE(host.RunAction("Quorvane_EnginePlayNext"));
+  } else {
+    ASSERT_TRUE(host.RunAction("Quorvane_EndShow"));
+  }
+  EXPECT_EQ(host.ConfigVar("smoothseek"), 4);
+  if (way != "next") {
+    EXPECT_TRUE(host.RepeatOn());  // play next keeps playing: repeat stays off until a stop
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, LeavingAPreRoll,
+                         ::testing::Values("unload", "close", "stop", "next", "end"),
+                         [](const auto& param) { return std::string(param.param); });
+
 TEST(ShowEndToEnd, AProjectChangeMidShowStopsAndLoadsTheNewProjectsSetlist) {
   Stage stage;
   auto& host = stage.host;

@@ -94,6 +94,113 @@ TEST_F(ShowRun, WithoutTheTimeMapTheHostPlaysOnIntoTheNextSong) {
   EXPECT_EQ(engine.Record().status, ShowStatus::kLive);
 }
 
+// Auto-start songs follow the same way in a run-through and in an encore after the show: only
+// the show's own bookkeeping waits for a LIVE show.
+class ChainWithoutAShow : public ShowRun, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ChainWithoutAShow, EveryAutoStartSongFollowsAndTheLastOneStops) {
+  const bool afterTheShow = GetParam();
+  host.SetConfigVar("smoothseek", 4);
+  host.AddRegion(1, "Opener", 0.0, 8.0);
+  host.AddRegion(2, "Segue", 20.0, 28.0);
+  host.AddRegion(3, "Coda", 40.0, 48.0);
+  UseSetlist({1, 2, 3}, {1, 2});
+  if (afterTheShow) {
+    ASSERT_TRUE(engine.StartShow());
+    ASSERT_TRUE(engine.EndShow());
+    ASSERT_TRUE(setlist.MakeCurrent(0));
+    host.ClearCalls();
+  }
+  ASSERT_TRUE(engine.PlayCurrent());
+
+  RunFor(16500);  // the Opener and the Segue have ended
+  EXPECT_EQ(host.CountCalls("OnStopButton"), 0);
+  EXPECT_EQ(host.Transport(), TransportState::kPlaying);
+  EXPECT_NEAR(host.PlayPosition(), 40.5, 0.05);
+  EXPECT_EQ(setlist.CurrentIndex(), 2);
+  EXPECT_EQ(SeekPlayCalls().size(), 2u);
+  EXPECT_EQ(host.ConfigVar("smoothseek"), 4);
+
+  RunFor(8000);  // the Coda ends: nothing follows it
+  EXPECT_EQ(host.CountCalls("OnStopButton"), 1);
+  EXPECT_EQ(host.Transport(), TransportState::kStopped);
+  EXPECT_FALSE(ui.snapshot.playing);
+  EXPECT_TRUE(Played().empty());  // marks belong to a show
+  EXPECT_EQ(ui.liveTransport, LiveTransport::kNext);
+}
+
+INSTANTIATE_TEST_SUITE_P(RunThroughAndEncore, ChainWithoutAShow, ::testing::Bool(),
+                         [](const auto& param) {
+                           return std::string(param.param ? "AfterEndShow" : "NoShow");
+                         });
+
+TEST_F(ShowRun, AHostStoppedOutsideAShowEndsThePlayersRun) {
+  host.SetRepeat(true);
+  host.AddRegion(1, "Opener", 0.0, 8.0);
+  host.AddRegion(2, "Second", 10.0, 16.0);
+  UseSetlist({1, 2});
+  ASSERT_TRUE(engine.PlayCurrent());
+  RunFor(2000);
+  ASSERT_TRUE(ui.snapshot.playing);
+
+  host.UserStop();
+  RunFor(1000);
+  EXPECT_FALSE(ui.snapshot.playing);
+  EXPECT_TRUE(host.RepeatOn());                       // the user's repeat is back
+  EXPECT_EQ(ui.liveTransport, LiveTransport::kNext);  // nothing to replay outside a show
+  EXPECT_TRUE(Played().empty());
+  EXPECT_TRUE(engine.SelectSong(1));
+  EXPECT_TRUE(host.Messages().empty());
+  EXPECT_EQ(host.EditCursor(), 10.0);
+}
+
+TEST_F(ShowRun, PlayNextDuringAPreRollGivesBackSmoothSeekAndForgetsTheChain) {
+  host.SetConfigVar("smoothseek", 4);
+  host.AddRegion(1, "Opener", 0.0, 8.0);
+  host.AddRegion(2, "Segue", 20.0, 28.0);
+  host.AddRegion(3, "Closer", 40.0, 48.0);
+  UseSetlist({1, 2, 3}, {1});
+  ASSERT_TRUE(engine.StartShow());
+  RunFor(6500);  // into the last bar: the Segue is pre-rolled
+  ASSERT_EQ(host.ConfigVar("smoothseek"), 7);
+  ASSERT_TRUE(engine.Player().ChainArmed());
+
+  ASSERT_TRUE(engine.PlayNext());
+  EXPECT_EQ(host.ConfigVar("smoothseek"), 4);
+  RunFor(1000);
+  EXPECT_EQ(setlist.CurrentIndex(), 1);
+  EXPECT_NEAR(host.PlayPosition(), 21.0, 0.05);
+  EXPECT_TRUE(Played().empty());  // the Opener was cut short, not finished
+
+  RunFor(7500);  // the Segue ends; the Closer does not start by itself
+  EXPECT_EQ(host.Transport(), TransportState::kStopped);
+  EXPECT_EQ(Played(), std::set<int32_t>{1});
+  EXPECT_EQ(host.ConfigVar("smoothseek"), 4);
+}
+
+// Played marks follow their songs through the setup page's edits during a show.
+TEST_F(ShowRun, PlayedMarksFollowTheirSongsWhenTheSetlistIsEdited) {
+  host.AddRegion(1, "Opener", 0.0, 4.0);
+  host.AddRegion(2, "Second", 10.0, 16.0);
+  host.AddRegion(3, "Third", 20.0, 26.0);
+  UseSetlist({1, 2, 3});
+  ASSERT_TRUE(engine.StartShow());
+  RunFor(4100);
+  ASSERT_EQ(Played(), std::set<int32_t>{0});
+
+  ASSERT_TRUE(setlist.MoveItemDown(0));  // [Second, Opener, Third]
+  EXPECT_EQ(Played(), std::set<int32_t>{1});
+  EXPECT_FALSE(ui.IsItemPlayed(0));
+  EXPECT_TRUE(ui.IsItemPlayed(1));
+  ASSERT_TRUE(setlist.RemoveItem(0));  // [Opener, Third]
+  EXPECT_EQ(Played(), std::set<int32_t>{0});
+  ASSERT_TRUE(setlist.AddPause());
+  ASSERT_TRUE(setlist.MoveItemUp(2));  // [Opener, pause, Third]
+  EXPECT_EQ(Played(), std::set<int32_t>{0});
+  ASSERT_TRUE(setlist.RemoveItem(0));  // [pause, Third]: the played song is gone
+  EXPECT_TRUE(Played().empty());
+}
+
 TEST_F(ShowRun, SongBeforeAPauseStopsAndThePauseBecomesCurrent) {
   host.AddRegion(1, "Opener", 0.0, 8.0);
   host.AddRegion(2, "After the break", 20.0, 28.0);
