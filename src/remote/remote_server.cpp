@@ -399,9 +399,10 @@ void RemoteServer::BroadcastState() {
     std::lock_guard lock(clientsMutex_);
     std::vector<platform::Socket::Handle> dropped;
     for (auto& [handle, client] : clients_) {
-      const bool greet = std::exchange(client.awaitingGreeting, false);
-      if (!line || !(changed || greet)) continue;
+      // Without a document a new client keeps waiting: the next call greets it.
+      if (!line || !(changed || client.awaitingGreeting)) continue;
       if (QueueLine(client, line)) {
+        client.awaitingGreeting = false;
         queued = true;
       } else {
         dropped.push_back(handle);

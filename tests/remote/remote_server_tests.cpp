@@ -124,6 +124,32 @@ TEST_F(RemoteServerTest, GreetsANewClientAtTheNextTickEvenWithinThePacingInterva
   EXPECT_EQ(line, R"({"n":2})");
 }
 
+// The document a new client is waiting for may fail to build (the provider throws or gives
+// nothing); the client then waits for the next one, even if that one equals the last broadcast.
+TEST_F(RemoteServerTest, AFailedDocumentLeavesANewClientWaitingForItsGreeting) {
+  auto first = Connect();
+  ASSERT_TRUE(WaitForClientCount(1));
+  Tick();
+  ASSERT_EQ(first->ReadLine(), document_);
+
+  bool fail = true;
+  server_.SetStateProvider([this, &fail]() -> std::string {
+    if (fail) throw std::runtime_error("no document");
+    std::lock_guard lock(mutex_);
+    return document_;
+  });
+  auto second = Connect();
+  ASSERT_TRUE(WaitForClientCount(2));
+  Tick();
+  SetDocument("");
+  fail = false;
+  Tick();
+  SetDocument(R"({"type":"STATE","protocol":2,"n":0})");
+  Tick();
+  EXPECT_EQ(second->ReadLine(), document_);
+  EXPECT_TRUE(first->StaysQuiet(50ms)) << "the document did not change for the others";
+}
+
 TEST_F(RemoteServerTest, PacesBroadcastsTo50msWithoutLosingTheLastChange) {
   auto client = Connect();
   ASSERT_TRUE(WaitForClientCount(1));
