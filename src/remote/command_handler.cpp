@@ -219,6 +219,10 @@ bool HandleRemoteCommand(const SystemView& system, const std::string& line) {
   if (!applied) return false;
   if (spec->broadcast == Broadcast::kAlways ||
       (spec->broadcast == Broadcast::kWhenApplied && *applied)) {
+    // An earlier command of this tick may have moved the show without a broadcast of its own:
+    // the document must not pair its live values with the snapshot of the last tick.
+    system.engine.UpdateShowTiming();
+    system.engine.SnapshotShowState();
     system.server.BroadcastState();
   }
   return true;

@@ -341,18 +341,24 @@ void RemoteServer::Retire(platform::Socket::Handle handle) {
 }
 
 void RemoteServer::DispatchRemoteCommands() {
-  std::deque<std::string> lines;
-  {
-    std::lock_guard lock(queueMutex_);
-    lines.swap(commandQueue_);
-  }
   CommandHandler handler;
   {
     std::lock_guard lock(callbacksMutex_);
     handler = commandHandler_;
   }
-  if (!handler) return;
-  for (const std::string& line : lines) {
+  // One line at a time, so that a flood costs the host's interface at most the budget per tick:
+  // what is left stays queued, in order, for the next tick. The first line always runs.
+  const int64_t start = clock_();
+  for (bool first = true;; first = false) {
+    if (!first && handler && clock_() - start >= kDispatchBudgetNanoseconds) return;
+    std::string line;
+    {
+      std::lock_guard lock(queueMutex_);
+      if (commandQueue_.empty()) return;
+      line = std::move(commandQueue_.front());
+      commandQueue_.pop_front();
+    }
+    if (!handler) continue;  // nobody to run it: dropped
     try {
       handler(line);
     } catch (...) {

@@ -35,7 +35,7 @@ class RemoteServer {
   using CommandHandler = std::function<void(const std::string& line)>;
   // Returns the whole state as one JSON object without a line feed, on the main thread.
   using StateProvider = std::function<std::string()>;
-  // The steady clock in nanoseconds; it paces the broadcasts.
+  // The steady clock in nanoseconds; it paces the broadcasts and bounds the command dispatch.
   using SteadyClock = std::function<int64_t()>;
 
   // Limits that keep one misbehaving client from exhausting the host's memory. A client that
@@ -45,6 +45,9 @@ class RemoteServer {
   static constexpr std::size_t kMaxQueuedLines = 10000;
   static constexpr std::size_t kMaxOutgoingBytes = 8 * 1024 * 1024;
   static constexpr int64_t kBroadcastIntervalNanoseconds = 50'000'000;
+  // Main-thread time one DispatchRemoteCommands may spend on commands before it leaves the rest
+  // for the next tick, so that a flood of commands never freezes the host's interface.
+  static constexpr int64_t kDispatchBudgetNanoseconds = 4'000'000;
   static constexpr int kControlWaitMilliseconds = 50;
 
   // `discoveryPort` 0 lets the system choose (see DiscoveryPort); an empty clock means
@@ -70,9 +73,10 @@ class RemoteServer {
   void Stop();
   bool IsRunning() const { return running_.load(); }
 
-  // Main thread: executes the queued command lines in arrival order. Lines are dropped when no
-  // handler is installed; a handler that throws loses only its own line. Called from the tick and
-  // at once when woken: lines queued meanwhile wait for the next call.
+  // Main thread: executes the queued command lines in arrival order, for at most the dispatch
+  // budget (measured on the steady clock given at construction) and at least one line; the rest
+  // wait, in order, for the next call. Lines are dropped when no handler is installed; a handler
+  // that throws loses only its own line. Called from the tick and at once when woken.
   void DispatchRemoteCommands();
   // Main thread: sends the state document to every client when it changed since the last one
   // sent, at most once per 50 ms; greets clients accepted since the last call with the current

@@ -26,7 +26,7 @@ bool Setlist::MakeCurrent(int32_t index) {
 }
 
 bool Setlist::AddRegionToSetlist(int32_t regionId) {
-  if (regionId < 1) return false;
+  if (regionId < 1 || IsFull()) return false;
   const bool duplicate = std::any_of(items_.begin(), items_.end(), [regionId](const auto& item) {
     return item.regionId == regionId;
   });
@@ -38,6 +38,7 @@ bool Setlist::AddRegionToSetlist(int32_t regionId) {
 }
 
 bool Setlist::AddPause() {
+  if (IsFull()) return false;
   items_.push_back(SetlistItem::Pause());
   if (currentIndex_ < 0) currentIndex_ = 0;
   NormalizeAutoStart();

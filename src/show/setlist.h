@@ -26,13 +26,19 @@ struct SetlistItem {
 };
 
 // Song items have region numbers of 1 and up, each at most once; pauses any number of times.
-// `autoStart` is only ever set on a song that is the first item or follows a song. The current
-// index is -1 or a valid index (it may stand on a pause). Every edit that fails changes nothing.
+// `autoStart` is only ever set on a song that is the first item or follows a song. Additions stop
+// at kMaxItems items. The current index is -1 or a valid index (it may stand on a pause). Every
+// edit that fails changes nothing.
 class Setlist {
  public:
+  // A generous show's worth. Every edit stores the whole list, so an unbounded one would let a
+  // flood of additions freeze the host; an addition to a full list is refused.
+  static constexpr int32_t kMaxItems = 1000;
+
   const std::vector<SetlistItem>& Items() const { return items_; }
   int32_t Count() const { return static_cast<int32_t>(items_.size()); }
   bool Empty() const { return items_.empty(); }
+  bool IsFull() const { return Count() >= kMaxItems; }
   int32_t CurrentIndex() const { return currentIndex_; }
 
   bool IsValidIndex(int64_t index) const { return index >= 0 && index < Count(); }

@@ -1,6 +1,9 @@
 // The extension's core over a host simulator, initialised as at load; the server is built but not
-// started, so no socket is opened.
+// started, so no socket is opened (a test that starts it gets a discovery port of the system's
+// choice).
 #pragma once
+
+#include <utility>
 
 #include "core/core.h"
 #include "sim/sim_host.h"
@@ -8,9 +11,17 @@
 namespace quorvane::remote::testing {
 
 struct SystemFixture {
-  explicit SystemFixture(sim::Host& simHost)
-      : core(simHost.Info()->GetFunc, core::CoreOptions::Closed()) {
+  // `serverClock` paces the server's broadcasts and bounds its dispatch (empty: the steady clock).
+  explicit SystemFixture(sim::Host& simHost, RemoteServer::SteadyClock serverClock = {})
+      : core(simHost.Info()->GetFunc, Options(std::move(serverClock))) {
     core.Init();
+  }
+
+  static core::CoreOptions Options(RemoteServer::SteadyClock serverClock) {
+    core::CoreOptions options = core::CoreOptions::Closed();
+    options.discoveryPort = 0;
+    options.serverClock = std::move(serverClock);
+    return options;
   }
 
   core::Core core;

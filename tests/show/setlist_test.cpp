@@ -32,6 +32,22 @@ TEST(SetlistEdits, SongsAreUniqueAndNumberedFromOne) {
   EXPECT_EQ(pausesOnly.CurrentIndex(), 0);
 }
 
+TEST(SetlistEdits, AdditionsStopAtAThousandItemsAndARefusalChangesNothing) {
+  Setlist setlist;
+  ASSERT_TRUE(setlist.AddRegionToSetlist(1));
+  for (int i = 1; i < Setlist::kMaxItems; ++i)
+    ASSERT_TRUE(setlist.AddPause());
+  ASSERT_EQ(setlist.Count(), 1000);
+  const std::vector<SetlistItem> full = setlist.Items();
+  EXPECT_FALSE(setlist.AddPause());
+  EXPECT_FALSE(setlist.AddRegionToSetlist(2));
+  EXPECT_EQ(setlist.Items(), full);
+
+  ASSERT_TRUE(setlist.RemoveItem(500));
+  EXPECT_TRUE(setlist.AddRegionToSetlist(2));
+  EXPECT_EQ(setlist.Count(), 1000);
+}
+
 TEST(SetlistEdits, AutoStartOnlyOnSongsThatFollowASongOrOpenTheList) {
   Setlist setlist;
   for (int region : {1, 2, 3})

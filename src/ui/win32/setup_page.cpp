@@ -286,7 +286,8 @@ void SetupPage::AddSelectedSong() {
   const LRESULT selected = SendMessageW(c_.songBox, CB_GETCURSEL, 0, 0);
   if (selected < 0) return;
   const LRESULT data = SendMessageW(c_.songBox, CB_GETITEMDATA, static_cast<WPARAM>(selected), 0);
-  if (data < 0) return;
+  // A full setlist takes nothing more; the message below is only about duplicates.
+  if (data < 0 || (ui_.setlist && ui_.setlist->IsFull())) return;
   // The page is filled again by the operation's page change.
   if (!context_.operations.AddSong(static_cast<int32_t>(data))) {
     context_.messages.Show(Window(), "This song is already in the setlist.", kMessageTitle,
