@@ -16,6 +16,7 @@
 #include "show/setlist.h"
 #include "show/show_engine.h"
 #include "ui/plugin_ui.h"
+#include "ui/time_text.h"
 
 namespace quorvane::remote {
 namespace {
@@ -88,14 +89,6 @@ ProjectView ReadProject(const SystemView& system) {
 double Duration(const ProjectRegion& region) {
   const double length = region.end - region.start;
   return length > 0.0 ? length : 0.0;
-}
-
-std::string HoursMinutesSeconds(double seconds) {
-  const auto whole = static_cast<long long>(seconds > 0.0 ? seconds : 0.0);
-  char text[48];
-  std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", whole / 3600, whole / 60 % 60,
-                whole % 60);
-  return text;
 }
 
 // The marker of the live song at the snapshot's position: the last one in host order among
@@ -187,11 +180,11 @@ void WriteSetup(JsonWriter& json, const SystemView& system, const SetupTotals& t
   json.Key("setup")
       .BeginObject()
       .Key("durationMinutes")
-      .Integer(static_cast<int64_t>(duration / 60.0 + 0.5))
+      .Integer(ui::RoundedMinutes(duration))
       .Key("songCount")
       .Integer(totals.songCount)
       .Key("musicTime")
-      .String(HoursMinutesSeconds(totals.musicTime))
+      .String(ui::HoursMinutesSeconds(totals.musicTime))
       .EndObject();
 }
 

@@ -111,6 +111,26 @@ TEST(StateDocument, DurationMinutesRoundHalfUpAndMusicTimeGrowsPastTwoHourDigits
   EXPECT_NE(document.find(R"("durationMinutes":46,)"), std::string::npos);
 }
 
+// However strange the project, every time sent is a sensible text in range: a region of 1e19 s
+// and a total that overflows to infinity read as the longest time shown.
+TEST(StateDocument, TimesBeyondAnyShowAreSentAtTheLongestShownValue) {
+  for (const double end : {1e19, 1.7e308}) {
+    Host host;
+    host.AddRegion(1, "Huge", 0.0, end);
+    host.AddRegion(2, "Huge too", 0.0, end);
+    host.SetExtState("Quorvane", "Setlist.Count", "2");
+    host.SetExtState("Quorvane", "Setlist.Item.0.RegionID", "1");
+    host.SetExtState("Quorvane", "Setlist.Item.1.RegionID", "2");
+    SystemFixture system(host);
+    ASSERT_TRUE(system.engine.SetShowDuration(1e300));
+    system.engine.SnapshotShowState();
+
+    const auto document = nlohmann::json::parse(BuildStateDocument(system.view));
+    EXPECT_EQ(document["setup"]["musicTime"], "999999:59:59") << end;
+    EXPECT_EQ(document["setup"]["durationMinutes"], 59999999) << end;
+  }
+}
+
 TEST(StateDocument, CurrentMarkerNameNamesTheLaterOfTwoMarkersAtOnePosition) {
   Host host;
   host.AddRegion(1, "Song", 0.0, 60.0);

@@ -1,21 +1,11 @@
 #include "ui/win32/text.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 
 #include "platform/wide_text.h"
+#include "ui/time_text.h"
 
 namespace quorvane::ui::win32 {
-namespace {
-
-int WholeSeconds(double seconds) {
-  if (!(seconds > 0.0)) return 0;
-  constexpr double kLimit = 2.0e9;
-  return static_cast<int>(std::min(seconds, kLimit));
-}
-
-}  // namespace
 
 std::wstring ToWide(const std::string& text) {
   return platform::Utf8ToWide(text);
@@ -26,17 +16,11 @@ std::wstring Widen(const std::string& ascii) {
 }
 
 std::wstring HoursMinutesSeconds(double seconds) {
-  const int total = WholeSeconds(seconds);
-  char text[48];
-  std::snprintf(text, sizeof text, "%02d:%02d:%02d", total / 3600, total / 60 % 60, total % 60);
-  return Widen(text);
+  return Widen(ui::HoursMinutesSeconds(seconds));
 }
 
 std::wstring MinutesSeconds(double seconds) {
-  const int total = WholeSeconds(seconds);
-  char text[32];
-  std::snprintf(text, sizeof text, "%02d:%02d", total / 60, total % 60);
-  return Widen(text);
+  return Widen(ui::MinutesSeconds(seconds));
 }
 
 std::wstring WindowText(HWND window, int limit) {

@@ -12,8 +12,7 @@ std::wstring ToWide(const std::string& text);
 // Plain ASCII as wide text.
 std::wstring Widen(const std::string& ascii);
 
-// Durations, negative as 0, truncated to whole seconds: "hh:mm:ss" and "mm:ss" with the minutes
-// not limited to 59 (75 minutes 3 seconds read 75:03).
+// The clock texts of ui/time_text.h as wide text.
 std::wstring HoursMinutesSeconds(double seconds);
 std::wstring MinutesSeconds(double seconds);
 
