@@ -1,6 +1,7 @@
 // The timer tick while a LIVE show plays with 32 reading clients: a tick with no state document
 // due, a tick that builds the document and sends it to every client, and a whole minute of ticks
-// at 30 a second. Projects of 20, 200 and 2,000 songs show how the cost grows.
+// at 30 a second. Projects of 20, 200 and 2,000 songs show how the cost grows. Last, the ticks
+// that work off a flood of commands from one client.
 //
 // The extension constructs its remote server with the system's steady clock, which a benchmark
 // cannot reach through the entry point; so these ticks run the timer tick's steps on the same
@@ -211,6 +212,60 @@ void BM_ExtensionTimerTick(benchmark::State& state) {
   ReaperPluginEntry(nullptr, nullptr);
 }
 BENCHMARK(BM_ExtensionTimerTick)->Unit(benchmark::kMicrosecond);
+
+// One client floods the real extension with 1,000 SETUP_ADD_PAUSE lines at once, in the 20-song
+// project (21 items): the ticks that work the flood off, each one's main-thread time, until the
+// setlist stands at its limit. The dispatch budget keeps every tick short; the flood spreads over
+// more ticks instead.
+void BM_ExtensionTicksUnderCommandFlood(benchmark::State& state) {
+  for (auto _ : state) {
+    sim::Host host;
+    BuildLargeProject(host, 20);
+    NameBenchProject(host);
+    if (ReaperPluginEntry(nullptr, host.Info()) != 1) return state.SkipWithError("load failed");
+    host.Tick();  // announces the project's name
+    const uint16_t port = DiscoverServerPort();
+    double longest = 0.0;
+    double total = 0.0;
+    int ticks = 0;
+    bool full = false;
+    {
+      ReadingClients clients(port);
+      clients.Join(1);
+      for (int i = 0; i < 2000 && clients.Connected() < 1; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      std::string flood;
+      for (int i = 0; i < 1000; ++i)
+        flood += "{\"cmd\":\"SETUP_ADD_PAUSE\"}\n";
+      if (port == 0 || !clients.Send(0, flood)) {
+        state.SkipWithError("no client");
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the server reads it all
+        for (; ticks < 20000 && !full; ++ticks) {
+          host.Advance(kTickMs);
+          const double start = ThreadCpuSeconds();
+          host.Tick();
+          const double spent = ThreadCpuSeconds() - start;
+          longest = std::max(longest, spent);
+          total += spent;
+          full = host.ExtState("Quorvane", "Setlist.Count") == "1000";
+          host.ClearCalls();  // the simulator's own record of the saves is not the extension's cost
+        }
+      }
+    }
+    ReaperPluginEntry(nullptr, nullptr);
+    if (!full) return state.SkipWithError("the setlist did not fill up");
+    state.SetIterationTime(total);
+    state.counters["ticks"] = ticks;
+    state.counters["longest_tick_ms"] = longest * 1e3;
+    state.counters["total_cpu_s"] = total;
+  }
+}
+BENCHMARK(BM_ExtensionTicksUnderCommandFlood)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace quorvane::bench
