@@ -1,6 +1,7 @@
 #include "host/host_api.h"
 
 #include "host/host_fallbacks.h"
+#include "host/marker_walk.h"
 
 #include <algorithm>
 #include <cmath>
@@ -49,35 +50,6 @@ HWND HostApi::MainWindow() const {
 }
 
 namespace {
-
-// One entry of the host's marker and region list, as EnumProjectMarkers3 answers it. The name is
-// the host's own text, read before the project can change.
-struct HostEntry {
-  bool isRegion = false;
-  double pos = 0.0;
-  double end = 0.0;
-  const char* name = nullptr;
-  int number = 0;
-  int colour = 0;
-};
-
-// The walk every enumeration makes: the number of entries from "CountProjectMarkers", then each
-// entry the host answers for (a zero answer skips it), in host order.
-template <class Visit>
-void WalkEntries(const HostApi& host, Visit visit) {
-  int markers = 0;
-  int regionCount = 0;
-  host.CountProjectMarkers(nullptr, &markers, &regionCount);
-  const int total = markers + regionCount;
-  for (int i = 0; i < total; ++i) {
-    HostEntry entry;
-    if (host.EnumProjectMarkers3(nullptr, i, &entry.isRegion, &entry.pos, &entry.end, &entry.name,
-                                 &entry.number, &entry.colour) == 0) {
-      continue;
-    }
-    visit(entry);
-  }
-}
 
 // A plain marker with region start <= position < region end.
 bool InRegion(const HostEntry& entry, const ProjectRegion& region) {

@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "host/host_api.h"
+#include "host/marker_walk.h"
 
 namespace quorvane::host {
 namespace {
@@ -18,28 +19,17 @@ uint64_t NextWalkSerial() {
 
 ProjectWalk::Entries ProjectWalk::Walk(const HostApi& host) {
   Entries entries;
-  if (!host.CountProjectMarkers || !host.EnumProjectMarkers3) return entries;
-  int markers = 0;
-  int regions = 0;
-  host.CountProjectMarkers(nullptr, &markers, &regions);
-  for (int i = 0; i < markers + regions; ++i) {
-    bool isRegion = false;
-    double pos = 0.0;
-    double end = 0.0;
-    const char* name = nullptr;
-    int number = 0;
-    int colour = 0;
-    if (host.EnumProjectMarkers3(nullptr, i, &isRegion, &pos, &end, &name, &number, &colour) == 0)
-      continue;
-    if (isRegion) {
-      entries.regions.push_back(ProjectRegion{number, name ? name : "", pos, end});
-      entries.spans.push_back(RegionSpan{number, pos, end});
+  WalkEntries(host, [&entries](const HostEntry& entry) {
+    const char* name = entry.name ? entry.name : "";
+    if (entry.isRegion) {
+      entries.regions.push_back(ProjectRegion{entry.number, name, entry.pos, entry.end});
+      entries.spans.push_back(RegionSpan{entry.number, entry.pos, entry.end});
     } else {
-      if (!entries.markers.empty() && pos < entries.markers.back().position)
+      if (!entries.markers.empty() && entry.pos < entries.markers.back().position)
         entries.markersByPosition = false;
-      entries.markers.push_back(ProjectMarker{name ? name : "", pos, number, colour});
+      entries.markers.push_back(ProjectMarker{name, entry.pos, entry.number, entry.colour});
     }
-  }
+  });
   return entries;
 }
 
