@@ -116,6 +116,34 @@ double Percentile(std::vector<double> values, double fraction) {
   return values[std::min(at, values.size() - 1)];
 }
 
+// Sends LIVE_PLAY_NEXT through `send` once per iteration, at a random phase of the host's tick,
+// and records how long the host took to be told to play.
+template <class Send>
+void MeasurePlayNext(benchmark::State& state, const TickingHost& ticking, Send send,
+                     std::vector<double>* latenciesMs) {
+  std::mt19937 random(12345);
+  std::uniform_int_distribution<int> phase(0, static_cast<int>(kTickMs) * 1000);
+  for (auto _ : state) {
+    std::this_thread::sleep_for(std::chrono::microseconds(phase(random)));
+    const int before = ticking.Plays();
+    const int64_t sentNs = NowNs();
+    if (!send() || !WaitFor([&] { return ticking.Plays() != before; }, 2000)) {
+      state.SkipWithError("the command did not reach the host");
+      break;
+    }
+    const double seconds = static_cast<double>(ticking.LastPlayNs() - sentNs) / 1e9;
+    state.SetIterationTime(seconds);
+    latenciesMs->push_back(seconds * 1e3);
+  }
+}
+
+void ReportLatencies(benchmark::State& state, const std::vector<double>& latenciesMs) {
+  state.counters["median_ms"] = Percentile(latenciesMs, 0.5);
+  state.counters["p90_ms"] = Percentile(latenciesMs, 0.90);
+  state.counters["p99_ms"] = Percentile(latenciesMs, 0.99);
+  state.counters["max_ms"] = Percentile(latenciesMs, 1.0);
+}
+
 void BM_RemotePlayNextToPlayButton(benchmark::State& state) {
   sim::Host host;
   BuildLargeProject(host);
@@ -133,28 +161,13 @@ void BM_RemotePlayNextToPlayButton(benchmark::State& state) {
     if (port == 0 || !WaitFor([&] { return ticking.Playing(); }, 5000)) {
       state.SkipWithError("the show did not start");
     } else {
-      std::mt19937 random(12345);
-      std::uniform_int_distribution<int> phase(0, static_cast<int>(kTickMs) * 1000);
-      for (auto _ : state) {
-        std::this_thread::sleep_for(std::chrono::microseconds(phase(random)));
-        const int before = ticking.Plays();
-        const int64_t sentNs = NowNs();
-        if (!clients.Send(0, "{\"cmd\":\"LIVE_PLAY_NEXT\"}\n") ||
-            !WaitFor([&] { return ticking.Plays() != before; }, 2000)) {
-          state.SkipWithError("the command did not reach the host");
-          break;
-        }
-        const double seconds = static_cast<double>(ticking.LastPlayNs() - sentNs) / 1e9;
-        state.SetIterationTime(seconds);
-        latenciesMs.push_back(seconds * 1e3);
-      }
+      MeasurePlayNext(
+          state, ticking, [&] { return clients.Send(0, "{\"cmd\":\"LIVE_PLAY_NEXT\"}\n"); },
+          &latenciesMs);
     }
   }
   ReaperPluginEntry(nullptr, nullptr);
-  state.counters["median_ms"] = Percentile(latenciesMs, 0.5);
-  state.counters["p90_ms"] = Percentile(latenciesMs, 0.90);
-  state.counters["p99_ms"] = Percentile(latenciesMs, 0.99);
-  state.counters["max_ms"] = Percentile(latenciesMs, 1.0);
+  ReportLatencies(state, latenciesMs);
   state.counters["tick_ms"] = static_cast<double>(kTickMs);
 }
 // 150 commands stay within the setlist's 200 songs.
@@ -189,28 +202,13 @@ void BM_WebPlayNextToPlayButton(benchmark::State& state) {
     if (!connected || !WaitFor([&] { return ticking.Playing(); }, 5000)) {
       state.SkipWithError("the show did not start from the browser");
     } else {
-      std::mt19937 random(12345);
-      std::uniform_int_distribution<int> phase(0, static_cast<int>(kTickMs) * 1000);
-      for (auto _ : state) {
-        std::this_thread::sleep_for(std::chrono::microseconds(phase(random)));
-        const int before = ticking.Plays();
-        const int64_t sentNs = NowNs();
-        if (!browser.Send(R"({"cmd":"LIVE_PLAY_NEXT"})") ||
-            !WaitFor([&] { return ticking.Plays() != before; }, 2000)) {
-          state.SkipWithError("the command did not reach the host");
-          break;
-        }
-        const double seconds = static_cast<double>(ticking.LastPlayNs() - sentNs) / 1e9;
-        state.SetIterationTime(seconds);
-        latenciesMs.push_back(seconds * 1e3);
-      }
+      MeasurePlayNext(
+          state, ticking, [&] { return browser.Send(R"({"cmd":"LIVE_PLAY_NEXT"})"); },
+          &latenciesMs);
     }
   }
   ReaperPluginEntry(nullptr, nullptr);
-  state.counters["median_ms"] = Percentile(latenciesMs, 0.5);
-  state.counters["p90_ms"] = Percentile(latenciesMs, 0.90);
-  state.counters["p99_ms"] = Percentile(latenciesMs, 0.99);
-  state.counters["max_ms"] = Percentile(latenciesMs, 1.0);
+  ReportLatencies(state, latenciesMs);
 }
 BENCHMARK(BM_WebPlayNextToPlayButton)
     ->UseManualTime()
