@@ -372,6 +372,9 @@ void WebServer::Impl::Accept() {
     if (closing) return;
     if (!error) {
       if (connections.size() < kMaxConnections) {
+        // Patches are small and must not wait for the browser's delayed acknowledgement.
+        beast::error_code ignored;
+        socket.set_option(tcp::no_delay(true), ignored);
         const uint64_t id = nextId++;
         auto connection = std::make_shared<PageConnection>(*this, id, std::move(socket));
         connections[id] = connection;

@@ -75,6 +75,8 @@ int WebSocketClient::Connect(uint16_t port, const std::string& target, const std
   beast::error_code error;
   impl_->ws.next_layer().connect(Loopback(port), error);
   if (error) return 0;
+  // As browsers do: a command frame goes out at once, without Nagle's wait.
+  impl_->ws.next_layer().set_option(tcp::no_delay(true), error);
   if (!origin.empty()) {
     impl_->ws.set_option(websocket::stream_base::decorator(
         [origin](websocket::request_type& request) { request.set(http::field::origin, origin); }));
