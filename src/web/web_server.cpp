@@ -18,6 +18,7 @@
 
 #include "remote/command_scanner.h"
 #include "remote/json_writer.h"
+#include "remote/remote_server.h"
 #include "web/state_patcher.h"
 #include "web/web_page.h"
 
@@ -573,19 +574,31 @@ void WebServer::DispatchCommands() {
   std::lock_guard lifecycle(lifecycleMutex_);
   if (!impl_) return;
   Impl& server = *impl_;
-  std::deque<QueuedCommand> commands;
-  {
-    std::lock_guard lock(server.queueMutex);
-    commands.swap(server.commands);
-  }
-  if (commands.empty()) return;
   CommandHandler handler;
   {
     std::lock_guard lock(callbacksMutex_);
     handler = commandHandler_;
   }
-  if (!handler) return;
-  for (const QueuedCommand& command : commands) {
+  if (!handler) {  // nobody to run them: dropped
+    std::lock_guard lock(server.queueMutex);
+    server.commands.clear();
+    return;
+  }
+  // As on TCP: one command at a time, for at most the budget of the host's main thread per run
+  // (the first always runs); the rest stay queued, in order, for the next wake or tick.
+  const auto start = std::chrono::steady_clock::now();
+  for (bool first = true;; first = false) {
+    if (!first && std::chrono::steady_clock::now() - start >=
+                      std::chrono::nanoseconds(remote::RemoteServer::kDispatchBudgetNanoseconds)) {
+      return;
+    }
+    QueuedCommand command;
+    {
+      std::lock_guard lock(server.queueMutex);
+      if (server.commands.empty()) return;
+      command = std::move(server.commands.front());
+      server.commands.pop_front();
+    }
     std::string reason;
     try {
       reason = handler(command.line);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -158,6 +159,33 @@ TEST_F(WebServerTest, CommandsReachTheHandlerAndARefusalIsAnswered) {
   ASSERT_TRUE(reply);
   EXPECT_EQ(Json::parse(*reply),
             Json::parse(R"({"type":"REFUSED","cmd":"LIVE_STOP","reason":"not now"})"));
+}
+
+TEST_F(WebServerTest, AFloodOfCommandsRunsAFewMillisecondsAtATimeInOrder) {
+  // Each command takes 3 ms of the main thread: one run may start at most two of them.
+  server.SetCommandHandler([this](const std::string& line) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    std::lock_guard lock(mutex);
+    received.push_back(line);
+    return std::string();
+  });
+  auto client = Join();
+  ASSERT_TRUE(client->Read());
+  std::vector<std::string> sent;
+  for (int i = 0; i < 12; ++i) {
+    sent.push_back(R"({"cmd":"LIVE_SELECT","index":)" + std::to_string(i) + "}");
+    client->Send(sent.back());
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // let them all arrive
+  size_t mostInOneRun = 0;
+  ASSERT_TRUE(WaitFor([&] {
+    const size_t before = Received().size();
+    server.DispatchCommands();
+    mostInOneRun = std::max(mostInOneRun, Received().size() - before);
+    return Received().size() == sent.size();
+  }));
+  EXPECT_LE(mostInOneRun, 2u);
+  EXPECT_EQ(Received(), sent);
 }
 
 TEST_F(WebServerTest, AViewOnlyClientSeesTheShowButEveryCommandIsRefused) {
