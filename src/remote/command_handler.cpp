@@ -16,8 +16,8 @@ namespace {
 // One command line being run: its fields are read only as the table lists them.
 class Command {
  public:
-  Command(const SystemView& system, const CommandSpec& spec, const std::string& line)
-      : s_(system), spec_(spec), line_(line) {}
+  Command(const SystemView& system, const CommandDefinition& definition, const std::string& line)
+      : s_(system), definition_(definition), line_(line) {}
 
   // True when the command changed something (what a "when applied" broadcast waits for); none
   // for an id without an operation, which the build's switch warning already refuses.
@@ -29,17 +29,17 @@ class Command {
   ui::WindowPort* Window() const { return s_.ui.window; }
 
   std::optional<int> Int(std::string_view name) const {
-    const FieldSpec* field = FindCommandField(spec_, name);
+    const FieldDefinition* field = FindCommandField(definition_, name);
     if (!field || field->type != FieldType::kInteger) return std::nullopt;
     return ReadIntField(line_, field->name.data());
   }
   std::optional<bool> Bool(std::string_view name) const {
-    const FieldSpec* field = FindCommandField(spec_, name);
+    const FieldDefinition* field = FindCommandField(definition_, name);
     if (!field || field->type != FieldType::kBoolean) return std::nullopt;
     return ReadBoolField(line_, field->name.data());
   }
   std::optional<double> Rate() const {
-    return FindCommandField(spec_, "rate") ? ReadRateField(line_) : std::nullopt;
+    return FindCommandField(definition_, "rate") ? ReadRateField(line_) : std::nullopt;
   }
 
   // Runs `operation` with the integer field when it was read.
@@ -90,13 +90,13 @@ class Command {
   }
 
   const SystemView& s_;
-  const CommandSpec& spec_;
+  const CommandDefinition& definition_;
   const std::string& line_;
 };
 
 std::optional<bool> Command::Run() {
   operations::UserOperations& ops = Ops();
-  switch (spec_.id) {
+  switch (definition_.id) {
     // Window and mode commands.
     case CommandId::kPing:
       return false;
@@ -213,12 +213,12 @@ std::optional<bool> Command::Run() {
 }  // namespace
 
 bool HandleRemoteCommand(const SystemView& system, const std::string& line) {
-  const CommandSpec* spec = FindRemoteCommand(ReadCommandType(line));
-  if (!spec) return false;
-  const std::optional<bool> applied = Command(system, *spec, line).Run();
+  const CommandDefinition* definition = FindRemoteCommand(ReadCommandType(line));
+  if (!definition) return false;
+  const std::optional<bool> applied = Command(system, *definition, line).Run();
   if (!applied) return false;
-  if (spec->broadcast == Broadcast::kAlways ||
-      (spec->broadcast == Broadcast::kWhenApplied && *applied)) {
+  if (definition->broadcast == Broadcast::kAlways ||
+      (definition->broadcast == Broadcast::kWhenApplied && *applied)) {
     // An earlier command of this tick may have moved the show without a broadcast of its own:
     // the document must not pair its live values with the snapshot of the last tick.
     system.engine.UpdateShowTiming();

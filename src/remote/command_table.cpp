@@ -8,26 +8,27 @@ namespace {
 using enum CommandId;
 using enum FieldType;
 
-constexpr FieldSpec kIndex[] = {{"index", kInteger, "-1", "INDEX"}};
-constexpr FieldSpec kEnabledOrCurrent[] = {{"enabled", kBoolean, "the current value", "on|off"}};
-constexpr FieldSpec kEnabled[] = {{"enabled", kBoolean, "false", "on|off"}};
-constexpr FieldSpec kRegionId[] = {{"regionId", kInteger, "-1", "REGION"}};
-constexpr FieldSpec kMinutes[] = {{"minutes", kInteger, "-1", "MINUTES"}};
-constexpr FieldSpec kTime[] = {{"hour", kInteger, "-1", "HOUR"},
-                               {"minute", kInteger, "-1", "MINUTE"}};
-constexpr FieldSpec kMute[] = {{"trackIndex", kInteger, "-1", "TRACK"},
-                               {"muted", kBoolean, "false", "on|off"}};
-constexpr FieldSpec kSolo[] = {{"trackIndex", kInteger, "-1", "TRACK"},
-                               {"soloed", kBoolean, "false", "on|off"}};
-constexpr FieldSpec kRegionNumber[] = {{"index", kInteger, "-1", "REGION"}};
-constexpr FieldSpec kMarker[] = {{"index", kInteger, "-1", "MARKER"}};
-constexpr FieldSpec kBeats[] = {{"beats", kInteger, "0", "BEATS"}};
-constexpr FieldSpec kRate[] = {{"rate", kReal, "1.0", "RATE"}};
+constexpr FieldDefinition kIndex[] = {{"index", kInteger, "-1", "INDEX"}};
+constexpr FieldDefinition kEnabledOrCurrent[] = {
+    {"enabled", kBoolean, "the current value", "on|off"}};
+constexpr FieldDefinition kEnabled[] = {{"enabled", kBoolean, "false", "on|off"}};
+constexpr FieldDefinition kRegionId[] = {{"regionId", kInteger, "-1", "REGION"}};
+constexpr FieldDefinition kMinutes[] = {{"minutes", kInteger, "-1", "MINUTES"}};
+constexpr FieldDefinition kTime[] = {{"hour", kInteger, "-1", "HOUR"},
+                                     {"minute", kInteger, "-1", "MINUTE"}};
+constexpr FieldDefinition kMute[] = {{"trackIndex", kInteger, "-1", "TRACK"},
+                                     {"muted", kBoolean, "false", "on|off"}};
+constexpr FieldDefinition kSolo[] = {{"trackIndex", kInteger, "-1", "TRACK"},
+                                     {"soloed", kBoolean, "false", "on|off"}};
+constexpr FieldDefinition kRegionNumber[] = {{"index", kInteger, "-1", "REGION"}};
+constexpr FieldDefinition kMarker[] = {{"index", kInteger, "-1", "MARKER"}};
+constexpr FieldDefinition kBeats[] = {{"beats", kInteger, "0", "BEATS"}};
+constexpr FieldDefinition kRate[] = {{"rate", kReal, "1.0", "RATE"}};
 
 constexpr Broadcast kNo = Broadcast::kNo;
 constexpr Broadcast kAlways = Broadcast::kAlways;
 
-constexpr std::array kCommands = std::to_array<CommandSpec>({
+constexpr std::array kCommands = std::to_array<CommandDefinition>({
     {kPing, "PING", {}, kNo, "keep-alive; changes nothing"},
     {kRequestState,
      "REQUEST_STATE",
@@ -100,19 +101,19 @@ std::string_view FieldTypeName(FieldType type) {
   return "value";
 }
 
-std::span<const CommandSpec> RemoteCommands() {
+std::span<const CommandDefinition> RemoteCommands() {
   return kCommands;
 }
 
-const CommandSpec* FindRemoteCommand(std::string_view name) {
-  for (const CommandSpec& command : kCommands) {
+const CommandDefinition* FindRemoteCommand(std::string_view name) {
+  for (const CommandDefinition& command : kCommands) {
     if (command.name == name) return &command;
   }
   return nullptr;
 }
 
-const FieldSpec* FindCommandField(const CommandSpec& command, std::string_view name) {
-  for (const FieldSpec& field : command.fields) {
+const FieldDefinition* FindCommandField(const CommandDefinition& command, std::string_view name) {
+  for (const FieldDefinition& field : command.fields) {
     if (field.name == name) return &field;
   }
   return nullptr;

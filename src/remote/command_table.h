@@ -59,7 +59,7 @@ enum class FieldType : uint8_t { kInteger, kBoolean, kReal };
 
 std::string_view FieldTypeName(FieldType type);
 
-struct FieldSpec {
+struct FieldDefinition {
   std::string_view name;  // the member name on the wire, e.g. "trackIndex"
   FieldType type;
   // What the field stands for when it is missing or unreadable; a command never acts on a
@@ -74,18 +74,18 @@ enum class Broadcast : uint8_t {
   kWhenApplied,  // at once, but only when the command changed something
 };
 
-struct CommandSpec {
+struct CommandDefinition {
   CommandId id;
   std::string_view name;  // the "cmd" value, e.g. "LIVE_PLAY_NEXT"
-  std::span<const FieldSpec> fields;
+  std::span<const FieldDefinition> fields;
   Broadcast broadcast;
   std::string_view summary;
 };
 
 // Every command, in the protocol's order.
-std::span<const CommandSpec> RemoteCommands();
+std::span<const CommandDefinition> RemoteCommands();
 // The command named exactly `name` (case-sensitive); null when none is.
-const CommandSpec* FindRemoteCommand(std::string_view name);
-const FieldSpec* FindCommandField(const CommandSpec& command, std::string_view name);
+const CommandDefinition* FindRemoteCommand(std::string_view name);
+const FieldDefinition* FindCommandField(const CommandDefinition& command, std::string_view name);
 
 }  // namespace quorvane::remote

@@ -161,7 +161,7 @@ TEST_F(RemoteCommands, AutoStartIsSetAndFiresWithoutAWindow) {
 }
 
 TEST_F(RemoteCommands, EveryCommandOfTheTableIsHandledAndNoOtherName) {
-  for (const quorvane::remote::CommandSpec& command : quorvane::remote::RemoteCommands()) {
+  for (const quorvane::remote::CommandDefinition& command : quorvane::remote::RemoteCommands()) {
     EXPECT_TRUE(
         HandleRemoteCommand(system->view, R"({"cmd":")" + std::string(command.name) + R"("})"))
         << command.name;

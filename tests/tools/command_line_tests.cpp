@@ -208,11 +208,11 @@ TEST(CommandLine, TheCommandListIsExactlyWhatTheExtensionHandles) {
       listed.push_back(line.substr(2, line.find(' ', 2) - 2));
   }
   std::vector<std::string> handled;
-  for (const remote::CommandSpec& command : remote::RemoteCommands()) {
+  for (const remote::CommandDefinition& command : remote::RemoteCommands()) {
     handled.emplace_back(command.name);
     std::ostringstream help;
     ASSERT_EQ(RunRemoteTool({"help", std::string(command.name)}, help, err), kExitOk);
-    for (const remote::FieldSpec& field : command.fields) {
+    for (const remote::FieldDefinition& field : command.fields) {
       const std::string described = "\"" + std::string(field.name) + "\", " +
                                     std::string(remote::FieldTypeName(field.type)) +
                                     "; missing: " + std::string(field.defaultValue);

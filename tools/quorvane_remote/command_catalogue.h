@@ -14,8 +14,8 @@ namespace quorvane::remote_cli {
 // The commands themselves are the extension's own table: the tool lists exactly what the server
 // handles, with the same fields.
 using FieldType = remote::FieldType;
-using FieldInfo = remote::FieldSpec;
-using CommandInfo = remote::CommandSpec;
+using FieldInfo = remote::FieldDefinition;
+using CommandInfo = remote::CommandDefinition;
 using remote::FieldTypeName;
 
 // A word that sends one command; its arguments are the command's fields, in order, all required.
