@@ -19,6 +19,11 @@ constexpr int kChunksPerPass = 16;
 // clients.
 constexpr std::size_t kFirstClientEntry = 3;
 
+// 127.0.0.0/8: this computer.
+bool IsLoopback(uint32_t address) {
+  return (address >> 24) == 127;
+}
+
 int64_t SteadyNanoseconds() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
@@ -87,9 +92,9 @@ void RemoteServer::SetStateProvider(StateProvider provider) {
   stateProvider_ = std::move(provider);
 }
 
-void RemoteServer::SetMaxClientsPerAddress(std::size_t count) {
+void RemoteServer::CountLoopbackPerAddress(bool count) {
   std::lock_guard lock(clientsMutex_);
-  maxClientsPerAddress_ = count;
+  countLoopbackPerAddress_ = count;
 }
 
 bool RemoteServer::Start() {
@@ -265,10 +270,12 @@ void RemoteServer::AcceptClients() {
     std::lock_guard lock(clientsMutex_);
     // Beyond either limit the connection is closed at once, unanswered.
     if (clients_.size() >= kMaxClients) continue;
-    std::size_t fromPeer = 0;
-    for (const auto& entry : clients_)
-      fromPeer += entry.second.address == peer.address ? 1 : 0;
-    if (fromPeer >= maxClientsPerAddress_) continue;
+    if (countLoopbackPerAddress_ || !IsLoopback(peer.address)) {
+      std::size_t fromPeer = 0;
+      for (const auto& entry : clients_)
+        fromPeer += entry.second.address == peer.address ? 1 : 0;
+      if (fromPeer >= kMaxClientsPerAddress) continue;
+    }
     if (!socket.SetNonBlocking()) continue;
     socket.SetNoDelay();
     const platform::Socket::Handle handle = socket.NativeHandle();

@@ -42,7 +42,8 @@ class RemoteServer {
   // Limits that keep one misbehaving client from exhausting the host's memory. A client that
   // passes one of them is dropped; the other clients are not affected.
   static constexpr std::size_t kMaxClients = 64;  // a further connection is closed at once
-  // Clients from one address (the protocol has no keys): one computer cannot take every place.
+  // Clients from one address (the protocol has no keys): one computer of the network cannot take
+  // every place. This computer's own programs (loopback addresses) are not counted.
   static constexpr std::size_t kMaxClientsPerAddress = 16;
   static constexpr std::size_t kMaxLineBytes = 64 * 1024;
   static constexpr std::size_t kMaxQueuedLines = 10000;
@@ -69,9 +70,9 @@ class RemoteServer {
   void SetStateProvider(StateProvider provider);
   // What the server's threads and the main thread's calls caught. Set before Start.
   void SetFailureSink(FailureSink sink) { failureSink_ = std::move(sink); }
-  // Replaces kMaxClientsPerAddress for the connections accepted from now on (the suites' clients
-  // all come from one loopback address).
-  void SetMaxClientsPerAddress(std::size_t count);
+  // Counts loopback clients against kMaxClientsPerAddress too, from the next connection on: the
+  // suites' clients, all from 127.0.0.1, then stand for a computer of the network.
+  void CountLoopbackPerAddress(bool count);
 
   // Opens the listener and the discovery socket and starts both threads. True when running
   // afterwards (also when it already was); false leaves nothing open.
@@ -164,7 +165,7 @@ class RemoteServer {
   mutable std::mutex clientsMutex_;  // taken before queueMutex_ when both are needed
   std::unordered_map<platform::Socket::Handle, Client> clients_;
   std::vector<platform::Socket> retired_;
-  std::size_t maxClientsPerAddress_ = kMaxClientsPerAddress;
+  bool countLoopbackPerAddress_ = false;
 
   mutable std::mutex queueMutex_;
   std::deque<std::string> commandQueue_;

@@ -262,7 +262,6 @@ TEST_F(RemoteServerTest, AThrowingCommandDoesNotCostTheOthers) {
 }
 
 TEST_F(RemoteServerTest, EveryOneOfManyClientsReceivesEachBroadcast) {
-  server_.SetMaxClientsPerAddress(RemoteServer::kMaxClients);  // all of them come from loopback
   std::vector<std::unique_ptr<LineClient>> clients;
   for (int i = 0; i < 40; ++i)
     clients.push_back(Connect());
@@ -278,7 +277,6 @@ TEST_F(RemoteServerTest, EveryOneOfManyClientsReceivesEachBroadcast) {
 }
 
 TEST_F(RemoteServerTest, ClosesAConnectionBeyondTheClientLimitAtOnce) {
-  server_.SetMaxClientsPerAddress(RemoteServer::kMaxClients);  // all of them come from loopback
   std::vector<std::unique_ptr<LineClient>> clients;
   for (std::size_t i = 0; i < RemoteServer::kMaxClients; ++i)
     clients.push_back(Connect());
@@ -297,6 +295,7 @@ TEST_F(RemoteServerTest, ClosesAConnectionBeyondTheClientLimitAtOnce) {
 }
 
 TEST_F(RemoteServerTest, OneAddressTakesNoMoreThanItsShareOfThePlaces) {
+  server_.CountLoopbackPerAddress(true);  // these clients stand for one computer of the network
   std::vector<std::unique_ptr<LineClient>> clients;
   for (std::size_t i = 0; i < RemoteServer::kMaxClientsPerAddress; ++i)
     clients.push_back(Connect());
