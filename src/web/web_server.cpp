@@ -274,11 +274,9 @@ class SocketClient : public Connection, public std::enable_shared_from_this<Sock
     beast::get_lowest_layer(ws_).socket().shutdown(tcp::socket::shutdown_both, ignored);
     beast::get_lowest_layer(ws_).socket().close(ignored);
     // What it had not taken goes now (a write under way holds its own message), not when the
-    // last handler lets go of the session.
+    // last handler lets go of the session. The read buffer stays: a read may still be using it.
     std::deque<Outgoing>().swap(outgoing_);
     outgoingBytes_ = 0;
-    incoming_.clear();
-    incoming_.shrink_to_fit();
   }
 
  private:
