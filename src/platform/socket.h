@@ -92,7 +92,8 @@ class Socket {
   bool ShutdownSend();
 
   // The next pending connection of a listener; invalid when none is waiting or on failure.
-  Socket Accept() const;
+  // `peer` (optional) receives the address it came from.
+  Socket Accept(Endpoint* peer = nullptr) const;
 
   IoResult Send(const void* data, std::size_t size) const;
   IoResult Receive(void* buffer, std::size_t capacity) const;

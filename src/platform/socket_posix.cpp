@@ -154,12 +154,16 @@ bool Socket::ShutdownSend() {
   return shutdown(Fd(handle_), SHUT_WR) == 0;
 }
 
-Socket Socket::Accept() const {
+Socket Socket::Accept(Endpoint* peer) const {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
   int fd = -1;
   do {
-    fd = accept4(Fd(handle_), nullptr, nullptr, SOCK_CLOEXEC);
+    fd = accept4(Fd(handle_), reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
-  return fd < 0 ? Socket() : Socket(fd);
+  if (fd < 0) return Socket();
+  if (peer) *peer = Endpoint{ntohl(address.sin_addr.s_addr), ntohs(address.sin_port)};
+  return Socket(fd);
 }
 
 IoResult Socket::Send(const void* data, std::size_t size) const {

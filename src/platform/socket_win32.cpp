@@ -163,8 +163,15 @@ bool Socket::ShutdownSend() {
   return shutdown(Native(handle_), SD_SEND) == 0;
 }
 
-Socket Socket::Accept() const {
-  return Socket(FromNative(accept(Native(handle_), nullptr, nullptr)));
+Socket Socket::Accept(Endpoint* peer) const {
+  sockaddr_in address{};
+  int length = sizeof address;
+  Socket accepted(
+      FromNative(accept(Native(handle_), reinterpret_cast<sockaddr*>(&address), &length)));
+  if (accepted.IsValid() && peer) {
+    *peer = Endpoint{ntohl(address.sin_addr.s_addr), ntohs(address.sin_port)};
+  }
+  return accepted;
 }
 
 IoResult Socket::Send(const void* data, std::size_t size) const {

@@ -43,7 +43,8 @@ std::string BuildDiscoveryReply(const DiscoveryIdentity& identity) {
 
 void RunDiscoveryResponder(const platform::Socket& socket, const platform::Socket& wake,
                            const std::atomic<bool>& running,
-                           const std::function<DiscoveryIdentity()>& identity) noexcept {
+                           const std::function<DiscoveryIdentity()>& identity,
+                           const FailureSink& failures) noexcept {
   while (running.load()) {
     try {
       std::array<platform::PollEntry, 2> entries{};
@@ -70,6 +71,7 @@ void RunDiscoveryResponder(const platform::Socket& socket, const platform::Socke
       socket.SendTo(reply.data(), reply.size(), sender);  // a lost reply is probed again
     } catch (...) {
       // Out of memory while building a reply: skip this probe and keep answering.
+      ReportCaughtException(failures, "remote discovery: answering a probe");
     }
   }
 }

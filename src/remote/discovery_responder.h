@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/socket.h"
+#include "remote/failure_sink.h"
 
 namespace quorvane::remote {
 
@@ -37,9 +38,11 @@ void DrainWakeSocket(const platform::Socket& wake);
 
 // The discovery thread's body. Answers every probe arriving on `socket` with one datagram to its
 // sender, until `running` is false; `wake` turning readable ends the current wait early.
-// `identity` is called per probe, on this thread. Never throws.
+// `identity` is called per probe, on this thread; what fails while answering one probe goes to
+// `failures` and the next probe is answered. Never throws.
 void RunDiscoveryResponder(const platform::Socket& socket, const platform::Socket& wake,
                            const std::atomic<bool>& running,
-                           const std::function<DiscoveryIdentity()>& identity) noexcept;
+                           const std::function<DiscoveryIdentity()>& identity,
+                           const FailureSink& failures) noexcept;
 
 }  // namespace quorvane::remote

@@ -19,13 +19,18 @@ constexpr int kChunksPerPass = 16;
 // clients.
 constexpr std::size_t kFirstClientEntry = 3;
 
+// 127.0.0.0/8: this computer.
+bool IsLoopback(uint32_t address) {
+  return (address >> 24) == 127;
+}
+
 int64_t SteadyNanoseconds() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
 
-std::string DrawInstanceId() {
+std::string DrawInstanceId(const FailureSink& failures) {
   uint64_t r1 = 0;
   uint64_t r2 = 0;
   try {
@@ -34,6 +39,7 @@ std::string DrawInstanceId() {
     r2 = device();
   } catch (...) {
     // No system entropy source: the clock alone still makes ids differ between loads.
+    ReportCaughtException(failures, "remote server: drawing the instance id");
   }
   std::mt19937_64 engine((r1 << 32) ^ r2 ^ static_cast<uint64_t>(SteadyNanoseconds()));
   const uint64_t d1 = engine();
@@ -68,6 +74,7 @@ RemoteServer::~RemoteServer() {
     Stop();
   } catch (...) {
     // Nothing may leave a destructor that runs while the host unloads the library.
+    ReportCaughtException(failureSink_, "remote server: stop");
   }
 }
 
@@ -85,6 +92,11 @@ void RemoteServer::SetStateProvider(StateProvider provider) {
   stateProvider_ = std::move(provider);
 }
 
+void RemoteServer::CountLoopbackPerAddress(bool count) {
+  std::lock_guard lock(clientsMutex_);
+  countLoopbackPerAddress_ = count;
+}
+
 bool RemoteServer::Start() {
   std::lock_guard lifecycle(lifecycleMutex_);
   if (running_.load()) return true;
@@ -94,7 +106,7 @@ bool RemoteServer::Start() {
     if (!library_->IsStarted()) return false;
     {
       std::lock_guard lock(identityMutex_);
-      if (instanceId_.empty()) instanceId_ = DrawInstanceId();
+      if (instanceId_.empty()) instanceId_ = DrawInstanceId(failureSink_);
       if (hostName_.empty()) hostName_ = platform::HostName();
     }
     listener_ = platform::Socket::ListenTcp();
@@ -124,6 +136,7 @@ bool RemoteServer::Start() {
     running_ = true;
     controlThread_ = std::thread([this] { RunControlLoop(); });
   } catch (...) {
+    ReportCaughtException(failureSink_, "remote server: start");
     running_ = false;
     CloseAll();
     return false;
@@ -132,12 +145,14 @@ bool RemoteServer::Start() {
     discoveryThread_ = std::thread([this] {
       try {
         const std::function<DiscoveryIdentity()> identity = [this] { return Identity(); };
-        RunDiscoveryResponder(discoverySocket_, wakeSocket_, running_, identity);
+        RunDiscoveryResponder(discoverySocket_, wakeSocket_, running_, identity, failureSink_);
       } catch (...) {
         // The thread ends; the server keeps serving its TCP clients.
+        ReportCaughtException(failureSink_, "remote discovery: thread");
       }
     });
   } catch (...) {
+    ReportCaughtException(failureSink_, "remote server: starting discovery");
     running_ = false;
     const char wake = 0;
     wakeSocket_.SendTo(&wake, 1, platform::Endpoint::Loopback(wakeSocket_.LocalPort()));
@@ -185,6 +200,7 @@ void RemoteServer::RunControlLoop() noexcept {
       if (!ControlPass()) return;
     } catch (...) {
       // Out of memory in one pass: the next pass starts afresh.
+      ReportCaughtException(failureSink_, "remote server: control thread");
     }
   }
 }
@@ -248,15 +264,24 @@ bool RemoteServer::TakeClientsPass(const std::vector<platform::PollEntry>& entri
 void RemoteServer::AcceptClients() {
   const auto welcome = std::make_shared<const std::string>(WelcomeLine(port_.load()));
   for (std::size_t accepted = 0; accepted < kMaxClients; ++accepted) {
-    platform::Socket socket = listener_.Accept();
+    platform::Endpoint peer;
+    platform::Socket socket = listener_.Accept(&peer);
     if (!socket.IsValid()) return;
     std::lock_guard lock(clientsMutex_);
-    if (clients_.size() >= kMaxClients) continue;  // closed at once, unanswered
+    // Beyond either limit the connection is closed at once, unanswered.
+    if (clients_.size() >= kMaxClients) continue;
+    if (countLoopbackPerAddress_ || !IsLoopback(peer.address)) {
+      std::size_t fromPeer = 0;
+      for (const auto& entry : clients_)
+        fromPeer += entry.second.address == peer.address ? 1 : 0;
+      if (fromPeer >= kMaxClientsPerAddress) continue;
+    }
     if (!socket.SetNonBlocking()) continue;
     socket.SetNoDelay();
     const platform::Socket::Handle handle = socket.NativeHandle();
     Client& client = clients_[handle];
     client.socket = std::move(socket);
+    client.address = peer.address;
     // The greeting's state follows from the main thread's next BroadcastState.
     if (!QueueLine(client, welcome) || !Flush(client)) clients_.erase(handle);
   }
@@ -362,7 +387,8 @@ void RemoteServer::DispatchRemoteCommands() {
     try {
       handler(line);
     } catch (...) {
-      // A remote command fails silently; the following ones still run.
+      // The failed command is reported; the following ones still run.
+      ReportCaughtException(failureSink_, "remote server: command");
     }
   }
 }
@@ -391,6 +417,7 @@ void RemoteServer::BroadcastState() {
   try {
     document = provider();
   } catch (...) {
+    ReportCaughtException(failureSink_, "remote server: state document");
     document.clear();  // treated like an empty document: nothing is sent
   }
   if (due) lastBroadcastTime_ = now;
@@ -440,7 +467,7 @@ std::string RemoteServer::ProjectName() const {
 
 std::string RemoteServer::InstanceId() const {
   std::lock_guard lock(identityMutex_);
-  if (instanceId_.empty()) instanceId_ = DrawInstanceId();
+  if (instanceId_.empty()) instanceId_ = DrawInstanceId(failureSink_);
   return instanceId_;
 }
 

@@ -24,6 +24,7 @@
 
 #include "platform/socket.h"
 #include "remote/discovery_responder.h"
+#include "remote/failure_sink.h"
 
 namespace quorvane::remote {
 
@@ -41,6 +42,9 @@ class RemoteServer {
   // Limits that keep one misbehaving client from exhausting the host's memory. A client that
   // passes one of them is dropped; the other clients are not affected.
   static constexpr std::size_t kMaxClients = 64;  // a further connection is closed at once
+  // Clients from one address (the protocol has no keys): one computer of the network cannot take
+  // every place. This computer's own programs (loopback addresses) are not counted.
+  static constexpr std::size_t kMaxClientsPerAddress = 16;
   static constexpr std::size_t kMaxLineBytes = 64 * 1024;
   static constexpr std::size_t kMaxQueuedLines = 10000;
   static constexpr std::size_t kMaxOutgoingBytes = 8 * 1024 * 1024;
@@ -64,6 +68,11 @@ class RemoteServer {
 
   void SetCommandHandler(CommandHandler handler);
   void SetStateProvider(StateProvider provider);
+  // What the server's threads and the main thread's calls caught. Set before Start.
+  void SetFailureSink(FailureSink sink) { failureSink_ = std::move(sink); }
+  // Counts loopback clients against kMaxClientsPerAddress too, from the next connection on: the
+  // suites' clients, all from 127.0.0.1, then stand for a computer of the network.
+  void CountLoopbackPerAddress(bool count);
 
   // Opens the listener and the discovery socket and starts both threads. True when running
   // afterwards (also when it already was); false leaves nothing open.
@@ -104,6 +113,7 @@ class RemoteServer {
  private:
   struct Client {
     platform::Socket socket;
+    uint32_t address = 0;  // where it connected from
     std::string incoming;  // bytes of the line not finished yet
     // Whole lines the socket has not taken yet, oldest first; a document queued to every client
     // is one shared copy.
@@ -155,6 +165,7 @@ class RemoteServer {
   mutable std::mutex clientsMutex_;  // taken before queueMutex_ when both are needed
   std::unordered_map<platform::Socket::Handle, Client> clients_;
   std::vector<platform::Socket> retired_;
+  bool countLoopbackPerAddress_ = false;
 
   mutable std::mutex queueMutex_;
   std::deque<std::string> commandQueue_;
@@ -162,6 +173,7 @@ class RemoteServer {
   mutable std::mutex callbacksMutex_;
   CommandHandler commandHandler_;
   CommandsQueuedNotifier commandsQueued_;  // written before Start only
+  FailureSink failureSink_;                // written before Start only
   bool commandsTaken_ = false;             // control thread only
   StateProvider stateProvider_;
 

@@ -1,11 +1,12 @@
-// The web remote's access keys and the brake on guessing them. A key is short enough to type on a
-// phone and drawn from letters and digits that cannot be mistaken for one another; a client
-// address that keeps presenting wrong keys is refused for a while, so guessing during a show is
-// hopeless.
+// The web remote's access rules: its keys, the brake on guessing them and the origins allowed to
+// open the channel. A key is short enough to type on a phone and drawn from letters and digits that
+// cannot be mistaken for one another; an address that keeps presenting wrong keys waits longer and
+// longer for each answer, so guessing during a show is hopeless.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -32,21 +33,30 @@ struct AccessKeys {
   Access Check(std::string_view key) const;
 };
 
-// Counts wrong keys per client address over a sliding minute. Used on one thread only.
+// Slows down an address that keeps presenting wrong keys: the first few (typing errors) are
+// answered at once, each further one within a minute waits twice as long as the one before, up to
+// kMaxDelay. The right key is never slowed or refused, so phones behind one router are not shut out
+// by one of them guessing. Used on one thread only.
 class WrongKeyThrottle {
  public:
   using Clock = std::chrono::steady_clock;
-  static constexpr std::size_t kTriesPerMinute = 5;
+  static constexpr std::size_t kFreeTries = 3;
+  static constexpr Clock::duration kFirstDelay = std::chrono::milliseconds(250);
+  static constexpr Clock::duration kMaxDelay = std::chrono::seconds(5);
   static constexpr std::size_t kMaxAddresses = 1024;  // older records are forgotten beyond this
 
-  // True when the address has used up its tries: refuse it without looking at its key.
-  bool IsBlocked(const std::string& address, Clock::time_point now);
-  void RecordWrongKey(const std::string& address, Clock::time_point now);
+  // Counts a wrong key from `address`; returns how long its answer waits.
+  Clock::duration RecordWrongKey(const std::string& address, Clock::time_point now);
 
  private:
   void Forget(std::vector<Clock::time_point>& tries, Clock::time_point now) const;
 
   std::unordered_map<std::string, std::vector<Clock::time_point>> tries_;
 };
+
+// True when a browser's Origin header names this server: `http://` and one of `ownHosts` (lower
+// case; an IPv6 address in brackets) with the port the server listens on. The Host header a client
+// sends proves nothing: a name an attacker points at this computer (DNS rebinding) would pass it.
+bool IsOwnOrigin(std::string_view origin, uint16_t port, const std::vector<std::string>& ownHosts);
 
 }  // namespace quorvane::web

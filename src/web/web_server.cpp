@@ -11,11 +11,15 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
 #include <chrono>
+#include <deque>
 #include <optional>
 #include <string_view>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
+#include "platform/network_addresses.h"
+#include "platform/socket.h"
 #include "remote/command_scanner.h"
 #include "remote/json_writer.h"
 #include "remote/remote_server.h"
@@ -33,15 +37,19 @@ using tcp = asio::ip::tcp;
 using Clock = std::chrono::steady_clock;
 using Message = std::shared_ptr<const std::string>;
 
-// Connections beyond the WebSocket clients: page loads and upgrades in progress.
-constexpr std::size_t kMaxConnections = WebServer::kMaxClients * 2;
 constexpr std::size_t kMaxRequestHeaderBytes = 16 * 1024;
-constexpr auto kRequestTimeout = std::chrono::seconds(30);
-// Each client hears at least this often, so that a page tells a dead connection in two or three.
-constexpr auto kHeartbeatInterval = std::chrono::milliseconds(1000);
-constexpr auto kHeartbeatCheck = std::chrono::milliseconds(250);
+// A whole request header must arrive within this, and the next request of a kept connection too:
+// a connection that sends half a request holds its place no longer.
+constexpr auto kRequestTimeout = std::chrono::seconds(5);
+// An answer (the page is the largest) must be taken within this.
+constexpr auto kResponseTimeout = std::chrono::seconds(30);
+// Each client hears at least once a second, so that a page tells a dead connection in two or
+// three: the heartbeat goes out once this much passed without a message, checked this often.
+constexpr auto kHeartbeatAfter = std::chrono::milliseconds(750);
+constexpr auto kHeartbeatCheck = std::chrono::milliseconds(100);
 // The empty merge patch: it changes nothing, so it is the heartbeat.
 constexpr std::string_view kHeartbeat = "{}";
+constexpr const char* kServerName = "Quorvane";
 
 // POSIX needs the option to listen again at once on the port a previous run left in TIME_WAIT;
 // on Windows the same option would let a second server take a port that is in use.
@@ -83,25 +91,45 @@ std::string_view PathOf(std::string_view target) {
   return target.substr(0, target.find('?'));
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
+std::string Lowered(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return true;
+  return text;
 }
 
-// A browser names the page's origin; it must be this server as the page reached it. Clients that
-// are not browsers send no Origin and are judged by their key alone.
-bool OriginAllowed(const http::request<http::empty_body>& request) {
+// The names and addresses by which a browser may have reached this server through `local`, the
+// address the connection came in on.
+std::vector<std::string> OwnHosts(const tcp::endpoint& local) {
+  std::vector<std::string> hosts = {"localhost", "127.0.0.1", "[::1]"};
+  const std::string name = Lowered(platform::HostName());
+  if (!name.empty()) {
+    hosts.push_back(name);
+    hosts.push_back(name + ".local");
+  }
+  const asio::ip::address address = local.address();
+  hosts.push_back(address.is_v6() ? "[" + address.to_string() + "]" : address.to_string());
+  for (std::string& interfaceAddress : platform::LocalIpv4Addresses())
+    hosts.push_back(std::move(interfaceAddress));
+  return hosts;
+}
+
+// A browser names the page's origin; it must be this server. Clients that are not browsers send
+// no Origin and are judged by their key alone.
+bool OriginAllowed(const http::request<http::empty_body>& request, const tcp::endpoint& local) {
   const auto origin = request.find(http::field::origin);
   if (origin == request.end()) return true;
-  const auto host = request.find(http::field::host);
-  if (host == request.end()) return false;
-  const std::string expected = "http://" + std::string(host->value());
   const auto value = origin->value();
-  return EqualsIgnoringCase(std::string_view(value.data(), value.size()), expected);
+  return IsOwnOrigin(std::string_view(value.data(), value.size()), local.port(), OwnHosts(local));
+}
+
+// At most kRefusedNameBytes of a name, never cutting a UTF-8 sequence in two.
+std::string_view RefusedName(std::string_view name) {
+  if (name.size() <= WebServer::kRefusedNameBytes) return name;
+  std::size_t cut = WebServer::kRefusedNameBytes;
+  while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+    --cut;
+  return name.substr(0, cut);
 }
 
 std::string RefusalMessage(std::string_view command, std::string_view reason) {
@@ -110,7 +138,7 @@ std::string RefusalMessage(std::string_view command, std::string_view reason) {
       .Key("type")
       .String("REFUSED")
       .Key("cmd")
-      .String(command)
+      .String(RefusedName(command))
       .Key("reason")
       .String(reason)
       .EndObject();
@@ -129,11 +157,12 @@ class SocketClient;
 
 struct WebServer::Impl {
   Impl(AccessKeys initialKeys, std::atomic<std::size_t>& count, std::atomic<uint64_t>& joined,
-       CommandsQueuedNotifier queued)
+       CommandsQueuedNotifier queued, FailureSink sink)
       : keys(std::move(initialKeys)),
         clientCount(count),
         registrations(joined),
-        commandsQueued(std::move(queued)) {}
+        commandsQueued(std::move(queued)),
+        failureSink(std::move(sink)) {}
 
   void Accept();
   void CheckHeartbeats();
@@ -145,6 +174,16 @@ struct WebServer::Impl {
   void ReplaceKeys(AccessKeys next);
   // Queues a command; false when the queue is full (the sender is dropped).
   bool Queue(uint64_t client, std::string line);
+  // The registered clients still open, taken before sending to them: a send may drop a client,
+  // which removes it from `clients`.
+  std::vector<std::shared_ptr<SocketClient>> OpenClients() const;
+  // A WebSocket place for a client with `access`, taken when its upgrade starts; false when none
+  // is left for that key.
+  bool TakePlace(Access access);
+  void ReleasePlace(Access access);
+  // Page connections: counted while open, and per address until they show a key.
+  bool AdmitPage(const std::string& address) const;
+  void CountKeyless(const std::string& address, int change);
 
   // Declared before the io_context: sessions destroyed with it still find these.
   AccessKeys keys;
@@ -152,17 +191,27 @@ struct WebServer::Impl {
   StatePatcher patcher;
   std::unordered_map<uint64_t, std::weak_ptr<Connection>> connections;
   std::unordered_map<uint64_t, std::weak_ptr<SocketClient>> clients;
+  std::size_t pageConnections = 0;
+  std::unordered_map<std::string, std::size_t> keylessByAddress;
+  std::size_t places = 0;  // WebSocket places taken, from the upgrade's start to the close
+  std::size_t viewPlaces = 0;
   uint64_t nextId = 1;
   bool closing = false;
   std::atomic<std::size_t>& clientCount;
   std::atomic<uint64_t>& registrations;
   const CommandsQueuedNotifier commandsQueued;  // may be empty
+  const FailureSink failureSink;                // may be empty
+  std::atomic<bool> stopped{false};             // set by Stop; a running dispatch ends
 
   std::mutex queueMutex;
   std::deque<QueuedCommand> commands;
 
   std::mutex documentMutex;
   Message nextDocument;  // handed over by the main thread, not taken yet
+
+  // Main thread only: what Publish handed over last.
+  std::string lastPublished;
+  uint64_t publishedForRegistrations = 0;
 
   asio::io_context io{1};
   tcp::acceptor acceptor{io};
@@ -177,18 +226,25 @@ class Connection {
   virtual void Close() = 0;
 };
 
-// A WebSocket client after its handshake.
+// A WebSocket client from the start of its handshake. It holds its place until it closes.
 class SocketClient : public Connection, public std::enable_shared_from_this<SocketClient> {
  public:
+  // The caller has taken a place for `access`.
   SocketClient(WebServer::Impl& server, uint64_t id, tcp::socket socket, Access access)
       : server_(server), id_(id), ws_(std::move(socket)), access_(access) {}
+  ~SocketClient() override { ReleasePlace(); }
 
   void Run(http::request<http::empty_body> request) {
-    ws_.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
+    auto timeouts = websocket::stream_base::timeout::suggested(beast::role_type::server);
+    timeouts.handshake_timeout = kRequestTimeout;
+    ws_.set_option(timeouts);
+    ws_.set_option(websocket::stream_base::decorator([](websocket::response_type& response) {
+      response.set(http::field::server, kServerName);
+    }));
     ws_.read_message_max(WebServer::kMaxMessageBytes);
     ws_.text(true);
     ws_.async_accept(request, [self = shared_from_this()](beast::error_code error) {
-      if (error) return self->Close();
+      if (error || self->closed_) return self->Close();
       self->server_.Register(self);
       self->Read();
     });
@@ -197,11 +253,14 @@ class SocketClient : public Connection, public std::enable_shared_from_this<Sock
   uint64_t Id() const { return id_; }
   Clock::time_point LastSent() const { return lastSent_; }
 
-  void Send(Message message) {
+  // Queues a message; past the limits the client is closed (and leaves the server's lists).
+  void Send(Message message, bool refusal = false) {
     if (closed_) return;
     if (outgoingBytes_ + message->size() > WebServer::kMaxOutgoingBytes) return Close();
+    if (refusal && unreadRefusals_ >= WebServer::kMaxUnreadRefusals) return Close();
     outgoingBytes_ += message->size();
-    outgoing_.push_back(std::move(message));
+    if (refusal) ++unreadRefusals_;
+    outgoing_.push_back({std::move(message), refusal});
     lastSent_ = Clock::now();
     if (!writing_) WriteNext();
   }
@@ -210,15 +269,31 @@ class SocketClient : public Connection, public std::enable_shared_from_this<Sock
     if (closed_) return;
     closed_ = true;
     server_.Forget(id_);
+    ReleasePlace();
     beast::error_code ignored;
     beast::get_lowest_layer(ws_).socket().shutdown(tcp::socket::shutdown_both, ignored);
     beast::get_lowest_layer(ws_).socket().close(ignored);
+    // What it had not taken goes now (a write under way holds its own message), not when the
+    // last handler lets go of the session. The read buffer stays: a read may still be using it.
+    std::deque<Outgoing>().swap(outgoing_);
+    outgoingBytes_ = 0;
   }
 
  private:
+  struct Outgoing {
+    Message message;
+    bool refusal = false;
+  };
+
+  void ReleasePlace() {
+    if (!placeHeld_) return;
+    placeHeld_ = false;
+    server_.ReleasePlace(access_);
+  }
+
   void Read() {
     ws_.async_read(incoming_, [self = shared_from_this()](beast::error_code error, std::size_t) {
-      if (error) return self->Close();
+      if (error || self->closed_) return self->Close();
       self->TakeMessage(beast::buffers_to_string(self->incoming_.data()));
       self->incoming_.consume(self->incoming_.size());
       if (!self->closed_) self->Read();
@@ -229,7 +304,7 @@ class SocketClient : public Connection, public std::enable_shared_from_this<Sock
     const std::string command = remote::ReadCommandType(line);
     if (command == "PING") return;
     if (access_ != Access::kControl) {
-      Send(std::make_shared<const std::string>(RefusalMessage(command, "view only")));
+      Send(std::make_shared<const std::string>(RefusalMessage(command, "view only")), true);
       return;
     }
     if (!server_.Queue(id_, std::move(line))) Close();
@@ -237,14 +312,15 @@ class SocketClient : public Connection, public std::enable_shared_from_this<Sock
 
   void WriteNext() {
     writing_ = true;
-    const Message message = outgoing_.front();
-    ws_.async_write(asio::buffer(*message),
-                    [self = shared_from_this(), message](beast::error_code error, std::size_t) {
-                      if (error) return self->Close();
-                      self->outgoingBytes_ -= message->size();
+    const Outgoing next = outgoing_.front();
+    ws_.async_write(asio::buffer(*next.message),
+                    [self = shared_from_this(), next](beast::error_code error, std::size_t) {
+                      if (error || self->closed_) return self->Close();
+                      self->outgoingBytes_ -= next.message->size();
+                      if (next.refusal) --self->unreadRefusals_;
                       self->outgoing_.pop_front();
                       self->writing_ = false;
-                      if (!self->outgoing_.empty() && !self->closed_) self->WriteNext();
+                      if (!self->outgoing_.empty()) self->WriteNext();
                     });
   }
 
@@ -252,24 +328,34 @@ class SocketClient : public Connection, public std::enable_shared_from_this<Sock
   const uint64_t id_;
   websocket::stream<beast::tcp_stream> ws_;
   const Access access_;
+  bool placeHeld_ = true;
   beast::flat_buffer incoming_;
-  std::deque<Message> outgoing_;
+  std::deque<Outgoing> outgoing_;
   std::size_t outgoingBytes_ = 0;
+  std::size_t unreadRefusals_ = 0;
   bool writing_ = false;
   bool closed_ = false;
   Clock::time_point lastSent_ = Clock::now();
 };
 
 // A connection before (or without) a WebSocket handshake: page requests, one after the other.
+// Until it shows a valid key it counts against its address.
 class PageConnection : public Connection, public std::enable_shared_from_this<PageConnection> {
  public:
-  PageConnection(WebServer::Impl& server, uint64_t id, tcp::socket socket)
-      : server_(server), id_(id), stream_(std::move(socket)) {
-    beast::error_code error;
-    const auto remote = stream_.socket().remote_endpoint(error);
-    if (!error) address_ = remote.address().to_string();
+  PageConnection(WebServer::Impl& server, uint64_t id, tcp::socket socket, std::string address)
+      : server_(server),
+        id_(id),
+        stream_(std::move(socket)),
+        address_(std::move(address)),
+        delay_(stream_.get_executor()) {
+    ++server_.pageConnections;
+    server_.CountKeyless(address_, +1);
   }
-  ~PageConnection() override { server_.connections.erase(id_); }
+  ~PageConnection() override {
+    server_.connections.erase(id_);
+    --server_.pageConnections;
+    if (!keyShown_) server_.CountKeyless(address_, -1);
+  }
 
   void Read() {
     parser_.emplace();
@@ -285,6 +371,7 @@ class PageConnection : public Connection, public std::enable_shared_from_this<Pa
 
   void Close() override {
     beast::error_code ignored;
+    delay_.cancel();
     stream_.socket().shutdown(tcp::socket::shutdown_both, ignored);
     stream_.socket().close(ignored);
   }
@@ -294,31 +381,31 @@ class PageConnection : public Connection, public std::enable_shared_from_this<Pa
     const std::string_view target(request.target().data(), request.target().size());
     const std::string_view path = PathOf(target);
     const std::string key = QueryValue(target, "key");
-    const auto now = Clock::now();
 
     if (request.method() != http::verb::get) {
       return Respond(request, http::status::method_not_allowed, "text/plain", "GET only\n");
     }
-    Access access = Access::kNone;
-    if (!key.empty()) {
-      if (server_.throttle.IsBlocked(address_, now)) {
-        return Respond(request, http::status::too_many_requests, "text/plain",
-                       "Too many wrong keys from this address: wait a minute.\n");
-      }
-      access = server_.keys.Check(key);
-      if (access == Access::kNone) server_.throttle.RecordWrongKey(address_, now);
-    }
+    const Access access = server_.keys.Check(key);
     if (access == Access::kNone) {
-      return Respond(request, http::status::forbidden, "text/html; charset=utf-8", kRefusedPage);
+      const auto delay = key.empty() ? Clock::duration::zero()
+                                     : server_.throttle.RecordWrongKey(address_, Clock::now());
+      return Refuse(std::move(request), delay);
+    }
+    if (!keyShown_) {
+      keyShown_ = true;
+      server_.CountKeyless(address_, -1);
     }
     if (path == "/ws") {
       if (!websocket::is_upgrade(request)) {
         return Respond(request, http::status::bad_request, "text/plain", "WebSocket only\n");
       }
-      if (!OriginAllowed(request)) {
+      beast::error_code error;
+      const tcp::endpoint local = stream_.socket().local_endpoint(error);
+      if (error) return Close();
+      if (!OriginAllowed(request, local)) {
         return Respond(request, http::status::forbidden, "text/plain", "Foreign origin\n");
       }
-      if (server_.clients.size() >= WebServer::kMaxClients) {
+      if (!server_.TakePlace(access)) {
         return Respond(request, http::status::service_unavailable, "text/plain",
                        "Too many clients\n");
       }
@@ -341,18 +428,35 @@ class PageConnection : public Connection, public std::enable_shared_from_this<Pa
     Respond(request, http::status::not_found, "text/plain", "Not found\n");
   }
 
+  // No key or a wrong one: the short page, then the connection ends. A wrong key's answer waits
+  // as long as the throttle says, on a timer (no thread waits); the connection keeps counting
+  // against its address meanwhile, so an address has only a few guesses under way at any time.
+  void Refuse(http::request<http::empty_body> request, Clock::duration delay) {
+    request.keep_alive(false);
+    if (delay == Clock::duration::zero()) {
+      return Respond(request, http::status::forbidden, "text/html; charset=utf-8", kRefusedPage);
+    }
+    delay_.expires_after(delay);
+    delay_.async_wait(
+        [self = shared_from_this(), request = std::move(request)](beast::error_code error) {
+          if (error) return self->Close();
+          self->Respond(request, http::status::forbidden, "text/html; charset=utf-8", kRefusedPage);
+        });
+  }
+
   void Respond(const http::request<http::empty_body>& request, http::status status,
                std::string_view type, std::string_view body) {
     auto response = std::make_shared<http::response<http::string_body>>(status, request.version());
-    response->set(http::field::server, "Quorvane");
+    response->set(http::field::server, kServerName);
     response->set(http::field::content_type, beast::string_view(type.data(), type.size()));
     response->set(http::field::cache_control, "no-store");
     // The address carries the key: no page may pass it on.
     response->set("Referrer-Policy", "no-referrer");
     response->set("X-Content-Type-Options", "nosniff");
-    response->keep_alive(request.keep_alive());
+    response->keep_alive(request.keep_alive() && keyShown_);
     response->body() = std::string(body);
     response->prepare_payload();
+    stream_.expires_after(kResponseTimeout);
     http::async_write(stream_, *response,
                       [self = shared_from_this(), response](beast::error_code error, std::size_t) {
                         if (error || !response->keep_alive()) return self->Close();
@@ -363,21 +467,26 @@ class PageConnection : public Connection, public std::enable_shared_from_this<Pa
   WebServer::Impl& server_;
   const uint64_t id_;
   beast::tcp_stream stream_;
+  const std::string address_;
+  asio::steady_timer delay_;
+  bool keyShown_ = false;
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::empty_body>> parser_;
-  std::string address_;
 };
 
 void WebServer::Impl::Accept() {
   acceptor.async_accept([this](beast::error_code error, tcp::socket socket) {
     if (closing) return;
     if (!error) {
-      if (connections.size() < kMaxConnections) {
+      beast::error_code ignored;
+      const auto remote = socket.remote_endpoint(ignored);
+      std::string address = ignored ? std::string() : remote.address().to_string();
+      if (AdmitPage(address)) {
         // Patches are small and must not wait for the browser's delayed acknowledgement.
-        beast::error_code ignored;
         socket.set_option(tcp::no_delay(true), ignored);
         const uint64_t id = nextId++;
-        auto connection = std::make_shared<PageConnection>(*this, id, std::move(socket));
+        auto connection =
+            std::make_shared<PageConnection>(*this, id, std::move(socket), std::move(address));
         connections[id] = connection;
         connection->Read();
       }  // else the socket closes here, unanswered
@@ -392,11 +501,8 @@ void WebServer::Impl::CheckHeartbeats() {
     if (error || closing) return;
     const auto now = Clock::now();
     const Message beat = std::make_shared<const std::string>(kHeartbeat);
-    for (const auto& [id, weak] : clients) {
-      if (const auto client = weak.lock();
-          client && now - client->LastSent() >= kHeartbeatInterval) {
-        client->Send(beat);
-      }
+    for (const auto& client : OpenClients()) {
+      if (now - client->LastSent() >= kHeartbeatAfter) client->Send(beat);
     }
     CheckHeartbeats();
   });
@@ -415,22 +521,26 @@ void WebServer::Impl::CloseAll() {
     connection->Close();
 }
 
+std::vector<std::shared_ptr<SocketClient>> WebServer::Impl::OpenClients() const {
+  std::vector<std::shared_ptr<SocketClient>> open;
+  open.reserve(clients.size());
+  for (const auto& [id, weak] : clients) {
+    if (auto client = weak.lock()) open.push_back(std::move(client));
+  }
+  return open;
+}
+
 void WebServer::Impl::TakeDocument(const Message& document) {
   const bool first = patcher.Current().empty();
   const std::string patch = patcher.Update(*document);
   if (first && !patcher.Current().empty()) {
-    for (const auto& [id, weak] : clients) {
-      if (const auto client = weak.lock()) client->Send(document);
-    }
+    for (const auto& client : OpenClients())
+      client->Send(document);
     return;
   }
   if (patch.empty()) return;
   const Message message = std::make_shared<const std::string>(patch);
-  std::vector<std::shared_ptr<SocketClient>> open;
-  for (const auto& [id, weak] : clients) {
-    if (auto client = weak.lock()) open.push_back(std::move(client));
-  }
-  for (const auto& client : open)
+  for (const auto& client : OpenClients())
     client->Send(message);
 }
 
@@ -454,14 +564,16 @@ void WebServer::Impl::Reply(uint64_t id, const std::string& text) {
   const auto found = clients.find(id);
   if (found == clients.end()) return;
   if (const auto client = found->second.lock())
-    client->Send(std::make_shared<const std::string>(text));
+    client->Send(std::make_shared<const std::string>(text), true);
 }
 
 void WebServer::Impl::ReplaceKeys(AccessKeys next) {
   keys = std::move(next);
+  // Clients still in their handshake too: they came in with the old keys.
   std::vector<std::shared_ptr<SocketClient>> open;
-  for (const auto& [id, weak] : clients) {
-    if (auto client = weak.lock()) open.push_back(std::move(client));
+  for (const auto& [id, weak] : connections) {
+    if (auto client = std::dynamic_pointer_cast<SocketClient>(weak.lock()))
+      open.push_back(std::move(client));
   }
   for (const auto& client : open)
     client->Close();
@@ -477,6 +589,35 @@ bool WebServer::Impl::Queue(uint64_t client, std::string line) {
   return true;
 }
 
+bool WebServer::Impl::TakePlace(Access access) {
+  if (places >= kMaxClients) return false;
+  if (access != Access::kControl && viewPlaces >= kMaxViewClients) return false;
+  ++places;
+  if (access != Access::kControl) ++viewPlaces;
+  return true;
+}
+
+void WebServer::Impl::ReleasePlace(Access access) {
+  --places;
+  if (access != Access::kControl) --viewPlaces;
+}
+
+bool WebServer::Impl::AdmitPage(const std::string& address) const {
+  if (pageConnections >= kMaxPageConnections) return false;
+  const auto found = keylessByAddress.find(address);
+  return found == keylessByAddress.end() || found->second < kMaxKeylessPerAddress;
+}
+
+void WebServer::Impl::CountKeyless(const std::string& address, int change) {
+  if (change > 0) {
+    ++keylessByAddress[address];
+    return;
+  }
+  const auto found = keylessByAddress.find(address);
+  if (found == keylessByAddress.end()) return;
+  if (--found->second == 0) keylessByAddress.erase(found);
+}
+
 WebServer::WebServer() = default;
 
 WebServer::~WebServer() {
@@ -484,6 +625,7 @@ WebServer::~WebServer() {
     Stop();
   } catch (...) {
     // Nothing may leave a destructor that runs while the host unloads the library.
+    remote::ReportCaughtException(failureSink_, "web remote: stop");
   }
 }
 
@@ -497,12 +639,17 @@ void WebServer::SetStateProvider(StateProvider provider) {
   stateProvider_ = std::move(provider);
 }
 
+std::shared_ptr<WebServer::Impl> WebServer::Running() {
+  std::lock_guard lifecycle(lifecycleMutex_);
+  return impl_;
+}
+
 bool WebServer::Start(uint16_t preferredPort, AccessKeys keys) {
   std::lock_guard lifecycle(lifecycleMutex_);
   if (impl_) return true;
   try {
-    auto impl =
-        std::make_unique<Impl>(std::move(keys), clientCount_, registrations_, commandsQueued_);
+    auto impl = std::make_shared<Impl>(std::move(keys), clientCount_, registrations_,
+                                       commandsQueued_, failureSink_);
     const auto listen = [&impl](uint16_t port) {
       beast::error_code error;
       tcp::acceptor& acceptor = impl->acceptor;
@@ -538,14 +685,15 @@ bool WebServer::Start(uint16_t preferredPort, AccessKeys keys) {
           return;
         } catch (...) {
           // A handler failed (out of memory): the others go on.
+          remote::ReportCaughtException(server.failureSink, "web remote: server thread");
         }
       }
     });
     impl_ = std::move(impl);
-    lastPublished_.clear();
     port_ = port;
     return true;
   } catch (...) {
+    remote::ReportCaughtException(failureSink_, "web remote: start");
     return false;
   }
 }
@@ -553,27 +701,28 @@ bool WebServer::Start(uint16_t preferredPort, AccessKeys keys) {
 void WebServer::Stop() {
   std::lock_guard lifecycle(lifecycleMutex_);
   if (!impl_) return;
-  Impl& server = *impl_;
-  // Closing everything leaves the thread without work, so its run returns.
-  asio::post(server.io, [&server] { server.CloseAll(); });
-  if (server.thread.joinable()) server.thread.join();
-  impl_.reset();
+  // A dispatch under way may hold the state a little longer; it runs no further command.
+  const std::shared_ptr<Impl> server = std::move(impl_);
+  server->stopped = true;
   port_ = 0;
+  // Closing everything leaves the thread without work, so its run returns.
+  asio::post(server->io, [&server = *server] { server.CloseAll(); });
+  if (server->thread.joinable()) server->thread.join();
   clientCount_ = 0;
 }
 
 void WebServer::ReplaceKeys(AccessKeys keys) {
-  std::lock_guard lifecycle(lifecycleMutex_);
-  if (!impl_) return;
-  Impl& server = *impl_;
-  asio::post(server.io,
-             [&server, keys = std::move(keys)]() mutable { server.ReplaceKeys(std::move(keys)); });
+  const std::shared_ptr<Impl> server = Running();
+  if (!server) return;
+  asio::post(server->io, [&server = *server, keys = std::move(keys)]() mutable {
+    server.ReplaceKeys(std::move(keys));
+  });
 }
 
 void WebServer::DispatchCommands() {
-  std::lock_guard lifecycle(lifecycleMutex_);
-  if (!impl_) return;
-  Impl& server = *impl_;
+  const std::shared_ptr<Impl> running = Running();
+  if (!running) return;
+  Impl& server = *running;
   CommandHandler handler;
   {
     std::lock_guard lock(callbacksMutex_);
@@ -587,7 +736,7 @@ void WebServer::DispatchCommands() {
   // As on TCP: one command at a time, for at most the budget of the host's main thread per run
   // (the first always runs); the rest stay queued, in order, for the next wake or tick.
   const auto start = std::chrono::steady_clock::now();
-  for (bool first = true;; first = false) {
+  for (bool first = true; !server.stopped.load(); first = false) {
     if (!first && std::chrono::steady_clock::now() - start >=
                       std::chrono::nanoseconds(remote::RemoteServer::kDispatchBudgetNanoseconds)) {
       return;
@@ -603,6 +752,7 @@ void WebServer::DispatchCommands() {
     try {
       reason = handler(command.line);
     } catch (...) {
+      remote::ReportCaughtException(server.failureSink, "web remote: command");
       reason = "failed";
     }
     if (reason.empty()) continue;
@@ -614,11 +764,12 @@ void WebServer::DispatchCommands() {
 }
 
 void WebServer::Publish() {
-  std::lock_guard lifecycle(lifecycleMutex_);
+  const std::shared_ptr<Impl> running = Running();
   // Without clients no document is built; the next one to connect brings a fresh one about.
-  if (!impl_ || clientCount_.load() == 0) return;
+  if (!running || clientCount_.load() == 0) return;
+  Impl& server = *running;
   const uint64_t registrations = registrations_.load();
-  const bool joined = registrations != publishedForRegistrations_;
+  const bool joined = registrations != server.publishedForRegistrations;
   StateProvider provider;
   {
     std::lock_guard lock(callbacksMutex_);
@@ -629,12 +780,12 @@ void WebServer::Publish() {
   try {
     document = provider();
   } catch (...) {
+    remote::ReportCaughtException(server.failureSink, "web remote: state document");
     return;
   }
-  if (document.empty() || (!joined && document == lastPublished_)) return;
-  lastPublished_ = document;
-  publishedForRegistrations_ = registrations;
-  Impl& server = *impl_;
+  if (document.empty() || (!joined && document == server.lastPublished)) return;
+  server.lastPublished = document;
+  server.publishedForRegistrations = registrations;
   // Only the newest document matters: when the server's thread is behind, the documents it has
   // not taken yet are replaced, and its next patch goes straight to the newest.
   bool posted = false;

@@ -5,18 +5,21 @@
 //
 // One thread of its own runs every socket, the patches and the heartbeat; it owns every session.
 // The host's main thread only hands it documents (Publish) and runs the commands it queued
-// (DispatchCommands); the callbacks run on the main thread, never with the server's lock held.
+// (DispatchCommands). The command handler and the state provider run on the main thread with none
+// of the server's locks held, so they may call ReplaceKeys or Stop; a Stop from another thread
+// waits for no dispatch either (the dispatch that runs meanwhile keeps the stopped server's state
+// alive until it returns, and runs no further command).
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "remote/failure_sink.h"
 #include "web/access_keys.h"
 
 namespace quorvane::web {
@@ -27,12 +30,24 @@ class WebServer {
   using CommandHandler = std::function<std::string(const std::string& line)>;
   // The whole state document, on the main thread.
   using StateProvider = std::function<std::string()>;
+  using FailureSink = remote::FailureSink;
 
   // The same limits as the TCP server's: a client that passes one is dropped.
   static constexpr std::size_t kMaxClients = 64;
   static constexpr std::size_t kMaxMessageBytes = 64 * 1024;
   static constexpr std::size_t kMaxQueuedCommands = 10000;
   static constexpr std::size_t kMaxOutgoingBytes = 8 * 1024 * 1024;
+  // Places a view key may take: the others stay free for control keys.
+  static constexpr std::size_t kMaxViewClients = 48;
+  // Refusals a client has not read yet: one more means it sends commands without reading and is
+  // dropped (each refusal is its own copy, unlike the documents all clients share).
+  static constexpr std::size_t kMaxUnreadRefusals = 64;
+  // A refusal repeats at most this many bytes of the refused command's name.
+  static constexpr std::size_t kRefusedNameBytes = 64;
+  // Connections that have not shown a key yet, from one address; more are closed at once.
+  static constexpr std::size_t kMaxKeylessPerAddress = 8;
+  // Page connections (requests, not WebSocket clients, which have places of their own).
+  static constexpr std::size_t kMaxPageConnections = 64;
   // Ports tried after a preferred port that is taken, before letting the system choose.
   static constexpr uint16_t kPortsToTry = 10;
 
@@ -44,11 +59,13 @@ class WebServer {
   void SetCommandHandler(CommandHandler handler);
   void SetStateProvider(StateProvider provider);
   // Called on the server's thread, with none of its locks held, each time it queues a command: it
-  // tells the main thread to dispatch now. Set before Start.
+  // tells the main thread to dispatch now. It must not call the server. Set before Start.
   using CommandsQueuedNotifier = std::function<void()>;
   void SetCommandsQueuedNotifier(CommandsQueuedNotifier notifier) {
     commandsQueued_ = std::move(notifier);
   }
+  // What the server's thread and the main thread's calls caught. Set before Start.
+  void SetFailureSink(FailureSink sink) { failureSink_ = std::move(sink); }
 
   // Listens on every interface at `preferredPort`, else on one of the next kPortsToTry ports,
   // else on a port the system chooses (0 asks for that at once). True when running afterwards.
@@ -63,7 +80,8 @@ class WebServer {
 
   // Main thread: runs the queued commands in arrival order; a refusal goes back to its sender.
   void DispatchCommands();
-  // Main thread: hands the current document to the clients when it changed since the last one.
+  // Main thread: builds the document (when a client is connected) and hands it to the clients
+  // when it changed since the last one; an unchanged document costs only its building.
   void Publish();
 
   // WebSocket clients connected now.
@@ -72,20 +90,20 @@ class WebServer {
   struct Impl;  // the thread's side: sockets, sessions, patches
 
  private:
+  // The running server's state, kept alive by the caller while it uses it.
+  std::shared_ptr<Impl> Running();
+
   CommandsQueuedNotifier commandsQueued_;  // written before Start only
+  FailureSink failureSink_;                // written before Start only
   std::atomic<uint16_t> port_{0};
   std::atomic<std::size_t> clientCount_{0};
   std::atomic<uint64_t> registrations_{0};  // clients that completed their handshake so far
-  std::mutex lifecycleMutex_;
-  std::unique_ptr<Impl> impl_;
+  std::mutex lifecycleMutex_;               // never held while a callback runs
+  std::shared_ptr<Impl> impl_;
 
   std::mutex callbacksMutex_;
   CommandHandler commandHandler_;
   StateProvider stateProvider_;
-
-  // Main thread only.
-  std::string lastPublished_;
-  uint64_t publishedForRegistrations_ = 0;
 };
 
 }  // namespace quorvane::web

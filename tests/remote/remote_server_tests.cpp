@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -35,6 +36,10 @@ class RemoteServerTest : public ::testing::Test {
     server_.SetCommandHandler([this](const std::string& line) {
       std::lock_guard lock(mutex_);
       commands_.push_back(line);
+    });
+    server_.SetFailureSink([this](std::string_view where, std::string_view what) {
+      std::lock_guard lock(mutex_);
+      failures_.push_back(std::string(where) + ": " + std::string(what));
     });
     ASSERT_TRUE(server_.Start());
     ASSERT_NE(server_.Port(), 0);
@@ -86,6 +91,7 @@ class RemoteServerTest : public ::testing::Test {
   std::string document_ = R"({"type":"STATE","protocol":2,"n":0})";
   std::vector<std::thread::id> providerThreads_;
   std::vector<std::string> commands_;
+  std::vector<std::string> failures_;
 };
 
 TEST_F(RemoteServerTest, GreetsWithWelcomeThenTheStateBuiltOnTheMainThread) {
@@ -248,6 +254,11 @@ TEST_F(RemoteServerTest, AThrowingCommandDoesNotCostTheOthers) {
   ASSERT_TRUE(client->Send("{\"cmd\":\"BAD\"}\n{\"cmd\":\"GOOD\"}\n"));
   ASSERT_TRUE(DispatchUntil(1));
   EXPECT_THAT(Commands(), ElementsAre(R"({"cmd":"GOOD"})"));
+  // The failure is told, not swallowed; the client's hang-up below is no failure.
+  client.reset();
+  ASSERT_TRUE(WaitForClientCount(0));
+  std::lock_guard lock(mutex_);
+  EXPECT_THAT(failures_, ElementsAre("remote server: command: bad command"));
 }
 
 TEST_F(RemoteServerTest, EveryOneOfManyClientsReceivesEachBroadcast) {
@@ -281,6 +292,25 @@ TEST_F(RemoteServerTest, ClosesAConnectionBeyondTheClientLimitAtOnce) {
   ASSERT_TRUE(WaitForClientCount(RemoteServer::kMaxClients - 1));
   auto replacement = Connect();
   EXPECT_TRUE(WaitForClientCount(RemoteServer::kMaxClients));
+}
+
+TEST_F(RemoteServerTest, OneAddressTakesNoMoreThanItsShareOfThePlaces) {
+  server_.CountLoopbackPerAddress(true);  // these clients stand for one computer of the network
+  std::vector<std::unique_ptr<LineClient>> clients;
+  for (std::size_t i = 0; i < RemoteServer::kMaxClientsPerAddress; ++i)
+    clients.push_back(Connect());
+  ASSERT_TRUE(WaitForClientCount(RemoteServer::kMaxClientsPerAddress));
+
+  LineClient extra(server_.Port());
+  ASSERT_TRUE(extra.IsConnected());
+  EXPECT_TRUE(extra.WaitClosed());
+  EXPECT_EQ(extra.Pending(), "");  // not even a WELCOME
+  EXPECT_EQ(server_.ClientCount(), RemoteServer::kMaxClientsPerAddress);
+
+  clients.front()->Close();
+  ASSERT_TRUE(WaitForClientCount(RemoteServer::kMaxClientsPerAddress - 1));
+  auto replacement = Connect();
+  EXPECT_TRUE(WaitForClientCount(RemoteServer::kMaxClientsPerAddress));
 }
 
 TEST_F(RemoteServerTest, DropsAClientWhoseLineOutgrows64KiB) {

@@ -1,9 +1,11 @@
-// Access keys a performer can type, and the brake on guessing them.
+// Access keys a performer can type, the brake on guessing them, and whose pages may connect.
 #include "web/access_keys.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
+#include <vector>
 
 namespace quorvane::web {
 namespace {
@@ -29,17 +31,40 @@ TEST(AccessKeys, EachKeyOpensItsOwnAccessAndNothingElseOpensAny) {
   EXPECT_EQ(keys.Check("controlke"), Access::kNone);
 }
 
-TEST(WrongKeyThrottle, AFewTriesAMinutePerAddress) {
+TEST(WrongKeyThrottle, WrongKeysWaitLongerAndLongerPerAddressForAMinute) {
+  using std::chrono::milliseconds;
+  using std::chrono::seconds;
   WrongKeyThrottle throttle;
   const auto start = WrongKeyThrottle::Clock::time_point{} + std::chrono::hours(1);
-  for (std::size_t i = 0; i < WrongKeyThrottle::kTriesPerMinute; ++i) {
-    EXPECT_FALSE(throttle.IsBlocked("10.0.0.5", start));
-    throttle.RecordWrongKey("10.0.0.5", start + std::chrono::seconds(i));
-  }
-  EXPECT_TRUE(throttle.IsBlocked("10.0.0.5", start + std::chrono::seconds(30)));
-  EXPECT_FALSE(throttle.IsBlocked("10.0.0.6", start + std::chrono::seconds(30)));
-  // A minute after the first try, one more try is allowed.
-  EXPECT_FALSE(throttle.IsBlocked("10.0.0.5", start + std::chrono::seconds(60)));
+  std::vector<WrongKeyThrottle::Clock::duration> delays;
+  for (int i = 0; i < 10; ++i)
+    delays.push_back(throttle.RecordWrongKey("10.0.0.5", start + seconds(i)));
+  const std::vector<WrongKeyThrottle::Clock::duration> expected = {
+      {},         {},         {},         milliseconds(250), milliseconds(500),
+      seconds(1), seconds(2), seconds(4), seconds(5),        seconds(5)};
+  EXPECT_EQ(delays, expected);
+  // Another address is a phone of its own.
+  EXPECT_EQ(throttle.RecordWrongKey("10.0.0.6", start + seconds(10)), milliseconds(0));
+  // A minute after the last try the address starts afresh.
+  EXPECT_EQ(throttle.RecordWrongKey("10.0.0.5", start + seconds(70)), milliseconds(0));
+}
+
+TEST(OwnOrigin, OnlyThisServersNamesAndAddressesWithItsPort) {
+  const std::vector<std::string> own = {"localhost", "127.0.0.1", "[::1]", "stagepc",
+                                        "192.168.1.20"};
+  EXPECT_TRUE(IsOwnOrigin("http://192.168.1.20:8470", 8470, own));
+  EXPECT_TRUE(IsOwnOrigin("http://StagePC:8470", 8470, own));
+  EXPECT_TRUE(IsOwnOrigin("http://[::1]:8470", 8470, own));
+  EXPECT_TRUE(IsOwnOrigin("http://localhost", 80, own));
+  // A name an attacker points at this computer, with the Host header to match: refused.
+  EXPECT_FALSE(IsOwnOrigin("http://rebind.example:8470", 8470, own));
+  EXPECT_FALSE(IsOwnOrigin("http://192.168.1.20:8471", 8470, own));
+  EXPECT_FALSE(IsOwnOrigin("http://192.168.1.20", 8470, own));
+  EXPECT_FALSE(IsOwnOrigin("https://192.168.1.20:8470", 8470, own));
+  EXPECT_FALSE(IsOwnOrigin("http://192.168.1.20:8470/", 8470, own));
+  EXPECT_FALSE(IsOwnOrigin("http://192.168.1.20:+8470", 8470, own));
+  EXPECT_FALSE(IsOwnOrigin("null", 8470, own));
+  EXPECT_FALSE(IsOwnOrigin("http://:8470", 8470, own));
 }
 
 }  // namespace

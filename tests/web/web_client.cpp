@@ -2,7 +2,10 @@
 
 #include "web/web_client.h"
 
+#include <array>
 #include <boost/asio/connect.hpp>
+#include <boost/asio/write.hpp>
+#include <cstdlib>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
@@ -21,12 +24,23 @@ tcp::endpoint Loopback(uint16_t port) {
   return tcp::endpoint(asio::ip::make_address_v4("127.0.0.1"), port);
 }
 
+// Opens `socket` bound to the loopback address `from`, so that the server sees that address.
+void OpenFrom(tcp::socket& socket, const std::string& from, beast::error_code& error) {
+  socket.open(tcp::v4(), error);
+  if (error) return;
+  socket.bind(tcp::endpoint(asio::ip::make_address_v4(from), 0), error);
+}
+
 }  // namespace
 
-HttpReply Request(uint16_t port, const std::string& target, const std::string& method) {
+HttpReply Request(uint16_t port, const std::string& target, const std::string& method,
+                  const std::string& from) {
   asio::io_context io;
   beast::tcp_stream stream(io);
   HttpReply reply;
+  beast::error_code bindError;
+  OpenFrom(stream.socket(), from, bindError);
+  if (bindError) return reply;
   http::request<http::empty_body> request(http::string_to_verb(method), target, 11);
   request.set(http::field::host, "127.0.0.1:" + std::to_string(port));
   http::response<http::string_body> response;
@@ -52,6 +66,7 @@ struct WebSocketClient::Impl {
   websocket::stream<tcp::socket> ws{io};
   beast::flat_buffer buffer;
   bool open = false;
+  std::string serverName;
 
   // Runs the io_context until `done` or the deadline; on the deadline the socket is closed, which
   // ends the pending operation.
@@ -71,8 +86,11 @@ struct WebSocketClient::Impl {
 WebSocketClient::WebSocketClient() : impl_(std::make_unique<Impl>()) {}
 WebSocketClient::~WebSocketClient() = default;
 
-int WebSocketClient::Connect(uint16_t port, const std::string& target, const std::string& origin) {
+int WebSocketClient::Connect(uint16_t port, const std::string& target, const std::string& origin,
+                             const std::string& from, const std::string& host) {
   beast::error_code error;
+  OpenFrom(impl_->ws.next_layer(), from, error);
+  if (error) return 0;
   impl_->ws.next_layer().connect(Loopback(port), error);
   if (error) return 0;
   // As browsers do: a command frame goes out at once, without Nagle's wait.
@@ -83,13 +101,18 @@ int WebSocketClient::Connect(uint16_t port, const std::string& target, const std
   }
   websocket::response_type response;
   bool done = false;
-  impl_->ws.async_handshake(response, "127.0.0.1:" + std::to_string(port), target,
-                            [&](beast::error_code handshakeError) {
+  impl_->ws.async_handshake(response, host.empty() ? "127.0.0.1:" + std::to_string(port) : host,
+                            target, [&](beast::error_code handshakeError) {
                               done = true;
                               impl_->open = !handshakeError;
                             });
   impl_->RunUntil(done, std::chrono::seconds(20));
+  impl_->serverName = std::string(response[http::field::server]);
   return static_cast<int>(response.result_int());
+}
+
+const std::string& WebSocketClient::ServerName() const {
+  return impl_->serverName;
 }
 
 // Asynchronous like every other operation here: Wine may report a blocking send on a socket of
@@ -142,6 +165,69 @@ bool WebSocketClient::WaitForClose(std::chrono::milliseconds timeout) {
 
 bool WebSocketClient::IsOpen() const {
   return impl_->open;
+}
+
+struct RawConnection::Impl {
+  enum class End { kEnough, kClosed, kTimedOut };
+
+  asio::io_context io;
+  tcp::socket socket{io};
+  std::string received;
+
+  // Reads until `enough` says so, the connection ends or the deadline passes.
+  template <class Enough>
+  End ReadUntil(Enough enough, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::array<char, 4096> chunk{};
+    while (!enough()) {
+      bool done = false;
+      beast::error_code readError;
+      socket.async_read_some(asio::buffer(chunk), [&](beast::error_code error, std::size_t bytes) {
+        done = true;
+        readError = error;
+        received.append(chunk.data(), bytes);
+      });
+      io.restart();
+      io.run_until(deadline);
+      if (!done) {
+        beast::error_code ignored;
+        socket.cancel(ignored);
+        io.restart();
+        io.run_for(std::chrono::seconds(5));
+        return End::kTimedOut;
+      }
+      if (readError) return End::kClosed;
+    }
+    return End::kEnough;
+  }
+};
+
+RawConnection::RawConnection() : impl_(std::make_unique<Impl>()) {}
+RawConnection::~RawConnection() = default;
+
+bool RawConnection::Connect(uint16_t port, const std::string& from) {
+  beast::error_code error;
+  OpenFrom(impl_->socket, from, error);
+  if (!error) impl_->socket.connect(Loopback(port), error);
+  return !error;
+}
+
+bool RawConnection::Send(const std::string& bytes) {
+  beast::error_code error;
+  asio::write(impl_->socket, asio::buffer(bytes), error);
+  return !error;
+}
+
+int RawConnection::ReadStatus(std::chrono::milliseconds timeout) {
+  // "HTTP/1.1 101 Switching Protocols"
+  const auto complete = [&] { return impl_->received.find("\r\n") != std::string::npos; };
+  if (impl_->ReadUntil(complete, timeout) != Impl::End::kEnough) return 0;
+  if (impl_->received.size() < 12) return 0;
+  return std::atoi(impl_->received.substr(9, 3).c_str());
+}
+
+bool RawConnection::WaitForClose(std::chrono::milliseconds timeout) {
+  return impl_->ReadUntil([] { return false; }, timeout) == Impl::End::kClosed;
 }
 
 }  // namespace quorvane::web::testing

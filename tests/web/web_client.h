@@ -14,8 +14,30 @@ struct HttpReply {
   std::string body;
 };
 
-// One GET (or another method) to 127.0.0.1:port.
-HttpReply Request(uint16_t port, const std::string& target, const std::string& method = "GET");
+// One GET (or another method) to 127.0.0.1:port, from the loopback address `from` (every
+// 127.x.y.z is this computer: the suites play several phones with them).
+HttpReply Request(uint16_t port, const std::string& target, const std::string& method = "GET",
+                  const std::string& from = "127.0.0.1");
+
+// A bare connection that sends only what it is told: half a request, or many requests at once.
+class RawConnection {
+ public:
+  RawConnection();
+  ~RawConnection();
+  RawConnection(const RawConnection&) = delete;
+  RawConnection& operator=(const RawConnection&) = delete;
+
+  bool Connect(uint16_t port, const std::string& from = "127.0.0.1");
+  bool Send(const std::string& bytes);
+  // The status of the answer's first line; 0 when the connection closed or nothing came in time.
+  int ReadStatus(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+  // True when the server closed the connection within `timeout`.
+  bool WaitForClose(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
 
 class WebSocketClient {
  public:
@@ -24,8 +46,12 @@ class WebSocketClient {
   WebSocketClient(const WebSocketClient&) = delete;
   WebSocketClient& operator=(const WebSocketClient&) = delete;
 
-  // The handshake's HTTP status: 101 when the upgrade was accepted. An empty origin sends none.
-  int Connect(uint16_t port, const std::string& target, const std::string& origin = "");
+  // The handshake's HTTP status: 101 when the upgrade was accepted. An empty origin sends none;
+  // an empty host sends 127.0.0.1:port as the Host.
+  int Connect(uint16_t port, const std::string& target, const std::string& origin = "",
+              const std::string& from = "127.0.0.1", const std::string& host = "");
+  // The Server field of the handshake's answer.
+  const std::string& ServerName() const;
   bool Send(const std::string& text);
   // The next message, or nothing when none came within `timeout` or the connection closed.
   std::optional<std::string> Read(std::chrono::milliseconds timeout = std::chrono::seconds(20));

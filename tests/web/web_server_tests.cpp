@@ -7,9 +7,16 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -18,6 +25,7 @@
 namespace quorvane::web {
 namespace {
 
+using testing::RawConnection;
 using testing::Request;
 using testing::WebSocketClient;
 using Json = nlohmann::json;
@@ -47,6 +55,10 @@ class WebServerTest : public ::testing::Test {
       received.push_back(line);
       return refusal;
     });
+    server.SetFailureSink([this](std::string_view where, std::string_view what) {
+      std::lock_guard lock(mutex);
+      failures.push_back(std::string(where) + ": " + std::string(what));
+    });
     ASSERT_TRUE(server.Start(0, kKeys));
     port = server.Port();
   }
@@ -58,6 +70,26 @@ class WebServerTest : public ::testing::Test {
   std::vector<std::string> Received() {
     std::lock_guard lock(mutex);
     return received;
+  }
+  std::vector<std::string> Failures() {
+    std::lock_guard lock(mutex);
+    return failures;
+  }
+
+  // The next message that is not a heartbeat.
+  static std::optional<std::string> ReadAnswer(WebSocketClient& client) {
+    std::optional<std::string> message;
+    do {
+      message = client.Read();
+    } while (message == "{}");
+    return message;
+  }
+
+  // A WebSocket upgrade request as a browser sends it, whole.
+  std::string UpgradeRequest(const std::string& key) const {
+    return "GET /ws?key=" + key + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+           "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+           "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
   }
 
   // A connected client that has received the first document.
@@ -72,6 +104,7 @@ class WebServerTest : public ::testing::Test {
   std::mutex mutex;
   std::string document = R"({"type":"STATE","protocol":2,"playing":false,"position":0.0000})";
   std::vector<std::string> received;
+  std::vector<std::string> failures;
   std::string refusal;
   WebServer server;
   uint16_t port = 0;
@@ -96,14 +129,18 @@ TEST_F(WebServerTest, ThePageNeedsAKeyAndAWrongKeyIsRefused) {
   EXPECT_EQ(Request(port, "/ws?key=" + kKeys.control).status, 400);  // not an upgrade
 }
 
-TEST_F(WebServerTest, AnAddressThatKeepsGuessingIsRefusedEvenWithTheRightKey) {
-  for (std::size_t i = 0; i < WrongKeyThrottle::kTriesPerMinute; ++i) {
+TEST_F(WebServerTest, WrongKeysAreAnsweredSlowerButTheRightKeyAlwaysOpens) {
+  for (std::size_t i = 0; i < WrongKeyThrottle::kFreeTries; ++i)
     EXPECT_EQ(Request(port, "/?key=wrong" + std::to_string(i)).status, 403);
-  }
-  EXPECT_EQ(Request(port, "/?key=" + kKeys.control).status, 429);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Request(port, "/?key=wrongagain").status, 403);
+  EXPECT_EQ(Request(port, "/?key=wrongagain").status, 403);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, WrongKeyThrottle::kFirstDelay * 3);
+  // Another phone behind the same router, with the right key: served, not shut out.
+  EXPECT_EQ(Request(port, "/?key=" + kKeys.control).status, 200);
   WebSocketClient client;
-  EXPECT_EQ(client.Connect(port, "/ws?key=" + kKeys.control), 429);
-  // A request without any key is no guess: it is not counted, and not blocked either.
+  EXPECT_EQ(client.Connect(port, "/ws?key=" + kKeys.control), 101);
+  // A request without any key is no guess: answered at once.
   EXPECT_EQ(Request(port, "/").status, 403);
 }
 
@@ -116,6 +153,17 @@ TEST_F(WebServerTest, TheSocketNeedsTheKeyAndTheServersOwnOrigin) {
   EXPECT_EQ(samePage.Connect(port, "/ws?key=" + kKeys.control,
                              "http://127.0.0.1:" + std::to_string(port)),
             101);
+  EXPECT_EQ(samePage.ServerName(), "Quorvane");  // as on every other answer
+  WebSocketClient byName;
+  EXPECT_EQ(
+      byName.Connect(port, "/ws?key=" + kKeys.control, "http://localhost:" + std::to_string(port)),
+      101);
+  // A name an attacker's page pointed at this computer: the Host header matches its Origin.
+  const std::string rebound = "rebind.example:" + std::to_string(port);
+  WebSocketClient rebinding;
+  EXPECT_EQ(rebinding.Connect(port, "/ws?key=" + kKeys.control, "http://" + rebound, "127.0.0.1",
+                              rebound),
+            403);
 }
 
 TEST_F(WebServerTest, AClientGetsTheWholeDocumentThenPatchesThenHeartbeats) {
@@ -202,6 +250,98 @@ TEST_F(WebServerTest, AViewOnlyClientSeesTheShowButEveryCommandIsRefused) {
   EXPECT_TRUE(Received().empty());
 }
 
+TEST_F(WebServerTest, ARefusalRepeatsOnlyTheStartOfALongCommandName) {
+  auto viewer = Join(kKeys.view);
+  ASSERT_TRUE(viewer->Read());
+  // 63 letters, then two-byte characters: a cut after 64 bytes would split one.
+  std::string name(63, 'N');
+  for (int i = 0; i < 2000; ++i)
+    name += "\xC3\xA9";
+  viewer->Send(R"({"cmd":")" + name + R"("})");
+  const auto reply = ReadAnswer(*viewer);
+  ASSERT_TRUE(reply);
+  const Json refused = Json::parse(*reply);  // valid UTF-8, or this throws
+  EXPECT_EQ(refused["cmd"], std::string(63, 'N'));
+  EXPECT_EQ(refused["reason"], "view only");
+}
+
+TEST_F(WebServerTest, AFailingCommandIsReportedAndRefused) {
+  server.SetCommandHandler([](const std::string& line) -> std::string {
+    if (line.find("THROW_INT") != std::string::npos) throw 42;
+    throw std::runtime_error("disk full");
+  });
+  auto client = Join();
+  ASSERT_TRUE(client->Read());
+  client->Send(R"({"cmd":"LIVE_SAVE"})");
+  client->Send(R"({"cmd":"THROW_INT"})");
+  ASSERT_TRUE(WaitFor([&] {
+    server.DispatchCommands();
+    return Failures().size() == 2;
+  }));
+  for (const char* name : {"LIVE_SAVE", "THROW_INT"}) {
+    const auto reply = ReadAnswer(*client);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(Json::parse(*reply),
+              Json({{"type", "REFUSED"}, {"cmd", name}, {"reason", "failed"}}));
+  }
+  client.reset();  // a hang-up is no failure
+  EXPECT_TRUE(WaitFor([&] { return server.ClientCount() == 0; }));
+  EXPECT_EQ(Failures(), (std::vector<std::string>{"web remote: command: disk full",
+                                                  "web remote: command: an exception that is not a "
+                                                  "std::exception"}));
+}
+
+TEST_F(WebServerTest, ACommandMayReplaceTheKeysOrStopTheServerWithoutADeadlock) {
+  server.SetCommandHandler([this](const std::string& line) {
+    if (line.find("NEW_KEYS") != std::string::npos)
+      server.ReplaceKeys({"newcontrol", "newview234"});
+    if (line.find("STOP") != std::string::npos) server.Stop();
+    std::lock_guard lock(mutex);
+    received.push_back(line);
+    return std::string();
+  });
+  // The main thread's calls run on a thread of their own: a deadlock fails the test (and ends the
+  // program, which could not end otherwise) instead of hanging the suite.
+  const auto withinDeadline = [](std::function<void()> work) {
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread([work, done] {
+      work();
+      *done = true;
+    }).detach();
+    if (!WaitFor([&] { return done->load(); })) {
+      ADD_FAILURE() << "the server's calls deadlocked";
+      std::fflush(nullptr);
+      std::_Exit(1);
+    }
+  };
+  auto client = Join();
+  ASSERT_TRUE(client->Read());
+  client->Send(R"({"cmd":"NEW_KEYS"})");
+  withinDeadline([&] {
+    WaitFor([&] {
+      server.DispatchCommands();
+      return Received().size() == 1;
+    });
+  });
+  EXPECT_TRUE(client->WaitForClose());
+  EXPECT_EQ(Request(port, "/?key=newcontrol").status, 200);
+
+  auto next = Join("newcontrol");
+  ASSERT_TRUE(next->Read());
+  next->Send(R"({"cmd":"STOP"})");
+  next->Send(R"({"cmd":"AFTER_STOP"})");
+  withinDeadline([&] {
+    WaitFor([&] {
+      server.DispatchCommands();
+      return Received().size() == 2;
+    });
+    server.DispatchCommands();  // a stopped server runs nothing more
+  });
+  EXPECT_FALSE(server.IsRunning());
+  EXPECT_EQ(Received().size(), 2u);
+  EXPECT_TRUE(next->WaitForClose());
+}
+
 TEST_F(WebServerTest, AnOversizedMessageDropsItsSenderOnly) {
   auto big = Join();
   auto other = Join();
@@ -232,6 +372,72 @@ TEST_F(WebServerTest, AClientThatNeverReadsIsDroppedAndTheOthersCarryOn) {
     dropped = server.ClientCount() == 1;
   }
   EXPECT_TRUE(dropped);
+}
+
+TEST_F(WebServerTest, AStuckClientDroppedByItsHeartbeatLeavesTheServerServing) {
+  // One document that leaves the client room for less than a heartbeat: the client that never
+  // reads is dropped while the server walks its clients to send the heartbeats.
+  const std::string head = R"({"type":"STATE","pad":")";
+  SetDocument(head + std::string(WebServer::kMaxOutgoingBytes - 1 - head.size() - 2, 'a') + "\"}");
+  auto stuck = Join(kKeys.view);
+  EXPECT_TRUE(WaitFor([&] { return server.ClientCount() == 0; }));
+  EXPECT_EQ(Request(port, "/?key=" + kKeys.view).status, 200);
+}
+
+TEST_F(WebServerTest, HalfSentRequestsWithoutAKeyCannotShutTheBandOut) {
+  // One address opens many connections and sends half a request on each.
+  std::vector<std::unique_ptr<RawConnection>> attack;
+  for (int i = 0; i < 128; ++i) {
+    auto connection = std::make_unique<RawConnection>();
+    if (connection->Connect(port, "127.0.0.9") && connection->Send("GET / HTTP/1.1\r\nHost: x\r\n"))
+      attack.push_back(std::move(connection));
+  }
+  // The band's phones, each from an address of its own, load the page and connect meanwhile.
+  for (int phone = 1; phone <= 4; ++phone) {
+    const std::string from = "127.0.1." + std::to_string(phone);
+    EXPECT_EQ(Request(port, "/?key=" + kKeys.view, "GET", from).status, 200);
+    WebSocketClient client;
+    EXPECT_EQ(client.Connect(port, "/ws?key=" + kKeys.view, "", from), 101);
+  }
+  // Half a request holds its place only a few seconds.
+  std::size_t closed = 0;
+  for (const auto& connection : attack)
+    closed += connection->WaitForClose() ? 1 : 0;
+  EXPECT_EQ(closed, attack.size());
+}
+
+TEST_F(WebServerTest, SimultaneousUpgradesStopAtTheClientLimit) {
+  std::vector<std::unique_ptr<WebSocketClient>> clients;
+  for (int i = 0; i < 40; ++i) {
+    clients.push_back(std::make_unique<WebSocketClient>());
+    ASSERT_EQ(clients.back()->Connect(port, "/ws?key=" + kKeys.control), 101);
+  }
+  // Sixty more upgrades at once, from a few addresses.
+  std::vector<std::unique_ptr<RawConnection>> upgrades;
+  for (int i = 0; i < 60; ++i) {
+    upgrades.push_back(std::make_unique<RawConnection>());
+    ASSERT_TRUE(upgrades.back()->Connect(port, "127.0.2." + std::to_string(1 + i % 10)));
+  }
+  const std::string request = UpgradeRequest(kKeys.control);
+  for (const auto& upgrade : upgrades)
+    upgrade->Send(request);
+  std::size_t accepted = 0;
+  for (const auto& upgrade : upgrades)
+    accepted += upgrade->ReadStatus() == 101 ? 1 : 0;
+  EXPECT_EQ(accepted, WebServer::kMaxClients - clients.size());
+  EXPECT_TRUE(WaitFor([&] { return server.ClientCount() == WebServer::kMaxClients; }));
+}
+
+TEST_F(WebServerTest, ViewKeysLeavePlacesForControlKeys) {
+  std::vector<std::unique_ptr<WebSocketClient>> viewers;
+  for (std::size_t i = 0; i < WebServer::kMaxViewClients; ++i) {
+    viewers.push_back(std::make_unique<WebSocketClient>());
+    ASSERT_EQ(viewers.back()->Connect(port, "/ws?key=" + kKeys.view), 101);
+  }
+  WebSocketClient oneViewerTooMany;
+  EXPECT_EQ(oneViewerTooMany.Connect(port, "/ws?key=" + kKeys.view), 503);
+  WebSocketClient control;
+  EXPECT_EQ(control.Connect(port, "/ws?key=" + kKeys.control), 101);
 }
 
 TEST_F(WebServerTest, NoMoreThanTheClientLimitAreServed) {
