@@ -47,6 +47,12 @@ bool Core::Init() {
   // otherwise undo a command that arrived before it, as if the project had changed under it.
   if (!TrackProject()) engine_.InitShowEngine();  // no project open: the show starts empty
   ui_.setlist = &setlist_;
+  // What the servers' threads catch reaches the host's console from the main thread.
+  const auto report = [this](std::string_view where, std::string_view what) {
+    failures_.Report(where, what);
+  };
+  server_.SetFailureSink(report);
+  web_.Server().SetFailureSink(report);
   server_.SetCommandHandler([this](const std::string& line) { RunRemoteCommand(line); });
   server_.SetStateProvider([this] { return StateDocument(); });
   // The web remote keeps its port and keys with the host's settings (a session's memory when the
@@ -90,7 +96,7 @@ void Core::Tick() {
   RunQueuedCommands();
   engine_.Tick();
   if (practise_.Run().active) practise_.PractiseTick();
-  PublishState();
+  PublishState(remote::RemoteServer::Offer::kTick);
   ArmCountInEnd();
   failures_.Flush();
 }
@@ -104,7 +110,7 @@ void Core::OnWake(platform::WakeReason reason) {
   if (reason == platform::WakeReason::kPosted) {
     RunQueuedCommands();
     // The performer sees the result now, not on the next tick.
-    PublishState();
+    PublishState(remote::RemoteServer::Offer::kCommandResult);
     ArmCountInEnd();  // a command may have started a practise run
     failures_.Flush();
     return;
@@ -125,12 +131,12 @@ void Core::RunQueuedCommands() {
   web_.Server().DispatchCommands();
 }
 
-void Core::PublishState() {
+void Core::PublishState(remote::RemoteServer::Offer offer) {
   engine_.UpdateShowTiming();
   engine_.SnapshotShowState();
   ui::SyncWindowState(ui_, engine_.Snapshot());
   operations_.RefreshPractiseDisplay();
-  server_.BroadcastState();
+  server_.BroadcastState(offer);
   web_.Server().Publish();
 }
 

@@ -107,7 +107,7 @@ class Core {
   // Runs the remote and web commands queued so far (within the servers' per-run budgets).
   void RunQueuedCommands();
   // The show clock, the views and the state document for the clients, as things are now.
-  void PublishState();
+  void PublishState(remote::RemoteServer::Offer offer);
   // Asks the wake for a call when the running count-in ends (once per deadline).
   void ArmCountInEnd();
 

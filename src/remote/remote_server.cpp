@@ -393,7 +393,7 @@ void RemoteServer::DispatchRemoteCommands() {
   }
 }
 
-void RemoteServer::BroadcastState() {
+void RemoteServer::BroadcastState(Offer offer) {
   if (!running_.load()) return;
   StateProvider provider;
   {
@@ -403,8 +403,12 @@ void RemoteServer::BroadcastState() {
   if (!provider) return;
 
   const int64_t now = clock_();
-  const bool due =
-      !lastBroadcastTime_ || now - *lastBroadcastTime_ >= kBroadcastIntervalNanoseconds;
+  const auto passed = [now](const std::optional<int64_t>& last, int64_t interval) {
+    return !last || now - *last >= interval;
+  };
+  const bool due = offer == Offer::kCommandResult
+                       ? passed(lastCommandResultTime_, kCommandResultIntervalNanoseconds)
+                       : passed(lastBroadcastTime_, kBroadcastIntervalNanoseconds);
   if (!due) {
     std::lock_guard lock(clientsMutex_);
     bool awaiting = false;
@@ -420,7 +424,10 @@ void RemoteServer::BroadcastState() {
     ReportCaughtException(failureSink_, "remote server: state document");
     document.clear();  // treated like an empty document: nothing is sent
   }
-  if (due) lastBroadcastTime_ = now;
+  if (due) {
+    lastBroadcastTime_ = now;
+    if (offer == Offer::kCommandResult) lastCommandResultTime_ = now;
+  }
   const bool changed = due && !document.empty() && document != lastStateSent_;
   // One copy of the line for all clients. The main thread only queues it: the sends, which cost
   // the system some microseconds per client, happen on the control thread.

@@ -173,6 +173,27 @@ TEST_F(RemoteServerTest, PacesBroadcastsTo50msWithoutLosingTheLastChange) {
   EXPECT_EQ(client->ReadLine(), R"({"n":1})");
 }
 
+TEST_F(RemoteServerTest, ACommandsResultGoesOutAtOnceYetAFloodOfCommandsIsStillPaced) {
+  using Offer = quorvane::remote::RemoteServer::Offer;
+  auto client = Connect();
+  ASSERT_TRUE(WaitForClientCount(1));
+  Tick();
+  ASSERT_EQ(client->ReadLine(), document_);
+
+  SetDocument(R"({"n":1})");
+  now_ += 10'000'000;
+  server_.BroadcastState(Offer::kCommandResult);  // within the tick's 50 ms
+  EXPECT_EQ(client->ReadLine(), R"({"n":1})");
+
+  SetDocument(R"({"n":2})");
+  now_ += 19'999'999;
+  server_.BroadcastState(Offer::kCommandResult);  // the next command's, too soon
+  server_.BroadcastState();                       // and the tick's, paced from the last one
+  now_ += 1;
+  server_.BroadcastState(Offer::kCommandResult);
+  EXPECT_EQ(client->ReadLine(), R"({"n":2})") << "nothing went out in between";
+}
+
 TEST_F(RemoteServerTest, SendsNothingWhileTheDocumentIsUnchanged) {
   auto client = Connect();
   ASSERT_TRUE(WaitForClientCount(1));
