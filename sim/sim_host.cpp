@@ -906,6 +906,33 @@ void Host::ProjectEdited() {
   state_->InvalidateOrder();
 }
 
+bool Host::MoveRegionSilently(int number, double start, double end) {
+  for (SimRegion& region : Project().regions) {
+    if (region.number != number) continue;
+    region.start = start;
+    region.end = end;
+    state_->InvalidateOrder();
+    return true;
+  }
+  return false;
+}
+
+void Host::OpenInCurrentTab(const std::string& path) {
+  if (!HasProject()) {
+    SelectProject(AddProject(path));
+    return;
+  }
+  state_->Stop();
+  SimProject& project = Project();
+  // What the tab held is kept, so that no old track handle is ever reused.
+  state_->closedProjects.push_back(std::make_unique<SimProject>(std::move(project)));
+  project = SimProject{};
+  project.path = path;
+  state_->Edited(&project);
+  state_->InvalidateOrder();
+  state_->playPosition = project.editCursor;
+}
+
 int Host::CurrentProjectIndex() const {
   return state_->Current() ? state_->current : -1;
 }

@@ -73,9 +73,9 @@ struct Host::State {
   std::function<void()> modalLoop;
 
   // --- Project state change count ---
-  int nextChangeCount = 1;
+  // Each project counts its own edits, as the host does: two projects may show the same count.
   void Edited(SimProject* project) {
-    if (project) project->changeCount = nextChangeCount++;
+    if (project) ++project->changeCount;
   }
 
   // --- Messages and console ---
