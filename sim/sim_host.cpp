@@ -546,7 +546,10 @@ HostCall& Host::State::Record(const std::string& function) {
   HostCall call;
   call.function = function;
   call.atMs = static_cast<int64_t>(Host::kStartMs) + elapsedMs.load();
+  if (calls.size() >= kKeptCalls) calls.pop_front();
   calls.push_back(std::move(call));
+  ++callCounts[function];
+  ++callsRecorded;
   return calls.back();
 }
 
@@ -1164,8 +1167,12 @@ const std::vector<std::string>& Host::Problems() const {
   return state_->problems;
 }
 
-const std::vector<HostCall>& Host::Calls() const {
+const std::deque<HostCall>& Host::Calls() const {
   return state_->calls;
+}
+
+uint64_t Host::CallsRecorded() const {
+  return state_->callsRecorded;
 }
 
 std::vector<HostCall> Host::CallsTo(const std::string& function) const {
@@ -1177,12 +1184,13 @@ std::vector<HostCall> Host::CallsTo(const std::string& function) const {
 }
 
 int Host::CountCalls(const std::string& function) const {
-  return static_cast<int>(std::count_if(state_->calls.begin(), state_->calls.end(),
-                                        [&](const HostCall& c) { return c.function == function; }));
+  const auto found = state_->callCounts.find(function);
+  return found == state_->callCounts.end() ? 0 : found->second;
 }
 
 void Host::ClearCalls() {
   state_->calls.clear();
+  state_->callCounts.clear();
 }
 
 }  // namespace quorvane::sim

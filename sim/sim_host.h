@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -367,8 +368,15 @@ class Host {
   const std::vector<std::string>& Problems() const;
 
   // --- Record of calls ---
-  const std::vector<HostCall>& Calls() const;
+  // The most recent calls (the last 4,096), oldest first.
+  const std::deque<HostCall>& Calls() const;
+  // How many calls were recorded since the host was made (ClearCalls does not reset it): a reader
+  // that follows the record keeps this to know which of Calls() are new.
+  uint64_t CallsRecorded() const;
+  // The recent calls to `function`, oldest first.
   std::vector<HostCall> CallsTo(const std::string& function) const;
+  // How often `function` was called since the host was made or the last ClearCalls, however long
+  // ago.
   int CountCalls(const std::string& function) const;
   void ClearCalls();
 

@@ -312,6 +312,26 @@ TEST(SimFunctions, EachProjectCountsItsOwnEditsAndASilentMoveNone) {
   EXPECT_LT(count(nullptr), here);
 }
 
+// Only the recent calls are kept, so that a long flood does not grow the record without bound;
+// how often each function was called is kept for the whole run.
+TEST(SimFunctions, TheCallRecordKeepsTheRecentCallsAndEveryCount) {
+  Host host;
+  auto seek = Bind<hostfn::SetEditCurPos>(host, "SetEditCurPos");
+  auto dirty = Bind<hostfn::MarkProjectDirty>(host, "MarkProjectDirty");
+  dirty(nullptr);
+  for (int i = 0; i < 10000; ++i)
+    seek(static_cast<double>(i), false, false);
+  EXPECT_EQ(host.Calls().size(), 4096u);
+  EXPECT_EQ(host.CallsRecorded(), 10001u);
+  EXPECT_EQ(host.Calls().front().time, 10000.0 - 4096.0);
+  EXPECT_EQ(host.Calls().back().time, 9999.0);
+  EXPECT_EQ(host.CountCalls("SetEditCurPos"), 10000);
+  EXPECT_EQ(host.CountCalls("MarkProjectDirty"), 1);  // long gone from the recent calls
+  EXPECT_TRUE(host.CallsTo("MarkProjectDirty").empty());
+  host.ClearCalls();
+  EXPECT_EQ(host.CountCalls("SetEditCurPos"), 0);
+}
+
 TEST(SimFunctions, ConsoleMessagesAreRecordedAndKept) {
   Host host;
   auto console = Bind<hostfn::ShowConsoleMsg>(host, "ShowConsoleMsg");
