@@ -106,7 +106,7 @@ bool Setlist::SetCurrentIndex(int32_t index, const host::HostApi& host) {
     return true;
   }
   host::ProjectRegion region;
-  if (!host.FindRegion(At(index).regionId, &region)) return false;
+  if (!host.FindRegionNow(At(index).regionId, &region)) return false;
   if (!host.SeekTo(region.start)) return false;
   currentIndex_ = index;
   return true;

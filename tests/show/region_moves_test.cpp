@@ -1,0 +1,91 @@
+// A show follows its regions wherever they go: the transport goes where a region is at the moment
+// it is needed, also after an edit the host's change count did not announce (a script's edit
+// without an undo point).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "show_fixture.h"
+
+namespace quorvane::show {
+namespace {
+
+using sim::TransportState;
+
+class RegionMoves : public test::ShowTest {
+ protected:
+  int ChangeCount() { return api.GetProjectStateChangeCount(nullptr); }
+  // A LIVE show of `regions` has ticked for a while: the regions are kept between ticks.
+  void ShowUnderWay(const std::vector<int>& regions, const std::vector<int>& autoStarts = {}) {
+    UseSetlist(regions, autoStarts);
+    ASSERT_TRUE(engine.StartShow());
+    RunFor(1000);
+    ASSERT_TRUE(engine.Player().Playing());
+  }
+};
+
+TEST_F(RegionMoves, ReplayGoesWhereTheSongIsNowAfterAMoveTheCountMissed) {
+  host.AddRegion(1, "Opener", 0.0, 10.0);
+  host.AddRegion(2, "Second", 20.0, 30.0);
+  ShowUnderWay({1, 2});
+  core.RunRemoteCommand(R"({"cmd":"LIVE_STOP"})");
+  Tick();
+
+  const int count = ChangeCount();
+  ASSERT_TRUE(host.MoveRegionSilently(1, 100.0, 110.0));
+  ASSERT_EQ(ChangeCount(), count);
+  host.ClearCalls();
+  core.RunRemoteCommand(R"({"cmd":"LIVE_REPLAY"})");
+  ASSERT_FALSE(host.CallsTo("SetEditCurPos").empty());
+  EXPECT_EQ(host.CallsTo("SetEditCurPos").back().time, 100.0);
+  EXPECT_EQ(host.Transport(), TransportState::kPlaying);
+  EXPECT_EQ(host.PlayPosition(), 100.0);
+
+  // What the show reports follows too, and the song is supervised where it now is.
+  RunFor(1000);
+  EXPECT_EQ(engine.Snapshot().regionStart, 100.0);
+  EXPECT_NEAR(engine.Snapshot().playbackRemaining, 9.0 + 10.0, 0.05);
+  RunFor(9500);
+  EXPECT_EQ(setlist.CurrentIndex(), 0);
+  EXPECT_EQ(ui.liveTransport, LiveTransport::kNext);  // the song ended at its new end
+}
+
+TEST_F(RegionMoves, SelectingAndPlayingNextSeekWhereTheSongIsNow) {
+  host.AddRegion(1, "Opener", 0.0, 10.0);
+  host.AddRegion(2, "Second", 20.0, 30.0);
+  host.AddRegion(3, "Third", 40.0, 50.0);
+  ShowUnderWay({1, 2, 3});
+
+  ASSERT_TRUE(host.MoveRegionSilently(2, 200.0, 210.0));
+  ASSERT_TRUE(engine.PlayNext());
+  EXPECT_EQ(host.PlayPosition(), 200.0);
+  EXPECT_EQ(setlist.CurrentIndex(), 1);
+
+  core.RunRemoteCommand(R"({"cmd":"LIVE_STOP"})");
+  ASSERT_TRUE(host.MoveRegionSilently(3, 300.0, 310.0));
+  ASSERT_TRUE(engine.SelectSong(2, Refusal::kSilent));
+  EXPECT_EQ(host.EditCursor(), 300.0);
+}
+
+// The next song, moved while the one before plays, is pre-rolled and chained where it now is.
+TEST_F(RegionMoves, AChainGoesToTheNextSongsNewPlace) {
+  host.SetConfigVar("smoothseek", 4);
+  host.AddRegion(1, "Opener", 0.0, 8.0);
+  host.AddRegion(2, "Segue", 20.0, 28.0);
+  ShowUnderWay({1, 2}, {1});
+
+  ASSERT_TRUE(host.MoveRegionSilently(2, 60.0, 68.0));
+  RunFor(7500);  // past the song's end: the next one was sought in the last bar
+  const std::vector<sim::HostCall> seeks = SeekPlayCalls();
+  ASSERT_EQ(seeks.size(), 1u);
+  EXPECT_EQ(seeks[0].time, 60.0);
+  EXPECT_EQ(setlist.CurrentIndex(), 1);
+  EXPECT_EQ(host.Transport(), TransportState::kPlaying);
+  EXPECT_NEAR(host.PlayPosition(), 60.5, 0.05);
+  EXPECT_EQ(engine.Snapshot().regionStart, 60.0);
+  EXPECT_EQ(host.CountCalls("OnStopButton"), 0);
+}
+
+}  // namespace
+}  // namespace quorvane::show
