@@ -1,6 +1,7 @@
 // A show follows its regions wherever they go: the transport goes where a region is at the moment
 // it is needed, also after an edit the host's change count did not announce (a script's edit
-// without an undo point).
+// without an undo point), and a project opened into the same tab is not read from the walk of the
+// one before.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -85,6 +86,28 @@ TEST_F(RegionMoves, AChainGoesToTheNextSongsNewPlace) {
   EXPECT_NEAR(host.PlayPosition(), 60.5, 0.05);
   EXPECT_EQ(engine.Snapshot().regionStart, 60.0);
   EXPECT_EQ(host.CountCalls("OnStopButton"), 0);
+}
+
+// Another project opened into the same tab keeps the tab's handle and may repeat the change
+// count of the one before: its regions are read afresh all the same.
+TEST_F(RegionMoves, AProjectOpenedIntoTheSameTabIsNotReadFromTheWalkOfTheOneBefore) {
+  host.AddRegion(1, "Here", 0.0, 10.0);
+  for (int i = 0; i < 10; ++i)
+    host.ProjectEdited();
+  ASSERT_EQ(api.EnumerateRegions().at(0).start, 0.0);  // kept
+  const int count = ChangeCount();
+
+  host.OpenInCurrentTab("/shows/second.rpp");
+  host.AddRegion(1, "There", 50.0, 60.0);
+  Tick();  // the tracker sees the other project
+  while (ChangeCount() < count)
+    host.ProjectEdited();
+  ASSERT_EQ(ChangeCount(), count);
+
+  host::ProjectRegion region;
+  ASSERT_TRUE(api.FindRegion(1, &region));
+  EXPECT_EQ(region.name, "There");
+  EXPECT_EQ(region.start, 50.0);
 }
 
 }  // namespace
