@@ -1,7 +1,7 @@
 // A show follows its regions wherever they go: the transport goes where a region is at the moment
 // it is needed, also after an edit the host's change count did not announce (a script's edit
-// without an undo point), and a project opened into the same tab is not read from the walk of the
-// one before.
+// without an undo point), a project opened into the same tab is not read from the walk of the one
+// before, and the music still to play follows every edit at once.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -108,6 +108,36 @@ TEST_F(RegionMoves, AProjectOpenedIntoTheSameTabIsNotReadFromTheWalkOfTheOneBefo
   ASSERT_TRUE(api.FindRegion(1, &region));
   EXPECT_EQ(region.name, "There");
   EXPECT_EQ(region.start, 50.0);
+}
+
+// The music still to play is summed once per change, not per tick: every change shows at once.
+TEST_F(RegionMoves, MusicToPlayFollowsEditsOfTheSetlistAndTheRegionsAtOnce) {
+  host.AddRegion(1, "Opener", 0.0, 100.0);
+  host.AddRegion(2, "Second", 100.0, 200.0);
+  host.AddRegion(3, "Third", 200.0, 300.0);
+  ASSERT_TRUE(engine.SetShowDuration(3600.0));
+  ShowUnderWay({1, 2, 3});  // one second into the first song
+  const auto toPlay = [&] {
+    Tick();
+    return engine.Snapshot().playbackRemaining;
+  };
+  EXPECT_NEAR(toPlay(), 99.0 + 100.0 + 100.0, 0.05);
+
+  ASSERT_TRUE(setlist.RemoveItem(2));
+  EXPECT_NEAR(toPlay(), 99.0 + 100.0, 0.05);
+  ASSERT_TRUE(setlist.AddPause());
+  ASSERT_TRUE(setlist.AddRegionToSetlist(3));
+  EXPECT_NEAR(toPlay(), 99.0 + 100.0 + 100.0, 0.05);
+
+  host.Project().regions[1].end = 150.0;  // the user shortens the second song
+  host.ProjectEdited();
+  EXPECT_NEAR(toPlay(), 99.0 + 50.0 + 100.0, 0.05);
+
+  ASSERT_TRUE(setlist.MoveItemUp(3));  // the third song before the pause: the same songs
+  EXPECT_NEAR(toPlay(), 99.0 + 50.0 + 100.0, 0.05);
+
+  ASSERT_TRUE(engine.PlayNext());  // the current item moves on
+  EXPECT_NEAR(toPlay(), 50.0 + 100.0, 0.05);
 }
 
 }  // namespace
