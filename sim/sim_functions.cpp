@@ -513,7 +513,6 @@ int PlayPreviewEx(preview_register_t* preview, int bufflags, double measure_alig
   call.text = source ? source->path : std::string();
   call.flag = bufflags;
   call.time = measure_align;
-  const size_t callIndex = s->calls.size() - 1;
   int result = 0;
   if (!preview) {
     s->Problem("PlayPreviewEx: no record");
@@ -532,7 +531,7 @@ int PlayPreviewEx(preview_register_t* preview, int bufflags, double measure_alig
     s->previews[preview] = Host::State::PlayingPreview{source, s->elapsedMs.load()};
     result = 1;
   }
-  s->calls[callIndex].result = result;
+  call.result = result;
   return result;
 }
 

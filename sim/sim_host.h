@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -78,7 +79,8 @@ struct SimProject {
   double loopStart = 0.0, loopEnd = 0.0;            // the loop points
   double playRate = 1.0;
   // What GetProjectStateChangeCount answers: moves with every edit of the project (see
-  // Host::ProjectEdited). Drawn from one counter for all tabs, so two projects never share a value.
+  // Host::ProjectEdited). Each project counts on its own from its opening, so two projects (two
+  // tabs, or one opened into the tab of another) may well show the same count.
   int changeCount = 0;
 };
 
@@ -264,11 +266,19 @@ class Host {
   void CloseAllProjects();
   int ProjectCount() const;
   void SaveProjectAs(const std::string& path);  // the current project gets a new path
-  int CurrentProjectIndex() const;              // -1 when no project is open
+  // Another project is opened into the current tab: the tab keeps its handle, as the host's
+  // does, while everything in it (regions, tracks, stored state, the change count) starts afresh.
+  // The transport stops. Without a current project, a new tab is opened.
+  void OpenInCurrentTab(const std::string& path);
+  int CurrentProjectIndex() const;  // -1 when no project is open
 
   // A test edited the current project's fields in place: its state change count moves, as the
   // host's does with every edit. The builders and the extension's edits do this themselves.
   void ProjectEdited();
+  // Moves region `number` of the current project (the first with that number) to [start, end)
+  // without moving the change count, as a script's edit without an undo point may. False when no
+  // such region exists.
+  bool MoveRegionSilently(int number, double start, double end);
 
   // Builders for the current project.
   void AddRegion(int number, const std::string& name, double start, double end, int colour = 0);
@@ -358,8 +368,15 @@ class Host {
   const std::vector<std::string>& Problems() const;
 
   // --- Record of calls ---
-  const std::vector<HostCall>& Calls() const;
+  // The most recent calls (the last 4,096), oldest first.
+  const std::deque<HostCall>& Calls() const;
+  // How many calls were recorded since the host was made (ClearCalls does not reset it): a reader
+  // that follows the record keeps this to know which of Calls() are new.
+  uint64_t CallsRecorded() const;
+  // The recent calls to `function`, oldest first.
   std::vector<HostCall> CallsTo(const std::string& function) const;
+  // How often `function` was called since the host was made or the last ClearCalls, however long
+  // ago.
   int CountCalls(const std::string& function) const;
   void ClearCalls();
 

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <cstdint>
@@ -73,9 +74,9 @@ struct Host::State {
   std::function<void()> modalLoop;
 
   // --- Project state change count ---
-  int nextChangeCount = 1;
+  // Each project counts its own edits, as the host does: two projects may show the same count.
   void Edited(SimProject* project) {
-    if (project) project->changeCount = nextChangeCount++;
+    if (project) ++project->changeCount;
   }
 
   // --- Messages and console ---
@@ -172,7 +173,13 @@ struct Host::State {
 
   // --- Records ---
   std::vector<std::string> problems;
-  std::vector<HostCall> calls;
+  // The recent calls only: a flood of commands would otherwise grow the record without bound and
+  // distort any measure of the extension's memory. How often each function was called is kept
+  // for the whole run. A reference Record returns stays valid for kKeptCalls further calls.
+  static constexpr size_t kKeptCalls = 4096;
+  std::deque<HostCall> calls;
+  std::map<std::string, int> callCounts;
+  uint64_t callsRecorded = 0;  // every call since the host was made, ClearCalls or not
   HostCall& Record(const std::string& function);
   void Problem(const std::string& text);
 

@@ -1,5 +1,6 @@
 #include "sim/app/host_log.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace quorvane::sim {
@@ -94,9 +95,13 @@ void HostLog::HostCalls(std::vector<std::string>& lines) {
     lines.push_back(text);
     stateWrites.clear();
   };
+  // Only the recent calls are kept: after a flood the oldest unseen ones are gone.
   const auto& calls = host_.Calls();
-  for (; calls_ < calls.size(); ++calls_) {
-    const HostCall& call = calls[calls_];
+  const uint64_t fresh = host_.CallsRecorded() - calls_;
+  calls_ = host_.CallsRecorded();
+  const size_t from = calls.size() - static_cast<size_t>(std::min<uint64_t>(fresh, calls.size()));
+  for (size_t i = from; i < calls.size(); ++i) {
+    const HostCall& call = calls[i];
     if (call.function == "SetProjExtState") {
       stateWrites.push_back(call.text);
       continue;

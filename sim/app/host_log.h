@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,7 @@ class HostLog {
   const Host& host_;
   bool everyCall_;
   size_t registrations_ = 0;
-  size_t calls_ = 0;
+  uint64_t calls_ = 0;  // Host::CallsRecorded when last read
   size_t console_ = 0;
   size_t messages_ = 0;
   size_t problems_ = 0;

@@ -152,7 +152,10 @@ void Core::ArmCountInEnd() {
 }
 
 bool Core::TrackProject() {
-  switch (projects_.Poll()) {
+  const host::ProjectTracker::Change change = projects_.Poll();
+  // Another project in the same tab may repeat the change count of the one before.
+  if (change != host::ProjectTracker::Change::kNone) host_.ForgetKeptWalk();
+  switch (change) {
     case host::ProjectTracker::Change::kNone:
       return false;
     case host::ProjectTracker::Change::kClosed:

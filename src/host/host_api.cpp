@@ -144,6 +144,57 @@ bool HostApi::FindRegion(int regionId, ProjectRegion* out) const {
   return false;
 }
 
+namespace {
+
+bool SameRegion(const ProjectRegion& a, const ProjectRegion& b) {
+  return a.regionId == b.regionId && a.start == b.start && a.end == b.end && a.name == b.name;
+}
+
+bool SameMarkers(const std::vector<ProjectMarker>& a, const std::vector<ProjectMarker>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](const ProjectMarker& x, const ProjectMarker& y) {
+                      return x.position == y.position && x.number == y.number &&
+                             x.colour == y.colour && x.name == y.name;
+                    });
+}
+
+}  // namespace
+
+bool HostApi::FindRegionNow(int regionId, ProjectRegion* out,
+                            std::vector<ProjectMarker>* markers) const {
+  bool found = false;
+  ProjectRegion region;
+  std::vector<HostEntry> plainMarkers;  // the names stay the host's until the copies below
+  WalkEntries(*this, [&](const HostEntry& entry) {
+    if (!entry.isRegion) {
+      if (markers) plainMarkers.push_back(entry);
+    } else if (!found && entry.number == regionId) {
+      region = ProjectRegion{entry.number, entry.name ? entry.name : "", entry.pos, entry.end};
+      found = true;
+    }
+  });
+  std::vector<ProjectMarker> inside;
+  if (found && markers) {
+    for (const HostEntry& entry : plainMarkers) {
+      if (InRegion(entry, region)) inside.push_back(MarkerOf(entry));
+    }
+  }
+
+  // A kept walk that disagrees missed an edit the change count did not announce.
+  if (const ProjectWalk* kept = walks_.Kept()) {
+    const ProjectRegion* keptRegion = kept->FindRegion(regionId);
+    const bool same = found ? keptRegion && SameRegion(*keptRegion, region) &&
+                                  (!markers || SameMarkers(kept->MarkersIn(*keptRegion), inside))
+                            : keptRegion == nullptr;
+    if (!same) walks_.Forget();
+  }
+
+  if (!found) return false;
+  if (markers) *markers = std::move(inside);
+  if (out) *out = std::move(region);
+  return true;
+}
+
 bool HostApi::ClearTimeSelection() const {
   double start = 0.0;
   double end = 0.0;

@@ -60,6 +60,13 @@ class HostApi {
   // known.
   HWND MainWindow() const;
 
+  // --- Regions and markers ---
+  // Two kinds of lookup. The kept ones (EnumerateRegions ... FindRegion) answer from a walk kept
+  // while the host's state change count stays the same: cheap enough for every tick and every
+  // state document. The count is a hint, not a promise (a script's edit without an undo point
+  // need not move it), so whatever moves the transport (a seek, a chain's target, the pre-roll, a
+  // practise section) asks the host at that moment through FindRegionNow.
+
   std::vector<ProjectRegion> EnumerateRegions() const;
   // EnumerateRegions without the names (the same walk through the host).
   std::vector<RegionSpan> EnumerateRegionSpans() const;
@@ -69,12 +76,23 @@ class HostApi {
   // lists for the first region with that number (none when there is no such region).
   std::vector<ProjectRegion> EnumerateRegionsWithMarkers(
       const std::vector<int>& numbers, std::vector<std::vector<ProjectMarker>>* markers) const;
-  // The first region of a fresh enumeration with this number; false when absent.
+  // The first region with this number in the kept walk; false when absent.
   bool FindRegion(int regionId, ProjectRegion* out) const;
-  // The enumerations above answer from this walk while the project's state change count stays the
-  // same; null when the host has no such count (every enumeration then walks the host).
+  // The first region with this number as the host has it now (one walk through the host), and,
+  // when `markers` is given, the plain markers inside it from the same walk. When the answer
+  // differs from the kept walk's, the kept walk is dropped: the next kept lookup walks again.
+  // False when absent.
+  bool FindRegionNow(int regionId, ProjectRegion* out,
+                     std::vector<ProjectMarker>* markers = nullptr) const;
+  // The kept lookups answer from this walk while the project's state change count stays the
+  // same; null when the host has no such count (every lookup then walks the host).
   const ProjectWalk* CurrentWalk() const {
     return walks_.Current(*this);
+  }
+  // Drops the kept walk: another project was opened or the project closed (a project opened into
+  // the same tab may repeat the count of the one before).
+  void ForgetKeptWalk() {
+    walks_.Forget();
   }
 
   bool ClearTimeSelection() const;

@@ -1,6 +1,8 @@
 // What one walk through the host's markers and regions yields, kept until the project's state
-// change count moves: a tick then costs the same for 20 songs as for 2,000. Without the count
-// function nothing is kept and every caller walks the host afresh, as before.
+// change count moves or another project opens: a tick then costs the same for 20 songs as for
+// 2,000. The count is only a hint (an edit without an undo point need not move it), so what moves
+// the transport asks the host afresh (HostApi::FindRegionNow). Without the count function nothing
+// is kept and every caller walks the host afresh.
 #pragma once
 
 #include <cstdint>
@@ -58,6 +60,8 @@ class ProjectWalkCache {
   // The walk for the project as it is now, walking again when the project changed; null when the
   // host itself has no change count (our stand-in moves on every call: nothing could be kept).
   const ProjectWalk* Current(const HostApi& host);
+  // The walk kept now, without asking the host whether it still holds; null when none is kept.
+  const ProjectWalk* Kept() const { return walk_.get(); }
   void Forget() { walk_.reset(); }
 
  private:

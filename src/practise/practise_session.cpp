@@ -32,6 +32,18 @@ double ChoicePosition(const std::vector<host::ProjectMarker>& markers, int32_t c
   return edge;
 }
 
+// The section of a song between two choices as the host has it now (the transport goes there);
+// false when the song is gone or the section empty.
+bool SectionNow(const host::HostApi& host, int32_t song, int32_t startChoice, int32_t stopChoice,
+                double* start, double* stop) {
+  host::ProjectRegion region;
+  std::vector<host::ProjectMarker> markers;
+  if (!host.FindRegionNow(song, &region, &markers)) return false;
+  *start = ChoicePosition(markers, startChoice, region.start);
+  *stop = ChoicePosition(markers, stopChoice, region.end);
+  return *start < *stop;
+}
+
 // Milliseconds of `beats` beats at `bpm` x `rate`, halves away from zero.
 uint64_t CountInMilliseconds(int32_t beats, double bpm, double rate) {
   const double ms = std::round(beats * 60.0 / (bpm * rate) * 1000.0);
@@ -78,13 +90,12 @@ void PractiseSession::StartPractise(Report report) {
   if (run_.active) return;
   const PractiseSelection& selection = selection_;
   if (selection.songRegionId < 0) return;
-  host::ProjectRegion region;
-  if (!host_.FindRegion(selection.songRegionId, &region)) return;
-
-  const std::vector<host::ProjectMarker> markers = host_.EnumerateMarkersInRegion(region);
-  const double start = ChoicePosition(markers, selection.startChoice, region.start);
-  const double stop = ChoicePosition(markers, selection.stopChoice, region.end);
-  if (!(start < stop)) return;
+  double start = 0.0;
+  double stop = 0.0;
+  if (!SectionNow(host_, selection.songRegionId, selection.startChoice, selection.stopChoice,
+                  &start, &stop)) {
+    return;
+  }
 
   const double tempo = host_.TimeMap_GetDividedBpmAtTime(start);
   if (!(tempo > 0.0)) {
@@ -102,6 +113,9 @@ void PractiseSession::StartPractise(Report report) {
 
   run_.sectionStart = start;
   run_.sectionEnd = stop;
+  run_.songRegionId = selection.songRegionId;
+  run_.startChoice = selection.startChoice;
+  run_.stopChoice = selection.stopChoice;
   run_.sectionBpm = tempo;
   run_.sectionRate = rate;
 
@@ -188,6 +202,18 @@ void PractiseSession::PractiseTick() {
     if (clock_.MillisecondsSinceStart() < run_.countInDeadline) return;
     // The click file and source stay loaded until the next start or unload.
     if (countIn_) countIn_->StopCountIn();
+    // The song may have moved while the click sounded.
+    double start = 0.0;
+    double stop = 0.0;
+    if (!SectionNow(host_, run_.songRegionId, run_.startChoice, run_.stopChoice, &start, &stop)) {
+      ResetPractise();
+      return;
+    }
+    if (run_.loopActive && (start != run_.sectionStart || stop != run_.sectionEnd)) {
+      host_.GetSet_LoopTimeRange(true, false, &start, &stop, false);
+    }
+    run_.sectionStart = start;
+    run_.sectionEnd = stop;
     host_.SeekTo(run_.sectionStart);
     host_.OnPlayButton();
     run_.countingIn = false;

@@ -43,6 +43,10 @@ struct PractiseRun {
   int32_t sectionPrecount = 0;
   uint64_t countInDeadline = 0;  // milliseconds since system start
   bool loopActive = false;
+  // What the section was chosen as: read from the host again when the count-in ends.
+  int32_t songRegionId = -1;
+  int32_t startChoice = -2;
+  int32_t stopChoice = -1;
 };
 
 // Host settings a run changes, each with a flag saying a value is held.

@@ -16,6 +16,7 @@ int32_t Setlist::NextSongAfter(int32_t index) const {
 
 void Setlist::Clear() {
   items_.clear();
+  ++revision_;
   currentIndex_ = -1;
 }
 
@@ -32,6 +33,7 @@ bool Setlist::AddRegionToSetlist(int32_t regionId) {
   });
   if (duplicate) return false;
   items_.push_back(SetlistItem::Song(regionId));
+  ++revision_;
   if (currentIndex_ < 0) currentIndex_ = 0;
   NormalizeAutoStart();
   return true;
@@ -40,6 +42,7 @@ bool Setlist::AddRegionToSetlist(int32_t regionId) {
 bool Setlist::AddPause() {
   if (IsFull()) return false;
   items_.push_back(SetlistItem::Pause());
+  ++revision_;
   if (currentIndex_ < 0) currentIndex_ = 0;
   NormalizeAutoStart();
   return true;
@@ -48,6 +51,7 @@ bool Setlist::AddPause() {
 bool Setlist::RemoveItem(int32_t index) {
   if (!IsValidIndex(index)) return false;
   items_.erase(items_.begin() + index);
+  ++revision_;
   if (items_.empty()) {
     currentIndex_ = -1;
     return true;
@@ -106,7 +110,7 @@ bool Setlist::SetCurrentIndex(int32_t index, const host::HostApi& host) {
     return true;
   }
   host::ProjectRegion region;
-  if (!host.FindRegion(At(index).regionId, &region)) return false;
+  if (!host.FindRegionNow(At(index).regionId, &region)) return false;
   if (!host.SeekTo(region.start)) return false;
   currentIndex_ = index;
   return true;

@@ -40,6 +40,9 @@ class Setlist {
   bool Empty() const { return items_.empty(); }
   bool IsFull() const { return Count() >= kMaxItems; }
   int32_t CurrentIndex() const { return currentIndex_; }
+  // Moves with every change of the items (not of the current index): a reader that derived
+  // something from the items knows it still holds while the revision is the same.
+  uint64_t Revision() const { return revision_; }
 
   bool IsValidIndex(int64_t index) const { return index >= 0 && index < Count(); }
   bool IsSong(int64_t index) const { return IsValidIndex(index) && !At(index).isPause; }
@@ -52,7 +55,10 @@ class Setlist {
   // Empties the list; nothing is current.
   void Clear();
   // Appends a stored item as it is, without the editing rules (loading).
-  void Append(const SetlistItem& item) { items_.push_back(item); }
+  void Append(const SetlistItem& item) {
+    items_.push_back(item);
+    ++revision_;
+  }
   // Makes `index` current without touching the host; false unless it is -1 or a valid index.
   bool MakeCurrent(int32_t index);
 
@@ -68,10 +74,14 @@ class Setlist {
   bool SetCurrentIndex(int32_t index, const host::HostApi& host);
 
  private:
-  SetlistItem& MutableAt(int64_t index) { return items_[static_cast<std::size_t>(index)]; }
+  SetlistItem& MutableAt(int64_t index) {
+    ++revision_;
+    return items_[static_cast<std::size_t>(index)];
+  }
 
   std::vector<SetlistItem> items_;
   int32_t currentIndex_ = -1;
+  uint64_t revision_ = 0;
 };
 
 }  // namespace quorvane::show

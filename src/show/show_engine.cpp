@@ -227,7 +227,7 @@ void ShowEngine::UpdateShowTiming() {
   record_.delay = over > 0.0 ? over : 0.0;
 }
 
-double ShowEngine::ComputePlaybackRemaining() const {
+double ShowEngine::ComputePlaybackRemaining() {
   const int32_t current = record_.showCurrentIndex;
   if (setlist_.Empty() || !setlist_.IsValidIndex(current)) return 0.0;
   // Every tick of a show: the regions kept since the project last changed (or, on a host without
@@ -247,13 +247,25 @@ double ShowEngine::ComputePlaybackRemaining() const {
                                                                : region->end - region->start;
     }
   }
-  for (int32_t i = current + 1; i < setlist_.Count(); ++i) {
-    if (!setlist_.IsSong(i)) continue;
-    if (const host::RegionSpan* region = find(setlist_.At(i).regionId)) {
-      remaining += region->end - region->start;
+  // The songs after the current one change only with the setlist, the regions or the current
+  // item: summed once, not on every tick (a walk made afresh each tick is never kept).
+  LaterSongs& later = laterSongs_;
+  const bool held = walk && later.known && later.walkSerial == walk->Serial() &&
+                    later.setlistRevision == setlist_.Revision() && later.current == current;
+  if (!held) {
+    later.seconds = 0.0;
+    for (int32_t i = current + 1; i < setlist_.Count(); ++i) {
+      if (!setlist_.IsSong(i)) continue;
+      if (const host::RegionSpan* region = find(setlist_.At(i).regionId)) {
+        later.seconds += region->end - region->start;
+      }
     }
+    later.known = walk != nullptr;
+    later.walkSerial = walk ? walk->Serial() : 0;
+    later.setlistRevision = setlist_.Revision();
+    later.current = current;
   }
-  return remaining;
+  return remaining + later.seconds;
 }
 
 void ShowEngine::SnapshotShowState() {

@@ -106,7 +106,8 @@ class ShowEngine {
   bool SetShowDuration(double seconds);
   bool SaveShowState() const;
   bool SaveSetlist() const;
-  double ComputePlaybackRemaining() const;
+  // The music still to play: the rest of the current song and every song after it.
+  double ComputePlaybackRemaining();
   // Forgets which auto-start minute was handled (leaving the live mode).
   void ResetAutoStartClock();
   // --- Auto-start settings ---
@@ -143,6 +144,16 @@ class ShowEngine {
   ShowSnapshot snapshot_;
   AutoStartClock autoStart_;
   AutoStartSettings autoStartSettings_;
+
+  // The summed lengths of the songs after the current item, and what they were summed from.
+  struct LaterSongs {
+    bool known = false;
+    uint64_t walkSerial = 0;
+    uint64_t setlistRevision = 0;
+    int32_t current = -1;
+    double seconds = 0.0;
+  };
+  LaterSongs laterSongs_;
 
   // Motion bookkeeping of the interruption check.
   double lastPos_ = -1.0;

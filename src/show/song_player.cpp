@@ -81,7 +81,7 @@ bool SongPlayer::PlayCurrent() {
   const int32_t index = setlist_.CurrentIndex();
   if (!setlist_.IsSong(index)) return false;
   host::ProjectRegion region;
-  if (!host_.FindRegion(setlist_.At(index).regionId, &region)) return false;
+  if (!host_.FindRegionNow(setlist_.At(index).regionId, &region)) return false;
   if (!SeekToSongStart(region.start)) return false;
   StartAt(region);
   return playing_;
@@ -94,7 +94,7 @@ bool SongPlayer::PlayNext() {
   const int32_t next = setlist_.NextSongAfter(current);
   if (next < 0) return false;
   host::ProjectRegion region;
-  if (!host_.FindRegion(setlist_.At(next).regionId, &region)) return false;
+  if (!host_.FindRegionNow(setlist_.At(next).regionId, &region)) return false;
   if (!SeekToSongStart(region.start)) return false;
   setlist_.MakeCurrent(next);
   StartAt(region);
@@ -150,7 +150,7 @@ bool SongPlayer::PreRoll(double pos) {
     return true;
   }
   host::ProjectRegion region;
-  if (!host_.FindRegion(setlist_.At(next).regionId, &region) || region.end <= region.start) {
+  if (!host_.FindRegionNow(setlist_.At(next).regionId, &region) || region.end <= region.start) {
     return true;
   }
   // With smooth seek on, the host carries playback into the next song at the bar line.
@@ -187,7 +187,7 @@ void SongPlayer::PlayerTick() {
     // Without a pre-roll the host simply plays on past the region end into the next song.
     if (!setlist_.IsSong(next) || !setlist_.At(next).autoStart) return FinishSong();
     host::ProjectRegion region;
-    if (!host_.FindRegion(setlist_.At(next).regionId, &region) || region.end <= region.start) {
+    if (!host_.FindRegionNow(setlist_.At(next).regionId, &region) || region.end <= region.start) {
       return FinishSong();
     }
     ArmChain(index, region);

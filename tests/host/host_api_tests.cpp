@@ -252,6 +252,52 @@ TEST_F(HostApiTest, WithoutTheChangeCountEveryEnumerationWalksTheHostAsBefore) {
   ExpectEditsSeen(host, api, false);  // edits in place that no count would announce
 }
 
+// Each project counts its own edits: two tabs may show the same count.
+TEST_F(HostApiTest, TwoProjectsWithTheSameChangeCountDoNotShareAWalk) {
+  host.AddRegion(1, "First project", 0.0, 10.0);
+  const int first = host.CurrentProjectIndex();
+  const int second = host.AddProject("other.rpp");
+  host.SelectProject(second);
+  host.AddRegion(1, "Second project", 50.0, 60.0);
+  HostApi api = Bound();
+  const int count = api.GetProjectStateChangeCount(nullptr);
+  quorvane::host::ProjectRegion region;
+  ASSERT_TRUE(api.FindRegion(1, &region));
+  EXPECT_EQ(region.start, 50.0);
+
+  host.SelectProject(first);
+  ASSERT_EQ(api.GetProjectStateChangeCount(nullptr), count);
+  ASSERT_TRUE(api.FindRegion(1, &region));
+  EXPECT_EQ(region.name, "First project");
+  EXPECT_EQ(region.start, 0.0);
+}
+
+// The kept walk misses an edit the count does not announce; the lookup for an action does not,
+// and a disagreement it finds drops the kept walk.
+TEST_F(HostApiTest, TheLookupNowSeesAMoveTheChangeCountMissed) {
+  host.AddRegion(1, "Song", 10.0, 20.0);
+  host.AddMarker(1, "Verse", 12.0);
+  host.AddMarker(2, "Later", 32.0);
+  HostApi api = Bound();
+  quorvane::host::ProjectRegion region;
+  ASSERT_TRUE(api.FindRegion(1, &region));  // kept
+
+  ASSERT_TRUE(host.MoveRegionSilently(1, 30.0, 40.0));
+  ASSERT_TRUE(api.FindRegion(1, &region));
+  EXPECT_EQ(region.start, 10.0);  // what a kept walk is: a hint
+
+  std::vector<quorvane::host::ProjectMarker> markers;
+  ASSERT_TRUE(api.FindRegionNow(1, &region, &markers));
+  EXPECT_EQ(region.start, 30.0);
+  EXPECT_EQ(region.end, 40.0);
+  ASSERT_EQ(markers.size(), 1u);
+  EXPECT_EQ(markers[0].name, "Later");
+  EXPECT_FALSE(api.FindRegionNow(2, nullptr, &markers));
+
+  ASSERT_TRUE(api.FindRegion(1, &region));
+  EXPECT_EQ(region.start, 30.0);  // the kept walk was made again
+}
+
 TEST_F(HostApiTest, ASwitchOfProjectIsSeenAtOnce) {
   host.AddRegion(1, "First project", 0.0, 10.0);
   HostApi api = Bound();

@@ -161,6 +161,35 @@ TEST_F(PractiseTest, RunWithoutLoopStopsAtTheStopPointAndGivesTheSettingsBack) {
   ExpectHostSettingsAsBefore(true);
 }
 
+// A script may move a song without an undo point, so the host's change count stays: the run
+// still starts and ends where the song is now.
+TEST_F(PractiseTest, ASongMovedWithoutTheChangeCountIsPractisedWhereItIsNow) {
+  ASSERT_TRUE(Session().SelectPractiseSong(1));  // the regions as they were are kept
+  ASSERT_TRUE(host_.MoveRegionSilently(1, 110.0, 170.0));
+  Select(1, -2, -1, 0, false);
+  Session().StartPractise();
+  EXPECT_EQ(host_.PlayPosition(), 110.0);
+  EXPECT_EQ(Session().Run().sectionEnd, 170.0);
+
+  RunTicks(59900);
+  EXPECT_EQ(host_.Transport(), TransportState::kPlaying);
+  RunTicks(200);
+  EXPECT_EQ(host_.Transport(), TransportState::kStopped);
+  EXPECT_FALSE(Session().Run().active);
+
+  // Moved again while the count-in clicks: playback begins where the song is when it ends.
+  Select(1, -2, -1, 4, false);
+  Session().StartPractise();
+  ASSERT_TRUE(Session().Run().countingIn);
+  EXPECT_EQ(host_.EditCursor(), 110.0);
+  ASSERT_TRUE(host_.MoveRegionSilently(1, 210.0, 270.0));
+  RunTicks(2100);
+  EXPECT_EQ(host_.Transport(), TransportState::kPlaying);
+  EXPECT_NEAR(host_.PlayPosition(), 210.0, 0.1);
+  EXPECT_EQ(Session().Run().sectionEnd, 270.0);
+  Session().StopPractise();
+}
+
 TEST_F(PractiseTest, LoopRepeatsTheSectionUntilStop) {
   Select(1, 0, 1, 0, true);
   Session().StartPractise();

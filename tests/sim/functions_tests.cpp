@@ -279,6 +279,59 @@ TEST(SimFunctions, ProjectStateChangeCountMovesOnEveryEditOnly) {
   EXPECT_EQ(count(nullptr), last);  // an edit of another project is not this one's
 }
 
+// As in the host, each project counts its own edits, so two projects may show the same count; a
+// project opened into a tab takes over the tab's handle; a script's move without an undo point
+// (the simulator's MoveRegionSilently) is seen by the next enumeration but moves no count.
+TEST(SimFunctions, EachProjectCountsItsOwnEditsAndASilentMoveNone) {
+  Host host;
+  auto count = Bind<hostfn::GetProjectStateChangeCount>(host, "GetProjectStateChangeCount");
+  auto projects = Bind<hostfn::EnumProjects>(host, "EnumProjects");
+  auto entry = Bind<hostfn::EnumProjectMarkers3>(host, "EnumProjectMarkers3");
+  const auto firstStart = [&] {
+    double start = -1.0;
+    entry(nullptr, 0, nullptr, &start, nullptr, nullptr, nullptr, nullptr);
+    return start;
+  };
+  host.AddRegion(1, "Here", 0.0, 10.0);
+  const int here = count(nullptr);
+  host.SelectProject(host.AddProject("/shows/other.rpp"));
+  host.AddRegion(1, "There", 0.0, 10.0);
+  EXPECT_EQ(count(nullptr), here);
+
+  EXPECT_TRUE(host.MoveRegionSilently(1, 20.0, 30.0));
+  EXPECT_FALSE(host.MoveRegionSilently(2, 20.0, 30.0));
+  EXPECT_EQ(firstStart(), 20.0);
+  EXPECT_EQ(count(nullptr), here);
+
+  ReaProject* tab = projects(-1, nullptr, 0);
+  host.OpenInCurrentTab("/shows/third.rpp");
+  char path[64] = {};
+  EXPECT_EQ(projects(-1, path, sizeof path), tab);
+  EXPECT_STREQ(path, "/shows/third.rpp");
+  EXPECT_EQ(firstStart(), -1.0);  // nothing in it yet
+  EXPECT_LT(count(nullptr), here);
+}
+
+// Only the recent calls are kept, so that a long flood does not grow the record without bound;
+// how often each function was called is kept for the whole run.
+TEST(SimFunctions, TheCallRecordKeepsTheRecentCallsAndEveryCount) {
+  Host host;
+  auto seek = Bind<hostfn::SetEditCurPos>(host, "SetEditCurPos");
+  auto dirty = Bind<hostfn::MarkProjectDirty>(host, "MarkProjectDirty");
+  dirty(nullptr);
+  for (int i = 0; i < 10000; ++i)
+    seek(static_cast<double>(i), false, false);
+  EXPECT_EQ(host.Calls().size(), 4096u);
+  EXPECT_EQ(host.CallsRecorded(), 10001u);
+  EXPECT_EQ(host.Calls().front().time, 10000.0 - 4096.0);
+  EXPECT_EQ(host.Calls().back().time, 9999.0);
+  EXPECT_EQ(host.CountCalls("SetEditCurPos"), 10000);
+  EXPECT_EQ(host.CountCalls("MarkProjectDirty"), 1);  // long gone from the recent calls
+  EXPECT_TRUE(host.CallsTo("MarkProjectDirty").empty());
+  host.ClearCalls();
+  EXPECT_EQ(host.CountCalls("SetEditCurPos"), 0);
+}
+
 TEST(SimFunctions, ConsoleMessagesAreRecordedAndKept) {
   Host host;
   auto console = Bind<hostfn::ShowConsoleMsg>(host, "ShowConsoleMsg");
