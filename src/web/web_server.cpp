@@ -11,6 +11,7 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
 #include <chrono>
+#include <initializer_list>
 #include <optional>
 #include <string_view>
 #include <thread>
@@ -50,9 +51,6 @@ constexpr bool kReuseAddress = false;
 #else
 constexpr bool kReuseAddress = true;
 #endif
-
-constexpr std::string_view kControlMark = "data-access=\"control\"";
-constexpr std::string_view kViewMark = "data-access=\"view\"";
 
 constexpr std::string_view kRefusedPage =
     "<!doctype html><meta charset=utf-8><meta name=viewport content=\"width=device-width\">"
@@ -329,20 +327,27 @@ class PageConnection : public Connection, public std::enable_shared_from_this<Pa
       client->Run(std::move(request));
       return;
     }
-    if (path == "/" || path == "/index.html") {
-      std::string page(WebPage());
-      // The page hides its controls for a view-only key (the server refuses them anyway).
-      const std::size_t mark = page.find(kControlMark);
-      if (access == Access::kView && mark != std::string::npos) {
-        page.replace(mark, kControlMark.size(), kViewMark);
-      }
-      return Respond(request, http::status::ok, "text/html; charset=utf-8", page);
-    }
+    if (path == "/" || path == "/index.html") return RespondPage(request, access);
     Respond(request, http::status::not_found, "text/plain", "Not found\n");
   }
 
+  // The page hides its controls for a view-only key (the server refuses them anyway); it goes
+  // out compressed to a browser that accepts gzip.
+  void RespondPage(const http::request<http::empty_body>& request, Access access) {
+    const auto accepted = request[http::field::accept_encoding];
+    const bool gzip = AcceptsGzip(std::string_view(accepted.data(), accepted.size()));
+    const std::string_view page =
+        WebPage(access == Access::kView ? PageAccess::kView : PageAccess::kControl,
+                gzip ? PageEncoding::kGzip : PageEncoding::kIdentity);
+    Respond(request, http::status::ok, "text/html; charset=utf-8", page,
+            {{http::field::vary, "Accept-Encoding"},
+             {http::field::content_encoding, gzip ? "gzip" : ""}});
+  }
+
+  // `headers` with an empty value are left out.
   void Respond(const http::request<http::empty_body>& request, http::status status,
-               std::string_view type, std::string_view body) {
+               std::string_view type, std::string_view body,
+               std::initializer_list<std::pair<http::field, std::string_view>> headers = {}) {
     auto response = std::make_shared<http::response<http::string_body>>(status, request.version());
     response->set(http::field::server, "Quorvane");
     response->set(http::field::content_type, beast::string_view(type.data(), type.size()));
@@ -350,6 +355,9 @@ class PageConnection : public Connection, public std::enable_shared_from_this<Pa
     // The address carries the key: no page may pass it on.
     response->set("Referrer-Policy", "no-referrer");
     response->set("X-Content-Type-Options", "nosniff");
+    for (const auto& [field, value] : headers) {
+      if (!value.empty()) response->set(field, beast::string_view(value.data(), value.size()));
+    }
     response->keep_alive(request.keep_alive());
     response->body() = std::string(body);
     response->prepare_payload();

@@ -23,12 +23,14 @@ tcp::endpoint Loopback(uint16_t port) {
 
 }  // namespace
 
-HttpReply Request(uint16_t port, const std::string& target, const std::string& method) {
+HttpReply Request(uint16_t port, const std::string& target, const std::string& method,
+                  const std::string& acceptEncoding) {
   asio::io_context io;
   beast::tcp_stream stream(io);
   HttpReply reply;
   http::request<http::empty_body> request(http::string_to_verb(method), target, 11);
   request.set(http::field::host, "127.0.0.1:" + std::to_string(port));
+  if (!acceptEncoding.empty()) request.set(http::field::accept_encoding, acceptEncoding);
   http::response<http::string_body> response;
   beast::flat_buffer buffer;
   stream.expires_after(std::chrono::seconds(20));
@@ -40,6 +42,8 @@ HttpReply Request(uint16_t port, const std::string& target, const std::string& m
         if (readError) return;
         reply.status = static_cast<int>(response.result_int());
         reply.body = response.body();
+        reply.contentEncoding = std::string(response[http::field::content_encoding]);
+        reply.vary = std::string(response[http::field::vary]);
       });
     });
   });

@@ -12,10 +12,13 @@ namespace quorvane::web::testing {
 struct HttpReply {
   int status = 0;  // 0: no answer
   std::string body;
+  std::string contentEncoding;  // the reply's Content-Encoding header, as sent
+  std::string vary;
 };
 
-// One GET (or another method) to 127.0.0.1:port.
-HttpReply Request(uint16_t port, const std::string& target, const std::string& method = "GET");
+// One GET (or another method) to 127.0.0.1:port; an Accept-Encoding header when one is given.
+HttpReply Request(uint16_t port, const std::string& target, const std::string& method = "GET",
+                  const std::string& acceptEncoding = "");
 
 class WebSocketClient {
  public:
