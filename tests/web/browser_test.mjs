@@ -310,10 +310,10 @@ try {
   const response = await denied.goto(sim.addresses.control.replace(/key=.*/, 'key=notthekey0'));
   check(response.status() === 403, 'a wrong key gets 403');
 
-  // --- the warnings, on a five-minute set run twenty times faster ---
+  // --- the warnings, on a five-minute set run thirty times faster ---
   const fastSettings = join(work, 'fast-settings.txt');
   writeFileSync(fastSettings, `Quorvane/webPort=${await freePort()}\n`);
-  fast = await startSim(fastSettings, ['--project', join(here, 'fixtures', 'short-set.txt'), '--speed', '20']);
+  fast = await startSim(fastSettings, ['--project', join(here, 'fixtures', 'short-set.txt'), '--speed', '30']);
   const clockPage = await newPage(390, 844, fast.addresses.control);
   await connected(clockPage);
   const load = await clockPage.evaluate(() => performance.getEntriesByType('navigation')[0]);
