@@ -9,12 +9,16 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <random>
 #include <thread>
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "remote/loopback_client.h"
 #include "web/web_client.h"
 
 QUORVANE_EXPORT int ReaperPluginEntry(HINSTANCE instance, reaper_plugin_info_t* rec);
@@ -211,6 +215,118 @@ void BM_WebPlayNextToPlayButton(benchmark::State& state) {
   ReportLatencies(state, latenciesMs);
 }
 BENCHMARK(BM_WebPlayNextToPlayButton)
+    ->UseManualTime()
+    ->Iterations(ShortRun() ? 5 : 150)
+    ->Unit(benchmark::kMillisecond);
+
+// The "currentIndex" a state document or merge patch carries; -1 when it carries none. Our
+// writer puts no space after the colon.
+int CurrentIndexIn(const std::string& message) {
+  constexpr std::string_view kKey = "\"currentIndex\":";
+  const size_t at = message.find(kKey);
+  if (at == std::string::npos) return -1;
+  return std::atoi(message.c_str() + at + kKey.size());
+}
+
+// Sends LIVE_PLAY_NEXT through `send` once per iteration, at a random phase of the host's tick,
+// and records how long until `read` hands over a message showing a current item after `current`.
+template <class Send, class Read>
+void MeasurePlayNextToDocument(benchmark::State& state, Send send, Read read, int current,
+                               std::vector<double>* latenciesMs) {
+  std::mt19937 random(54321);
+  std::uniform_int_distribution<int> phase(0, static_cast<int>(kTickMs) * 1000);
+  for (auto _ : state) {
+    std::this_thread::sleep_for(std::chrono::microseconds(phase(random)));
+    const int64_t sentNs = NowNs();
+    if (!send()) {
+      state.SkipWithError("the command could not be sent");
+      break;
+    }
+    bool seen = false;
+    while (!seen && NowNs() - sentNs < 2'000'000'000) {
+      const std::optional<std::string> message = read();
+      if (!message) break;
+      const int index = CurrentIndexIn(*message);
+      seen = index > current;  // the next song (past a pause, when one comes between)
+      if (seen) current = index;
+    }
+    if (!seen) {
+      state.SkipWithError("no document showed the command's effect");
+      break;
+    }
+    const double seconds = static_cast<double>(NowNs() - sentNs) / 1e9;
+    state.SetIterationTime(seconds);
+    latenciesMs->push_back(seconds * 1e3);
+  }
+}
+
+// From a TCP client's LIVE_PLAY_NEXT to that client holding a state document that shows the next
+// song as current, with 32 more clients reading.
+void BM_RemoteCommandToDocument(benchmark::State& state) {
+  sim::Host host;
+  BuildLargeProject(host);
+  NameBenchProject(host);
+  if (ReaperPluginEntry(nullptr, host.Info()) != 1) return state.SkipWithError("load failed");
+  host.Tick();
+  std::vector<double> latenciesMs;
+  {
+    const uint16_t port = DiscoverServerPort();
+    TickingHost ticking(host);
+    ReadingClients clients(port);
+    clients.Join(kClients);
+    remote::testing::LineClient control(port);
+    const bool greeted = port != 0 && control.IsConnected() && control.ReadLine().has_value();
+    if (greeted) control.Send("{\"cmd\":\"MODE_LIVE\"}\n{\"cmd\":\"LIVE_START_SHOW\"}\n");
+    if (!greeted || !WaitFor([&] { return ticking.Playing(); }, 5000)) {
+      state.SkipWithError("the show did not start");
+    } else {
+      MeasurePlayNextToDocument(
+          state, [&] { return control.Send("{\"cmd\":\"LIVE_PLAY_NEXT\"}\n"); },
+          [&] { return control.ReadLine(std::chrono::milliseconds(2000)); }, 0, &latenciesMs);
+    }
+  }
+  ReaperPluginEntry(nullptr, nullptr);
+  ReportLatencies(state, latenciesMs);
+}
+BENCHMARK(BM_RemoteCommandToDocument)
+    ->UseManualTime()
+    ->Iterations(ShortRun() ? 5 : 150)
+    ->Unit(benchmark::kMillisecond);
+
+// The same from a browser: the merge patch that shows the next song as current.
+void BM_WebCommandToDocument(benchmark::State& state) {
+  sim::Host host;
+  BuildLargeProject(host);
+  NameBenchProject(host);
+  if (ReaperPluginEntry(nullptr, host.Info()) != 1) return state.SkipWithError("load failed");
+  host.Tick();
+  const int webPort = std::atoi(host.GlobalExtState("Quorvane", "webPortInUse").c_str());
+  const std::string key = host.GlobalExtState("Quorvane", "webControlKey");
+  std::vector<double> latenciesMs;
+  {
+    const uint16_t port = DiscoverServerPort();
+    TickingHost ticking(host);
+    ReadingClients clients(port);
+    clients.Join(kClients);
+    web::testing::WebSocketClient browser;
+    const bool connected =
+        webPort > 0 && browser.Connect(static_cast<uint16_t>(webPort), "/ws?key=" + key) == 101;
+    if (connected) {
+      browser.Send(R"({"cmd":"MODE_LIVE"})");
+      browser.Send(R"({"cmd":"LIVE_START_SHOW"})");
+    }
+    if (!connected || !WaitFor([&] { return ticking.Playing(); }, 5000)) {
+      state.SkipWithError("the show did not start from the browser");
+    } else {
+      MeasurePlayNextToDocument(
+          state, [&] { return browser.Send(R"({"cmd":"LIVE_PLAY_NEXT"})"); },
+          [&] { return browser.Read(std::chrono::milliseconds(2000)); }, 0, &latenciesMs);
+    }
+  }
+  ReaperPluginEntry(nullptr, nullptr);
+  ReportLatencies(state, latenciesMs);
+}
+BENCHMARK(BM_WebCommandToDocument)
     ->UseManualTime()
     ->Iterations(ShortRun() ? 5 : 150)
     ->Unit(benchmark::kMillisecond);

@@ -43,7 +43,9 @@ bool Core::Init() {
   countIn_.SetPreviewFunctions(practise::PreviewFunctionsOf(host_));
   engine_.SetListener(&views_);
   practise_.SetListener(&views_);
-  engine_.InitShowEngine();
+  // The project open now is new to us: tracked here rather than on the first tick, which would
+  // otherwise undo a command that arrived before it, as if the project had changed under it.
+  if (!TrackProject()) engine_.InitShowEngine();  // no project open: the show starts empty
   ui_.setlist = &setlist_;
   server_.SetCommandHandler([this](const std::string& line) { RunRemoteCommand(line); });
   server_.SetStateProvider([this] { return StateDocument(); });
@@ -87,27 +89,26 @@ void Core::Tick() {
   // A modal loop opened from here dispatches wakes: they wait for the next tick.
   const platform::OwnCodeScope ours;
   TrackProject();
-  server_.SetProjectName(projects_.DisplayName());
-  server_.DispatchRemoteCommands();
-  web_.Server().DispatchCommands();
+  RunQueuedCommands();
   engine_.Tick();
   if (practise_.Run().active) practise_.PractiseTick();
-  engine_.UpdateShowTiming();
-  engine_.SnapshotShowState();
-  ui::SyncWindowState(ui_, engine_.Snapshot());
-  operations_.RefreshPractiseDisplay();
-  server_.BroadcastState();
-  web_.Server().Publish();
+  PublishState();
   ArmCountInEnd();
+  failures_.Flush();
 }
 
 void Core::OnWake(platform::WakeReason reason) {
   if (shuttingDown_ || platform::OwnCodeScope::Active()) return;
   const platform::OwnCodeScope ours;
+  // The user may have switched project tabs since the last tick: a command must act on, and store
+  // into, the project that is open now.
+  TrackProject();
   if (reason == platform::WakeReason::kPosted) {
-    server_.DispatchRemoteCommands();
-    web_.Server().DispatchCommands();
+    RunQueuedCommands();
+    // The performer sees the result now, not on the next tick.
+    PublishState();
     ArmCountInEnd();  // a command may have started a practise run
+    failures_.Flush();
     return;
   }
   armedCountInDeadline_ = 0;
@@ -121,6 +122,20 @@ void Core::OnWake(platform::WakeReason reason) {
   operations_.RefreshPractiseDisplay();
 }
 
+void Core::RunQueuedCommands() {
+  server_.DispatchRemoteCommands();
+  web_.Server().DispatchCommands();
+}
+
+void Core::PublishState() {
+  engine_.UpdateShowTiming();
+  engine_.SnapshotShowState();
+  ui::SyncWindowState(ui_, engine_.Snapshot());
+  operations_.RefreshPractiseDisplay();
+  server_.BroadcastState();
+  web_.Server().Publish();
+}
+
 void Core::ArmCountInEnd() {
   const practise::PractiseRun& run = practise_.Run();
   if (!wake_ || !run.active || !run.countingIn) return;
@@ -132,10 +147,10 @@ void Core::ArmCountInEnd() {
   armedCountInDeadline_ = run.countInDeadline;
 }
 
-void Core::TrackProject() {
+bool Core::TrackProject() {
   switch (projects_.Poll()) {
     case host::ProjectTracker::Change::kNone:
-      return;
+      return false;
     case host::ProjectTracker::Change::kClosed:
       engine_.ResetForProjectChange();
       break;
@@ -144,7 +159,9 @@ void Core::TrackProject() {
       engine_.InitShowEngine();
       break;
   }
+  server_.SetProjectName(projects_.DisplayName());
   ui::ShowModeSelectPage(ui_);
+  return true;
 }
 
 void Core::RunRemoteCommand(const std::string& line) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+#include "host/failure_reports.h"
 #include "host/host_api.h"
 #include "host/project_tracker.h"
 #include "operations/user_operations.h"
@@ -74,10 +75,11 @@ class Core {
   // queued commands, and the count-in's end is armed on its one-shot timer. Without one, the
   // tick does both a little later.
   void AttachWake(const platform::MainThreadWake* wake);
-  // The main thread woken: queued remote commands run now, in arrival order, or the count-in
-  // ends on time. Nothing happens inside our own tick or another of our handlers (a message box
-  // or menu of ours runs a modal loop that dispatches wakes; the tick drains what is left) nor
-  // once Shutdown has begun.
+  // The main thread woken: the current project is tracked first, exactly as the tick does, then
+  // queued remote commands run now, in arrival order, and their result goes to the clients at
+  // once; or the count-in ends on time. Nothing happens inside our own tick or another of our
+  // handlers (a message box or menu of ours runs a modal loop that dispatches wakes; the tick
+  // drains what is left) nor once Shutdown has begun.
   void OnWake(platform::WakeReason reason);
 
   // One remote command line, as the server's handler runs it between ticks.
@@ -85,6 +87,7 @@ class Core {
   std::string StateDocument() const;
 
   host::HostApi& Host() { return host_; }
+  host::FailureReports& Failures() { return failures_; }
   const platform::Clock& Clock() const { return clock_; }
   const platform::MessageBoxes& Messages() const { return messages_; }
   const host::ProjectTracker& Projects() const { return projects_; }
@@ -98,7 +101,13 @@ class Core {
   const remote::SystemView& System() const { return system_; }
 
  private:
-  void TrackProject();
+  // Follows the host's current project: a change resets the show and loads the new project's
+  // setlist before anything else reads or writes it. True when the project changed.
+  bool TrackProject();
+  // Runs the remote and web commands queued so far (within the servers' per-run budgets).
+  void RunQueuedCommands();
+  // The show clock, the views and the state document for the clients, as things are now.
+  void PublishState();
   // Asks the wake for a call when the running count-in ends (once per deadline).
   void ArmCountInEnd();
 
@@ -106,6 +115,7 @@ class Core {
   HWND hostMainWindow_;
   bool listen_;
   host::HostApi host_;
+  host::FailureReports failures_{host_};
   platform::Clock clock_;
   platform::MessageBoxes messages_;
   host::ProjectTracker projects_;

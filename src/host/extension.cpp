@@ -112,7 +112,8 @@ bool Extension::OnHookCommand(int command, int /*flag*/) {
         RunAction(static_cast<Action>(i));
       } catch (...) {
         // The action is ours even when it fails; the host must not run anything else for it.
-        failures_.ReportCurrentException(std::string("the action ") + kActions[i].commandName);
+        core_.Failures().ReportCurrentException(std::string("the action ") +
+                                                kActions[i].commandName);
       }
       return true;
     }
@@ -195,7 +196,7 @@ void Extension::OnHookCustomMenu(const char* menuId, HMENU menu, int flag) {
 }
 
 void Extension::ReportFailure(const char* where) noexcept {
-  if (current_) current_->failures_.ReportCurrentException(where);
+  if (current_) current_->core_.Failures().ReportCurrentException(where);
 }
 
 void Extension::TimerThunk() noexcept {
@@ -232,6 +233,7 @@ void Extension::WakeThunk(void* target, int reason) noexcept {
     static_cast<Extension*>(target)->core_.OnWake(static_cast<platform::WakeReason>(reason));
   } catch (...) {
     // The tick runs whatever was left.
+    static_cast<Extension*>(target)->core_.Failures().ReportCurrentException("the wake");
   }
 }
 

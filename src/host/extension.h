@@ -58,7 +58,6 @@ class Extension {
   HINSTANCE instance_;
   reaper_plugin_info_t* rec_;
   core::Core core_;
-  FailureReports failures_{core_.Host()};
   std::array<int, kActions.size()> commandIds_{};
   std::array<gaccel_register_t, kActions.size()> accelerators_{};
   Registrations registrations_;

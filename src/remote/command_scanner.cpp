@@ -1,8 +1,11 @@
 #include "remote/command_scanner.h"
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
+#include <cctype>
+#include <cstring>
 
 #include "remote/json_writer.h"
 
@@ -146,11 +149,36 @@ StringField ReadStringField(const std::string& line, const char* key) {
 std::optional<double> ReadRateField(const std::string& line) {
   const auto start = ValueStart(line, "rate");
   if (!start) return std::nullopt;
-  const char* text = line.c_str() + *start;
-  char* end = nullptr;
-  const double value = std::strtod(text, &end);
-  if (end == text) return std::nullopt;
-  return value;
+  return ReadLocaleFreeReal(line.c_str() + *start, line.c_str() + line.size());
+}
+
+std::optional<double> ReadLocaleFreeReal(const char* text, const char* end) {
+  // strtod's shape (leading white space, a sign, hexadecimal, inf and nan) without its reading of
+  // the process locale, which the host or another extension may have set to a decimal comma.
+  while (text != end && std::strchr(" \t\n\v\f\r", *text) && *text != '\0')
+    ++text;
+  bool negative = false;
+  if (text != end && (*text == '+' || *text == '-')) {
+    negative = *text == '-';
+    ++text;
+  }
+  if (text != end && (*text == '+' || *text == '-')) return std::nullopt;  // one sign only
+  std::chars_format format = std::chars_format::general;
+  if (end - text > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    const char* digits = text + 2;
+    const bool hasDigit = std::isxdigit(static_cast<unsigned char>(*digits)) ||
+                          (*digits == '.' && end - digits > 1 &&
+                           std::isxdigit(static_cast<unsigned char>(digits[1])));
+    if (hasDigit) {
+      text = digits;
+      format = std::chars_format::hex;
+    }
+  }
+  double value = 0.0;
+  const std::from_chars_result result = std::from_chars(text, end, value, format);
+  // Too large or too small for a double: no rate we accept, so nothing is read.
+  if (result.ec != std::errc()) return std::nullopt;
+  return negative ? -value : value;
 }
 
 }  // namespace quorvane::remote

@@ -32,7 +32,13 @@ struct StringField {
 };
 StringField ReadStringField(const std::string& line, const char* key);
 
-// A real right after the colon of "rate", with strtod's rules.
+// A real right after the colon of "rate", with strtod's rules in the "C" locale whatever the
+// process locale is.
 std::optional<double> ReadRateField(const std::string& line);
+
+// A real at `text` (up to `end`) as strtod reads it in the "C" locale: white space, a sign, a
+// decimal or hexadecimal number, inf or nan; none when no number starts there or it is out of a
+// double's range.
+std::optional<double> ReadLocaleFreeReal(const char* text, const char* end);
 
 }  // namespace quorvane::remote

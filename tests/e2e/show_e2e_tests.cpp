@@ -17,10 +17,9 @@ int PreRollSeeks(const quorvane::sim::Host& host) {
       std::count_if(seeks.begin(), seeks.end(), [](const auto& call) { return call.seekPlay; }));
 }
 
-TEST(ShowEndToEnd, FirstTickTreatsTheProjectAsNewAndStoresAPreparedShow) {
+TEST(ShowEndToEnd, LoadingTreatsTheProjectAsNewAndStoresAPreparedShow) {
   Stage stage;
   ASSERT_TRUE(stage.loaded);
-  stage.host.Tick();
   EXPECT_EQ(stage.host.ExtState("Quorvane", "show_status"), "PREPARED");
   EXPECT_EQ(stage.host.ExtState("Quorvane", "show_duration"), "2700.000");
   EXPECT_EQ(stage.host.ExtState("Quorvane", "show_current"), "-1");

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "host/reaper_api.h"
+#include "platform/host_seams.h"
 #include "sim/sim_host.h"
 #include "support/stored_setlist.h"
 
@@ -30,8 +31,16 @@ inline void BuildBandProject(sim::Host& host) {
 
 class Stage {
  public:
-  Stage() {
+  struct Options {
+    // The simulator withholds its wake seam: the extension makes the system's own wake (the
+    // message-only window on Windows; none elsewhere, where the ticks run every command).
+    bool systemWake = false;
+  };
+
+  Stage() : Stage(Options{}) {}
+  explicit Stage(Options options) {
     BuildBandProject(host);
+    if (options.systemWake) host.RemoveFunction(platform::kMainThreadWakeName);
     loaded = ReaperPluginEntry(nullptr, host.Info()) == 1;
   }
   ~Stage() { ReaperPluginEntry(nullptr, nullptr); }

@@ -3,11 +3,15 @@
 
 #include <initializer_list>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/actions.h"
+#include "host/failure_reports.h"
+#include "host/host_api.h"
 #include "host/host_functions.h"
 #include "host/reaper_api.h"
+#include "platform/main_thread_wake.h"
 #include "sim/sim_host.h"
 
 QUORVANE_EXPORT int ReaperPluginEntry(HINSTANCE instance, reaper_plugin_info_t* rec);
@@ -197,6 +201,46 @@ TEST_F(EntryPoint, AFailingActionIsStillOursAndReportedOnce) {
   const std::string console = host.ConsoleText();
   EXPECT_EQ(Occurrences(console, "transport gone"), 1u) << console;
   EXPECT_NE(console.find("Quorvane_EngineStop"), std::string::npos) << console;
+}
+
+TEST_F(EntryPoint, AFailingWakeIsReportedOnceAndTheTickCarriesOn) {
+  ASSERT_EQ(Load(host), 1);
+  host.ThrowFrom("EnumProjects", "tabs unreadable");
+  const quorvane::platform::WakeSource* wake = host.WakeSource();
+  for (int i = 0; i < 3; ++i) {
+    wake->post(wake->context);  // as a server's thread does when it queues a command
+    EXPECT_TRUE(host.DeliverMessages());
+  }
+  const std::string console = host.ConsoleText();
+  EXPECT_EQ(Occurrences(console, "tabs unreadable"), 1u) << console;
+  EXPECT_NE(console.find("the wake"), std::string::npos) << console;
+  host.ThrowFrom("EnumProjects", "");
+  host.Run(100);
+  EXPECT_EQ(host.RegisteredCount("timer"), 1);
+}
+
+// Failures on a server's thread are kept until the main thread writes them, once each.
+TEST(FailureReports, ReportsFromOtherThreadsReachTheConsoleOnceFromTheMainThread) {
+  Host host;
+  quorvane::host::HostApi api;
+  ASSERT_TRUE(api.Bind(host.Info()->GetFunc));
+  quorvane::host::FailureReports reports(api);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&reports] {
+      for (int i = 0; i < 100; ++i)
+        reports.Report("the web server", i % 2 ? "socket gone" : "handshake garbled");
+    });
+  }
+  for (std::thread& thread : threads)
+    thread.join();
+  EXPECT_EQ(host.ConsoleText(), "");  // nothing written off the main thread
+  reports.Flush();
+  const std::string console = host.ConsoleText();
+  EXPECT_EQ(Occurrences(console, "socket gone"), 1u) << console;
+  EXPECT_EQ(Occurrences(console, "handshake garbled"), 1u) << console;
+  reports.Flush();
+  EXPECT_EQ(host.ConsoleText(), console);
 }
 
 TEST_F(EntryPoint, BindsHostFunctionsInTableOrder) {

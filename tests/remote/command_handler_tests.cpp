@@ -4,6 +4,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include <clocale>
+#include <cstdlib>
+#include <string>
+
 #include "remote/command_handler.h"
 #include "remote/command_table.h"
 #include "remote/system_fixture.h"
@@ -75,6 +79,40 @@ TEST_F(RemoteCommands, PractiseRateSnapsToTheTableOrIsRefused) {
     Run(std::string(R"({"cmd":"PRACTISE_RATE","rate":)") + refused + "}");
     EXPECT_DOUBLE_EQ(system->practise.Selection().playbackRate, 0.75) << refused;
   }
+}
+
+// The host or another extension in its process may switch the C library to a decimal comma.
+class CommaLocale {
+ public:
+  CommaLocale() : previous_(std::setlocale(LC_NUMERIC, nullptr)) {
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "German_Germany.1252", "deu"}) {
+      if (std::setlocale(LC_NUMERIC, name) && std::strtod("0,5", nullptr) == 0.5) {
+        active_ = true;
+        return;
+      }
+    }
+    std::setlocale(LC_NUMERIC, previous_.c_str());
+  }
+  ~CommaLocale() { std::setlocale(LC_NUMERIC, previous_.c_str()); }
+  bool Active() const { return active_; }
+
+ private:
+  std::string previous_;
+  bool active_ = false;
+};
+
+TEST_F(RemoteCommands, PractiseRateIsReadTheSameUnderADecimalCommaLocale) {
+  const CommaLocale comma;
+  if (!comma.Active()) GTEST_SKIP() << "no decimal-comma locale on this machine (scripts/setup)";
+  Run(R"({"cmd":"PRACTISE_RATE","rate":0.75})");
+  EXPECT_DOUBLE_EQ(host.PlayRate(), 0.75);
+  Run(R"({"cmd":"PRACTISE_RATE","rate": +0x1.4p0})");  // strtod's hexadecimal form: 1.25
+  EXPECT_DOUBLE_EQ(host.PlayRate(), 1.25);
+  Run(R"({"cmd":"PRACTISE_RATE","rate":0,5})");  // a comma ends the number, as in JSON
+  EXPECT_DOUBLE_EQ(host.PlayRate(), 1.25);
+  Run(R"({"cmd":"PRACTISE_RATE","rate":1e999})");
+  Run(R"({"cmd":"PRACTISE_RATE","rate":--1})");
+  EXPECT_DOUBLE_EQ(system->practise.Selection().playbackRate, 1.25);
 }
 
 TEST_F(RemoteCommands, PrecountTakesOnlyNoneFourOrEight) {

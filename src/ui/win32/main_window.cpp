@@ -1,5 +1,6 @@
 #include "ui/win32/main_window.h"
 
+#include "host/failure_reports.h"
 #include "platform/own_code_scope.h"
 #include "show/show_engine.h"
 #include "ui/web_access.h"
@@ -40,6 +41,7 @@ LRESULT CALLBACK PluginUIWindowProc(HWND window, UINT message, WPARAM wParam,
     }
   } catch (...) {
     // Nothing may unwind into the system's message dispatch; the message counts as handled.
+    host::ReportCaughtException("the window");
     return 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);

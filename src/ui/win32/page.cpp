@@ -1,6 +1,7 @@
 // The helpers every page makes and places its controls with, and the list hook.
 #include "ui/win32/page.h"
 
+#include "host/failure_reports.h"
 #include "ui/pages.h"
 #include "ui/win32/theme.h"
 
@@ -99,6 +100,7 @@ LRESULT CALLBACK ListHook::Procedure(HWND list, UINT message, WPARAM wParam,
     }
   } catch (...) {
     // Nothing may unwind into the system's message dispatch; the message counts as handled.
+    host::ReportCaughtException("a list of the window");
     return 0;
   }
   return DefWindowProcW(list, message, wParam, lParam);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "host/failure_reports.h"
 #include "ui/win32/control_ids.h"
 #include "ui/win32/text.h"
 #include "ui/win32/theme.h"
@@ -299,6 +300,8 @@ LRESULT CALLBACK OptionCheckBoxProc(HWND box, UINT message, WPARAM wParam, LPARA
     }
     return result;
   } catch (...) {
+    // Nothing may unwind into the system's message dispatch; the message counts as handled.
+    host::ReportCaughtException("a check box of the window");
     return 0;
   }
 }
