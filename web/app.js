@@ -1,11 +1,20 @@
 // The web remote's page: one WebSocket to the extension; the first message is the whole state
-// document, every later one a JSON merge patch of it ("{}" is the heartbeat); a message whose
-// "type" is not STATE is a notice, such as a refused command.
+// document, every later one a JSON merge patch of it ("{}" is the heartbeat, at least once a
+// second); a message whose "type" is not STATE is a notice, such as a refused command.
 (function () {
   'use strict';
   var $ = function (id) { return document.getElementById(id); };
-  var key = new URLSearchParams(location.search).get('key') || '';
-  var doc = null, ws = null, lastHeard = 0, retry = null, wakeLock = null;
+  var root = document.documentElement;
+  var params = new URLSearchParams(location.search);
+  var key = params.get('key') || '';
+  var control = root.dataset.access === 'control';
+  var doc = null, ws = null, retry = null;
+  var lastHeard = Date.now();  // the page is given three seconds to connect
+  var view = 'stage', editing = false;
+  // The server speaks at least once a second: two and a half seconds of silence mean the line is
+  // dead, so the page says so within three.
+  var kSilence = 2500;
+  var kNoteBytes = 280;
 
   function mergePatch(target, patch) {
     if (patch === null || typeof patch !== 'object' || Array.isArray(patch)) return patch;
@@ -31,17 +40,24 @@
     return true;
   }
 
-  // The song's name is as large as the screen allows (a tenth of its height), but a word longer
-  // than the screen is wide is made smaller rather than broken in two.
-  function fitSong() {
-    var song = $('song');
+  function setClass(id, value) {
+    var e = $(id);
+    if (e.className !== value) e.className = value;
+  }
+
+  // A song's name is as large as the screen allows, on at most two lines: a longer name, or a
+  // word longer than the screen is wide, is made smaller rather than cut or broken in two.
+  function fitSong(song) {
     song.style.fontSize = '';
-    if (song.scrollWidth > song.clientWidth + 1) {
-      var size = parseFloat(getComputedStyle(song).fontSize);
-      song.style.fontSize = Math.floor(size * song.clientWidth / song.scrollWidth) + 'px';
+    if (!song.offsetParent) return;  // hidden: fitted when its view is shown
+    var size = parseFloat(getComputedStyle(song).fontSize), smallest = size * 0.45;
+    // A third line shows as a whole line more; the glyphs' own overhang is far less.
+    while (size > smallest && (song.scrollHeight > song.clientHeight + size / 3 || song.scrollWidth > song.clientWidth + 1)) {
+      size = Math.floor(size * 0.92);
+      song.style.fontSize = size + 'px';
     }
   }
-  window.addEventListener('resize', fitSong);
+  window.addEventListener('resize', function () { fitSong($('song')); fitSong($('m-song')); });
 
   function el(tag, cls, content) {
     var e = document.createElement(tag);
@@ -63,27 +79,31 @@
     toastTimer = setTimeout(function () { t.hidden = true; }, 2500);
   }
 
-  function setLink(up) {
-    var l = $('link');
-    l.className = up ? 'up' : 'down';
-    l.textContent = up ? 'connected' : 'reconnecting…';
+  // --- the connection ---
+  function setOffline(offline) {
+    if (root.classList.contains('offline') === offline) return;
+    root.classList.toggle('offline', offline);
+    $('offline').hidden = !offline;
   }
 
-  // --- the connection ---
+  function heard() {
+    lastHeard = Date.now();
+    setOffline(false);
+  }
+
   function connect() {
     clearTimeout(retry);
     var scheme = location.protocol === 'https:' ? 'wss://' : 'ws://';
-    ws = new WebSocket(scheme + location.host + '/ws?key=' + encodeURIComponent(key));
-    var socket = ws;
-    socket.onopen = function () { lastHeard = Date.now(); };
+    var socket = new WebSocket(scheme + location.host + '/ws?key=' + encodeURIComponent(key));
+    ws = socket;
     socket.onmessage = function (event) {
       if (socket !== ws) return;
-      lastHeard = Date.now();
       var message;
       try { message = JSON.parse(event.data); } catch (e) { return; }
-      if (message.type === 'STATE') { doc = message; setLink(true); keepAwake(); render(); return; }
+      if (message.type === 'STATE') { doc = message; heard(); render(); return; }
       if (message.type === 'REFUSED') { toast('Refused: ' + message.reason); return; }
       if (message.type || !doc) return;
+      heard();
       if (Object.keys(message).length === 0) return;  // heartbeat
       doc = mergePatch(doc, message);
       render();
@@ -91,30 +111,71 @@
     socket.onclose = function () {
       if (socket !== ws) return;
       ws = null;
-      setLink(false);
+      setOffline(true);
       retry = setTimeout(connect, 1000);
     };
   }
 
-  // Each second the server says something; three seconds of silence mean the line is dead.
+  function reconnectNow() {
+    var old = ws;
+    ws = null;
+    if (old) { try { old.close(); } catch (e) { /* already closing */ } }
+    connect();
+  }
+
   setInterval(function () {
-    if (ws && ws.readyState === 1 && Date.now() - lastHeard > 3000) {
-      var dead = ws;
-      ws = null;
-      try { dead.close(); } catch (e) { /* already closing */ }
-      setLink(false);
-      retry = setTimeout(connect, 500);
-    }
-  }, 500);
+    var silent = Date.now() - lastHeard > kSilence;
+    if (silent) setOffline(true);
+    text('offline-detail', 'reconnecting… last heard ' + clock((Date.now() - lastHeard) / 1000) + ' ago');
+    if (silent && ws && ws.readyState === 1) reconnectNow();
+  }, 200);
+
+  // --- keeping the screen on ---
+  // Browsers give the wake lock only to secure pages (https, or loopback); a band's phone opens
+  // http://192.168.x.x, where a silent looping video does the same, started by the first tap.
+  var wakeLock = null, noSleep = null, awakeFailed = false;
+
+  function showAwake() {
+    var on = !!wakeLock || !!(noSleep && noSleep.isEnabled);
+    var e = $('awake');
+    e.className = 'awake' + (on ? ' on' : '');
+    e.dataset.mode = wakeLock ? 'wake-lock' : on ? 'video' : 'none';
+    text('awake', on ? '☀ screen kept on'
+      : awakeFailed ? 'screen may sleep'
+        : 'wakeLock' in navigator ? 'screen may sleep' : 'tap to keep the screen on');
+  }
 
   function keepAwake() {
-    if (!('wakeLock' in navigator) || wakeLock || document.visibilityState !== 'visible') return;
-    navigator.wakeLock.request('screen').then(function (lock) {
-      wakeLock = lock;
-      lock.addEventListener('release', function () { wakeLock = null; });
-    }).catch(function () { /* not allowed here: the screen may sleep */ });
+    if (document.visibilityState !== 'visible') return;
+    if ('wakeLock' in navigator) {
+      if (wakeLock) return;
+      navigator.wakeLock.request('screen').then(function (lock) {
+        wakeLock = lock;
+        lock.addEventListener('release', function () { wakeLock = null; showAwake(); });
+        showAwake();
+      }).catch(function () { awakeFailed = true; showAwake(); });
+      return;
+    }
+    if (!tapped || (noSleep && noSleep.isEnabled)) return;
+    if (!noSleep && typeof NoSleep === 'function') noSleep = new NoSleep();
+    if (noSleep) {
+      noSleep.enable().then(showAwake, function () { awakeFailed = true; showAwake(); });
+    }
   }
-  document.addEventListener('visibilitychange', keepAwake);
+  // A tap is what lets a page play the video (and retries a refused wake lock).
+  var tapped = false;
+  document.addEventListener('pointerup', function () {
+    tapped = true;
+    if (!wakeLock && !(noSleep && noSleep.isEnabled)) keepAwake();
+  }, true);
+
+  document.addEventListener('visibilitychange', function () {
+    if (document.visibilityState !== 'visible') return;
+    // Back from the pocket: the socket may have died unnoticed while the page slept.
+    reconnectNow();
+    if (wakeLock || 'wakeLock' in navigator) keepAwake();
+    else if (noSleep && !noSleep.isEnabled) noSleep.enable().then(showAwake, showAwake);
+  });
 
   // --- rendering ---
   function regionById(id) {
@@ -122,78 +183,145 @@
     return null;
   }
 
-  function nextIndex() {
-    return doc.currentIndex + 1 < doc.setlist.length ? doc.currentIndex + 1 : -1;
+  function itemAt(index) {
+    return index >= 0 && index < doc.setlist.length ? doc.setlist[index] : null;
+  }
+
+  // Seconds to levels: the words and shapes carry the warning as well as the colour.
+  function songLevel(left) {
+    if (left < 0) return ['over', '✕ OVER'];
+    if (left <= 15) return ['alert', '■ ENDING'];
+    if (left <= 60) return ['warn', '▲ LAST MINUTE'];
+    return ['normal', ''];
+  }
+
+  function setLevel(left) {
+    if (left < 0) return ['over', '✕ OVER SET'];
+    if (left <= 120) return ['alert', '■ SET ENDING'];
+    if (left <= 600) return ['warn', '▲ SET LEFT'];
+    return ['normal', 'set left'];
   }
 
   function render() {
     if (!doc) return;
-    renderStage();
+    var s = stageState();
+    renderStage(s);
+    renderMonitor(s);
     renderSetlist();
     renderPractise();
     renderTracks();
   }
 
-  function renderStage() {
+  // What the show and monitor views share.
+  function stageState() {
+    var item = itemAt(doc.currentIndex);
+    var region = item && !item.pause ? regionById(item.regionId) : null;
+    var duration = region ? region.duration : 0;
+    var into = region && doc.playing ? Math.max(doc.position - region.start, 0) : 0;
+    var left = Math.floor(duration - into);
+    var live = doc.showStatus === 'LIVE';
+    var setSeconds = doc.setup.durationMinutes * 60;
+    var setLeft = live && doc.showRemaining <= 0 ? -Math.max(doc.showElapsed - setSeconds, 1) : Math.floor(doc.showRemaining);
+    var next = itemAt(doc.currentIndex + 1);
+    return {
+      live: live, item: item, region: region, duration: duration, into: into,
+      leftText: region ? (left < 0 ? '+' + clock(-left) : '-' + clock(left)) : '—',
+      songLevel: region && doc.playing ? songLevel(left) : ['normal', ''],
+      setText: setLeft < 0 ? '+' + clock(-setLeft) : clock(setLeft),
+      setLevel: live ? setLevel(setLeft) : ['normal', 'set left'],
+      next: next, deck: itemAt(doc.currentIndex + 2),
+      delayClass: doc.hasDelay ? 'delay late' : 'delay none',
+      delayText: doc.hasDelay ? 'LATE +' + clock(doc.delaySeconds) : 'on time'
+    };
+  }
+
+  function renderStage(s) {
     var status = doc.showStatus;
-    var s = $('status');
-    s.className = status;
+    setClass('status', status);
     text('status', status === 'LIVE' ? (doc.playing ? 'LIVE · playing' : 'LIVE · stopped') : status);
     text('project', doc.projectName);
-    var item = doc.setlist[doc.currentIndex];
-    if (text('song', item ? item.name : '—')) fitSong();
+    if (text('song', s.item ? s.item.name : '—')) fitSong($('song'));
     text('marker', doc.currentMarkerName || '');
-    var region = item && !item.pause ? regionById(item.regionId) : null;
-    var into = region && doc.playing ? Math.min(Math.max(doc.position - region.start, 0), region.duration) : 0;
-    var duration = region ? region.duration : 0;
-    text('left', region ? '-' + clock(duration - into) : '—');
-    $('progress-fill').style.width = (duration > 0 ? (100 * into / duration) : 0).toFixed(1) + '%';
-    var n = nextIndex();
-    text('next', n >= 0 ? doc.setlist[n].name : 'end of the show');
+    text('note', s.item ? s.item.note || '' : '');
+    text('left', s.leftText);
+    setClass('left', s.songLevel[0]);
+    text('left-tag', s.songLevel[1]);
+    setClass('left-tag', 'level-tag ' + s.songLevel[0]);
+    var fill = s.duration > 0 ? Math.min(100, 100 * s.into / s.duration) : 0;
+    $('progress-fill').style.width = fill.toFixed(1) + '%';
+    text('next', s.next ? s.next.name : 'end of the show');
+    text('next-note', s.next ? s.next.note || '' : '');
     text('elapsed', clock(doc.showElapsed));
-    text('remaining', clock(doc.showRemaining));
+    text('remaining', s.setText);
+    setClass('remaining', s.setLevel[0]);
+    text('remaining-label', s.setLevel[1]);
+    setClass('delay', s.delayClass);
+    text('delay', s.delayText);
     text('music', clock(doc.playbackRemaining));
-    var delay = $('delay');
-    delay.className = doc.hasDelay ? 'late' : 'none';
-    text('delay', doc.hasDelay ? 'LATE +' + clock(doc.delaySeconds) : 'on time');
-    var live = status === 'LIVE';
-    $('start').disabled = false;
-    text('start', live ? 'Restart show' : 'Start show');
-    $('start').style.display = live ? 'none' : '';
-    $('next-btn').disabled = !live;
+    $('start').hidden = s.live;
+    $('next-btn').disabled = !s.live;
     text('replay', doc.liveTransport === 'REPLAY' ? 'Re-play' : 'Play current');
-    $('end').disabled = !live;
+    $('end').disabled = !s.live;
     renderSongs($('live-list'), false);
   }
 
+  function renderMonitor(s) {
+    if (text('m-song', s.item ? s.item.name : '—')) fitSong($('m-song'));
+    text('m-marker', doc.currentMarkerName || '');
+    text('m-note', s.item ? s.item.note || '' : '');
+    text('m-left', s.leftText);
+    setClass('m-left', s.songLevel[0]);
+    text('m-left-tag', s.songLevel[1]);
+    setClass('m-left-tag', 'level-tag ' + s.songLevel[0]);
+    text('m-next', s.next ? s.next.name : 'end of the show');
+    text('m-next-note', s.next ? s.next.note || '' : '');
+    text('m-deck', s.deck ? s.deck.name : '—');
+    text('m-elapsed', clock(doc.showElapsed));
+    text('m-remaining', s.setText);
+    setClass('m-remaining', s.setLevel[0]);
+    text('m-remaining-label', s.setLevel[1]);
+    setClass('m-delay', s.delayClass);
+    text('m-delay', s.delayText);
+  }
+
   function renderSongs(list, editable) {
-    var played = 0;
-    var n = nextIndex();
+    var signature = JSON.stringify([doc.setlist, doc.currentIndex, doc.showStatus, editable && editing]);
+    if (list.dataset.sig === signature) return;
+    list.dataset.sig = signature;
+    var n = doc.currentIndex + 1;
     var items = doc.setlist.map(function (item) {
       var li = el('li');
       li.dataset.index = item.index;
       if (item.pause) li.classList.add('pause');
-      if (item.played) { li.classList.add('played'); played++; }
+      if (item.played) li.classList.add('played');
       if (item.index === doc.currentIndex) li.classList.add('current');
       if (item.index === n && doc.showStatus === 'LIVE') li.classList.add('next');
       li.appendChild(el('span', 'n', item.pause ? '' : String(item.index + 1)));
       li.appendChild(el('span', 't', item.name));
       if (item.autoStart) li.appendChild(el('span', 'tag', 'auto'));
       if (!item.pause) li.appendChild(el('span', 'd', clock(item.duration)));
-      if (editable && document.documentElement.dataset.access === 'control') {
-        [['↑', 'SETUP_MOVE_UP'], ['↓', 'SETUP_MOVE_DOWN'], ['A', 'SETUP_TOGGLE_AUTOSTART'], ['✕', 'SETUP_REMOVE']]
-          .forEach(function (b) {
-            var button = el('button', b[1] === 'SETUP_TOGGLE_AUTOSTART' && item.autoStart ? 'on' : '', b[0]);
-            button.dataset.cmd = b[1];
-            button.dataset.index = item.index;
-            button.title = b[1];
-            li.appendChild(button);
-          });
+      if (item.note) li.appendChild(el('span', 'note', item.note));
+      // Editing gets a line of its own under the name, so the names keep the whole width.
+      if (editable && editing && control) {
+        var tools = el('div', 'tools');
+        [['↑', 'SETUP_MOVE_UP', 'Move ' + item.name + ' up'],
+          ['↓', 'SETUP_MOVE_DOWN', 'Move ' + item.name + ' down'],
+          ['Auto', 'SETUP_TOGGLE_AUTOSTART', 'Auto: start ' + item.name + ' by itself'],
+          ['Note', '', 'Note for ' + item.name],
+          ['✕', 'SETUP_REMOVE', 'Remove ' + item.name]].forEach(function (b) {
+          if (b[1] === 'SETUP_TOGGLE_AUTOSTART' && item.pause) return;
+          var button = el('button', b[1] === 'SETUP_TOGGLE_AUTOSTART' && item.autoStart ? 'on' : '', b[0]);
+          if (b[1]) button.dataset.cmd = b[1]; else button.className = 'edit-note';
+          if (b[1] === 'SETUP_TOGGLE_AUTOSTART') button.setAttribute('aria-pressed', String(item.autoStart));
+          button.dataset.index = item.index;
+          button.setAttribute('aria-label', b[2]);
+          tools.appendChild(button);
+        });
+        li.appendChild(tools);
       }
       return li;
     });
     list.replaceChildren.apply(list, items);
-    return played;
   }
 
   function renderSetlist() {
@@ -201,13 +329,16 @@
     text('totals', doc.setup.songCount + ' songs · ' + doc.setup.musicTime + ' · set ' + doc.setup.durationMinutes + ' min');
     var inList = {};
     doc.setlist.forEach(function (i) { inList[i.regionId] = true; });
-    var chips = doc.regions.filter(function (r) { return !inList[r.id]; }).map(function (r) {
+    var missing = doc.regions.filter(function (r) { return !inList[r.id]; });
+    var signature = JSON.stringify(missing);
+    if ($('regions').dataset.sig === signature) return;
+    $('regions').dataset.sig = signature;
+    $('regions').replaceChildren.apply($('regions'), missing.map(function (r) {
       var b = el('button', 'chip', '+ ' + r.name);
       b.dataset.cmd = 'SETUP_ADD_REGION';
       b.dataset.region = r.id;
       return b;
-    });
-    $('regions').replaceChildren.apply($('regions'), chips);
+    }));
   }
 
   function fillSelect(select, options, value) {
@@ -239,21 +370,27 @@
   }
 
   function renderTracks() {
+    var list = $('tracks');
+    var signature = JSON.stringify(doc.soundCheck);
+    if (list.dataset.sig === signature) return;
+    list.dataset.sig = signature;
     var rows = doc.soundCheck.map(function (t) {
       var li = el('li');
       var name = el('span', 't', t.name);
       name.style.paddingLeft = (t.indentLevel * 1.2) + 'rem';
       li.appendChild(name);
-      if (document.documentElement.dataset.access === 'control') {
+      if (control) {
         var m = el('button', t.muted ? 'on' : '', 'M');
         m.dataset.cmd = 'PROJECT_TRACK_MUTE'; m.dataset.track = t.trackIndex; m.dataset.value = !t.muted;
+        m.setAttribute('aria-label', 'Mute ' + t.name); m.setAttribute('aria-pressed', String(t.muted));
         var s = el('button', t.soloed ? 'on' : '', 'S');
         s.dataset.cmd = 'PROJECT_TRACK_SOLO'; s.dataset.track = t.trackIndex; s.dataset.value = !t.soloed;
+        s.setAttribute('aria-label', 'Solo ' + t.name); s.setAttribute('aria-pressed', String(t.soloed));
         li.appendChild(m); li.appendChild(s);
       }
       return li;
     });
-    $('tracks').replaceChildren.apply($('tracks'), rows);
+    list.replaceChildren.apply(list, rows);
   }
 
   // --- input ---
@@ -308,23 +445,70 @@
       send(commandFor(button));
       return;
     }
+    var noteButton = event.target.closest('button.edit-note');
+    if (noteButton) { openNote(Number(noteButton.dataset.index)); return; }
     var row = event.target.closest('#live-list li');
-    if (row && doc && !doc.playing && document.documentElement.dataset.access === 'control') {
+    if (row && doc && !doc.playing && control) {
       send({ cmd: 'LIVE_SELECT', index: Number(row.dataset.index) });
     }
     var tab = event.target.closest('#tabs button');
-    if (tab) showView(tab.dataset.view);
+    if (tab) showView(tab.dataset.view, true);
   });
 
-  function showView(name) {
+  function showView(name, fromTab) {
+    if (!$(name) || !$(name).classList.contains('view')) name = 'stage';
+    view = name;
     document.querySelectorAll('#tabs button').forEach(function (b) { b.classList.toggle('on', b.dataset.view === name); });
     document.querySelectorAll('.view').forEach(function (v) { v.classList.toggle('on', v.id === name); });
-    if (!doc || document.documentElement.dataset.access !== 'control') return;
+    root.classList.toggle('monitor', name === 'monitor');
+    if (fromTab) {
+      // The address keeps the view, so a reload or a bookmark opens it again.
+      params.set('view', name);
+      history.replaceState(null, '', '?' + params.toString());
+    }
+    fitSong($(name === 'monitor' ? 'm-song' : 'song'));
+    if (!fromTab || !doc || !control) return;
     // The window follows, as when its own mode buttons are pressed.
     if (name === 'practise' && doc.page !== 'PRACTISE') send({ cmd: 'MODE_PRACTISE' });
     if (name === 'soundcheck' && doc.page !== 'SOUND_CHECK') send({ cmd: 'MODE_SOUND_CHECK' });
     if (name === 'setlist' && doc.page !== 'SETLIST_SETUP' && doc.showStatus !== 'LIVE') send({ cmd: 'OPEN_LIVE_SETUP' });
   }
+  $('m-exit').addEventListener('click', function () { showView('stage', true); });
+
+  $('edit').addEventListener('click', function () {
+    editing = !editing;
+    $('edit').setAttribute('aria-pressed', String(editing));
+    text('edit', editing ? 'Done' : 'Edit');
+    if (doc) renderSetlist();
+  });
+
+  // --- notes ---
+  var noteIndex = -1;
+  function noteBytes() { return new TextEncoder().encode($('note-text').value).length; }
+  function showNoteCount() {
+    var bytes = noteBytes();
+    text('note-count', bytes + ' / ' + kNoteBytes + ' bytes' + (bytes > kNoteBytes ? ' — too long' : ''));
+    $('note-count').className = bytes > kNoteBytes ? 'over' : '';
+  }
+  function openNote(index) {
+    var item = doc && itemAt(index);
+    if (!item) return;
+    noteIndex = index;
+    text('note-title', 'Note for ' + item.name);
+    $('note-text').value = item.note || '';
+    showNoteCount();
+    $('note-sheet').hidden = false;
+    $('note-text').focus();
+  }
+  $('note-text').addEventListener('input', showNoteCount);
+  $('note-cancel').addEventListener('click', function () { $('note-sheet').hidden = true; });
+  $('note-form').addEventListener('submit', function (event) {
+    event.preventDefault();
+    if (noteBytes() > kNoteBytes) return;
+    // The index before the note: the extension reads each key where its name first stands.
+    send({ cmd: 'SETUP_NOTE', index: noteIndex, note: $('note-text').value });
+    $('note-sheet').hidden = true;
+  });
 
   $('p-song').addEventListener('change', function (e) { send({ cmd: 'PRACTISE_REGION', index: Number(e.target.value) }); });
   $('p-start').addEventListener('change', function (e) { send({ cmd: 'PRACTISE_START', index: Number(e.target.value) }); });
@@ -338,11 +522,15 @@
     var q = qrcode(0, 'M');
     q.addData(location.href);
     q.make();
-    $('qr').innerHTML = q.createSvgTag({ cellSize: 6, margin: 2, scalable: true });
+    $('qr').innerHTML = q.createSvgTag({ cellSize: 6, margin: 2, scalable: true, alt: 'QR code of this address' });
     text('qr-text', location.href);
     $('qr-sheet').hidden = false;
   });
   $('qr-sheet').addEventListener('click', function () { $('qr-sheet').hidden = true; });
 
+  // A view-only key is for a screen on stage: the monitor view, unless the address names another.
+  showView(params.get('view') || (control ? 'stage' : 'monitor'), false);
+  showAwake();
+  keepAwake();
   connect();
 })();

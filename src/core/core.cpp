@@ -59,7 +59,9 @@ bool Core::Init() {
   // host lacks them).
   web_.UseSettings({host_.GetExtState, host_.SetExtState});
   web_.Server().SetCommandHandler([this](const std::string& line) -> std::string {
-    return remote::HandleRemoteCommand(system_, line) ? std::string() : "unknown command";
+    std::string refusal;
+    if (!remote::HandleRemoteCommand(system_, line, &refusal)) return "unknown command";
+    return refusal;
   });
   web_.Server().SetStateProvider([this] { return StateDocument(); });
   // Without the servers the extension still runs, only not remotely.

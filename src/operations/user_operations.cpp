@@ -118,6 +118,14 @@ bool UserOperations::ToggleAutoStart(int32_t index) {
   return AfterSetlistEdit(setlist_.ToggleAutoStart(index));
 }
 
+bool UserOperations::SetNote(int32_t index, std::string note) {
+  if (setlist_.IsValidIndex(index) && setlist_.At(index).note == note) return true;
+  if (!setlist_.SetNote(index, std::move(note))) return false;
+  engine_.SaveSetlist();
+  MarkProjectDirty();
+  return true;
+}
+
 bool UserOperations::AfterSetlistEdit(bool edited) {
   if (!edited) return false;
   engine_.SaveSetlist();

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "practise/practise_session.h"
 #include "practise/track_row.h"
@@ -64,6 +65,9 @@ class UserOperations {
   bool MoveItemUp(int32_t index);
   bool MoveItemDown(int32_t index);
   bool ToggleAutoStart(int32_t index);
+  // Stored and the project marked modified, but the page stays: a note is often written from a
+  // phone during the show.
+  bool SetNote(int32_t index, std::string note);
   // Five minutes or more; stored, the project marked modified, the show clock refreshed.
   bool SetShowDuration(int32_t minutes);
   void SetAutoStartEnabled(bool enabled);

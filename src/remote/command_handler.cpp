@@ -6,6 +6,7 @@
 #include "remote/command_scanner.h"
 #include "remote/command_table.h"
 #include "remote/remote_server.h"
+#include "show/setlist.h"
 #include "show/show_engine.h"
 #include "ui/pages.h"
 #include "ui/plugin_ui.h"
@@ -22,6 +23,8 @@ class Command {
   // True when the command changed something (what a "when applied" broadcast waits for); none
   // for an id without an operation, which the build's switch warning already refuses.
   std::optional<bool> Run();
+  // Why the command was refused, for the clients that are told; empty when it was not.
+  const std::string& Refusal() const { return refusal_; }
 
  private:
   operations::UserOperations& Ops() const { return s_.operations; }
@@ -83,6 +86,21 @@ class Command {
     Ops().EnterSoundCheckMode();
     return changed;
   }
+  bool SetNote() {
+    const auto index = Int("index");
+    const FieldDefinition* field = FindCommandField(definition_, "note");
+    StringField note = ReadStringField(line_, field->name.data());
+    if (!index || !s_.setlist.IsValidIndex(*index)) {
+      refusal_ = "no setlist item at that index";
+    } else if (!note.value) {
+      refusal_ = "note: " + std::string(note.refusal.empty() ? "missing" : note.refusal);
+    } else if (note.value->size() > show::Setlist::kMaxNoteBytes) {
+      refusal_ = "note: longer than " + std::to_string(show::Setlist::kMaxNoteBytes) + " bytes";
+    } else if (!Ops().SetNote(*index, std::move(*note.value))) {
+      refusal_ = "note: not stored";
+    }
+    return refusal_.empty();
+  }
   bool SetAutoStartTime() const {
     const auto hour = Int("hour");
     const auto minute = Int("minute");
@@ -92,6 +110,7 @@ class Command {
   const SystemView& s_;
   const CommandDefinition& definition_;
   const std::string& line_;
+  std::string refusal_;
 };
 
 std::optional<bool> Command::Run() {
@@ -167,6 +186,8 @@ std::optional<bool> Command::Run() {
       return WithInt("index", [&](int index) { return ops.MoveItemDown(index); });
     case CommandId::kSetupToggleAutoStart:
       return WithInt("index", [&](int index) { return ops.ToggleAutoStart(index); });
+    case CommandId::kSetupNote:
+      return SetNote();
     case CommandId::kSetupDuration:
       return WithInt("minutes", [&](int minutes) { return ops.SetShowDuration(minutes); });
     case CommandId::kSetupAutoStartShow:
@@ -212,11 +233,13 @@ std::optional<bool> Command::Run() {
 
 }  // namespace
 
-bool HandleRemoteCommand(const SystemView& system, const std::string& line) {
+bool HandleRemoteCommand(const SystemView& system, const std::string& line, std::string* refusal) {
   const CommandDefinition* definition = FindRemoteCommand(ReadCommandType(line));
   if (!definition) return false;
-  const std::optional<bool> applied = Command(system, *definition, line).Run();
+  Command command(system, *definition, line);
+  const std::optional<bool> applied = command.Run();
   if (!applied) return false;
+  if (refusal) *refusal = command.Refusal();
   if (definition->broadcast == Broadcast::kAlways ||
       (definition->broadcast == Broadcast::kWhenApplied && *applied)) {
     // An earlier command of this tick may have moved the show without a broadcast of its own:

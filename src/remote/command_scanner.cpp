@@ -7,6 +7,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "remote/json_writer.h"
+
 namespace quorvane::remote {
 namespace {
 
@@ -18,6 +20,56 @@ std::optional<size_t> ValueStart(const std::string& line, const char* key) {
   const size_t colon = line.find(':', at + quoted.size());
   if (colon == std::string::npos) return std::nullopt;
   return colon + 1;
+}
+
+// The four hex digits at `at` as a number; none unless all four are hex digits.
+std::optional<unsigned> HexQuad(const std::string& line, size_t at) {
+  if (at + 4 > line.size()) return std::nullopt;
+  unsigned value = 0;
+  for (size_t i = at; i < at + 4; ++i) {
+    const char c = line[i];
+    const int digit = c >= '0' && c <= '9'   ? c - '0'
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                             : -1;
+    if (digit < 0) return std::nullopt;
+    value = value * 16 + static_cast<unsigned>(digit);
+  }
+  return value;
+}
+
+void AppendUtf8(std::string& out, unsigned code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// Decodes the \u escape whose digits start at `at` (a surrogate pair takes the next escape too);
+// the position after it, or none for a broken escape or a lone surrogate.
+std::optional<size_t> DecodeUnicodeEscape(const std::string& line, size_t at, std::string& out) {
+  const auto code = HexQuad(line, at);
+  if (!code || (*code >= 0xDC00 && *code <= 0xDFFF)) return std::nullopt;
+  if (*code < 0xD800 || *code > 0xDBFF) {
+    AppendUtf8(out, *code);
+    return at + 4;
+  }
+  if (line.compare(at + 4, 2, "\\u") != 0) return std::nullopt;
+  const auto low = HexQuad(line, at + 6);
+  if (!low || *low < 0xDC00 || *low > 0xDFFF) return std::nullopt;
+  AppendUtf8(out, 0x10000 + ((*code - 0xD800) << 10) + (*low - 0xDC00));
+  return at + 10;
 }
 
 }  // namespace
@@ -52,6 +104,46 @@ std::optional<bool> ReadBoolField(const std::string& line, const char* key) {
   if (window.find("true") != std::string::npos) return true;
   if (window.find("false") != std::string::npos) return false;
   return std::nullopt;
+}
+
+StringField ReadStringField(const std::string& line, const char* key) {
+  const auto start = ValueStart(line, key);
+  if (!start) return {};
+  size_t at = line.find_first_not_of(" \t\r\n", *start);
+  if (at == std::string::npos || line[at] != '"') return {std::nullopt, "not a string"};
+  std::string value;
+  for (++at; at < line.size();) {
+    const auto byte = static_cast<unsigned char>(line[at]);
+    if (byte == '"') return {std::move(value), {}};
+    if (byte < 0x20) return {std::nullopt, "a control character must be escaped"};
+    if (byte >= 0x80) {
+      const size_t length = Utf8SequenceLength(std::string_view(line).substr(at));
+      if (length == 0) return {std::nullopt, "not valid UTF-8"};
+      value.append(line, at, length);
+      at += length;
+      continue;
+    }
+    if (byte != '\\') {
+      value += static_cast<char>(byte);
+      ++at;
+      continue;
+    }
+    if (at + 1 >= line.size()) break;
+    const char escape = line[at + 1];
+    static constexpr std::string_view kSimple = "\"\\/bfnrt";
+    static constexpr std::string_view kDecoded = "\"\\/\b\f\n\r\t";
+    if (const size_t simple = kSimple.find(escape); simple != kSimple.npos) {
+      value += kDecoded[simple];
+      at += 2;
+    } else if (escape == 'u') {
+      const auto next = DecodeUnicodeEscape(line, at + 2, value);
+      if (!next) return {std::nullopt, "a broken \\u escape"};
+      at = *next;
+    } else {
+      return {std::nullopt, "an unknown escape"};
+    }
+  }
+  return {std::nullopt, "the string has no closing quote"};
 }
 
 std::optional<double> ReadRateField(const std::string& line) {

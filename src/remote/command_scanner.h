@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace quorvane::remote {
 
@@ -19,6 +20,17 @@ std::optional<int> ReadIntField(const std::string& line, const char* key);
 // true when the 8 characters after the colon of `key` hold "true", else false when they hold
 // "false"; none otherwise.
 std::optional<bool> ReadBoolField(const std::string& line, const char* key);
+
+// A JSON string right after the colon of `key` (white space before its opening quote is skipped):
+// its escapes decoded (\" \\ \/ \b \f \n \r \t, and \uXXXX with surrogate pairs joined) into
+// UTF-8. Unlike the other readers it refuses, with a reason, what it cannot take whole: a value
+// that is not a string, an unknown or broken escape, a lone surrogate, a raw control character,
+// bytes that are not UTF-8, a string without its closing quote.
+struct StringField {
+  std::optional<std::string> value;  // none when missing or refused
+  std::string_view refusal;          // why, when refused; empty when the key is missing
+};
+StringField ReadStringField(const std::string& line, const char* key);
 
 // A real right after the colon of "rate", with strtod's rules in the "C" locale whatever the
 // process locale is.

@@ -13,6 +13,10 @@ constexpr FieldDefinition kEnabledOrCurrent[] = {
     {"enabled", kBoolean, "the current value", "on|off"}};
 constexpr FieldDefinition kEnabled[] = {{"enabled", kBoolean, "false", "on|off"}};
 constexpr FieldDefinition kRegionId[] = {{"regionId", kInteger, "-1", "REGION"}};
+// The index comes first: the scanner finds a key wherever its quoted name first stands, and a
+// note may quote one.
+constexpr FieldDefinition kNote[] = {{"index", kInteger, "-1", "INDEX"},
+                                     {"note", kString, "none", "TEXT"}};
 constexpr FieldDefinition kMinutes[] = {{"minutes", kInteger, "-1", "MINUTES"}};
 constexpr FieldDefinition kTime[] = {{"hour", kInteger, "-1", "HOUR"},
                                      {"minute", kInteger, "-1", "MINUTE"}};
@@ -67,6 +71,8 @@ constexpr std::array kCommands = std::to_array<CommandDefinition>({
     {kSetupMoveDown, "SETUP_MOVE_DOWN", kIndex, kNo, "move a setlist item down"},
     {kSetupToggleAutoStart, "SETUP_TOGGLE_AUTOSTART", kIndex, kNo,
      "chain a song to the song before it, or unchain it"},
+    {kSetupNote, "SETUP_NOTE", kNote, kNo,
+     "set a setlist item's note (up to 280 bytes of UTF-8; empty removes it)"},
     {kSetupDuration, "SETUP_DURATION", kMinutes, Broadcast::kWhenApplied,
      "set the show's duration (5 minutes or more)"},
     {kSetupAutoStartShow, "SETUP_AUTOSTART_SHOW", kEnabled, kNo, "timed show start on or off"},
@@ -97,6 +103,8 @@ std::string_view FieldTypeName(FieldType type) {
       return "boolean";
     case kReal:
       return "real";
+    case kString:
+      return "string";
   }
   return "value";
 }

@@ -38,6 +38,7 @@ enum class CommandId : uint8_t {
   kSetupMoveUp,
   kSetupMoveDown,
   kSetupToggleAutoStart,
+  kSetupNote,
   kSetupDuration,
   kSetupAutoStartShow,
   kSetupAutoStartTime,
@@ -54,8 +55,9 @@ enum class CommandId : uint8_t {
 };
 
 // How the extension reads a field: integers with strtol, reals with strtod, booleans by looking
-// for "true" or "false" right after the colon. A string is never read.
-enum class FieldType : uint8_t { kInteger, kBoolean, kReal };
+// for "true" or "false" right after the colon, strings as JSON strings (escapes decoded, UTF-8
+// checked).
+enum class FieldType : uint8_t { kInteger, kBoolean, kReal, kString };
 
 std::string_view FieldTypeName(FieldType type);
 

@@ -22,35 +22,6 @@ constexpr std::array<bool, 256> kPlainBytes = [] {
   return plain;
 }();
 
-// Length of the valid UTF-8 sequence at the start of `text`, or 0 when it does not start with one
-// (a stray continuation byte, an overlong form, a surrogate, a value past U+10FFFF, a cut end).
-std::size_t Utf8SequenceLength(std::string_view text) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(0);
-  std::size_t length = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (text.size() < length) return 0;
-  if (byte(1) < low || byte(1) > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
-  }
-  return length;
-}
-
 // The text std::to_chars gives in fixed notation with four decimals, for the magnitudes a
 // document holds (below 10^14), at a tenth of its cost: a document has a thousand reals. The
 // double's exact binary value times 10^4 is rounded to an integer, ties to even, in 128-bit
@@ -89,6 +60,33 @@ bool AppendFixedFourDecimals(std::string& out, double value) {
 }
 
 }  // namespace
+
+std::size_t Utf8SequenceLength(std::string_view text) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  std::size_t length = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (text.size() < length) return 0;
+  if (byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+  }
+  return length;
+}
 
 void AppendJsonString(std::string& out, std::string_view text) {
   out.reserve(out.size() + text.size() + 2);

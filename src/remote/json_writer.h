@@ -12,6 +12,7 @@
 #include <concepts>
 #include <cstdint>
 #include <string>
+#include <cstddef>
 #include <string_view>
 #include <type_traits>
 
@@ -21,6 +22,10 @@ namespace quorvane::remote {
 // the backslash get their backslash escapes, the other bytes below 32 \u00XX; a byte that is not
 // part of a valid UTF-8 sequence becomes U+FFFD, so that the result is always valid JSON.
 void AppendJsonString(std::string& out, std::string_view text);
+
+// Length of the valid UTF-8 sequence at the start of `text`, or 0 when it does not start with one
+// (a stray continuation byte, an overlong form, a surrogate, a value past U+10FFFF, a cut end).
+std::size_t Utf8SequenceLength(std::string_view text);
 
 // Appends `value` in fixed notation with exactly four decimals and a full stop ("12.5000");
 // a value that is not finite is written 0.0000.

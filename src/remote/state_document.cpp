@@ -153,6 +153,8 @@ void WriteSetlist(JsonWriter& json, const SystemView& system, const RegionLookup
         .Bool(item.autoStart)
         .Key("played")
         .Bool(system.ui.IsItemPlayed(static_cast<int32_t>(i)))
+        .Key("note")
+        .String(item.note)
         .EndObject();
   }
   json.EndArray();

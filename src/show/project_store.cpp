@@ -1,10 +1,12 @@
 #include "show/project_store.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "host/host_api.h"
 
@@ -14,6 +16,63 @@ namespace {
 constexpr int kNumberBufferSize = 64;  // "Setlist.Count" and RegionID values
 constexpr int kWordBufferSize = 32;    // Type and AutoStart values
 constexpr int kKeyBufferSize = 64;
+// A stored note: at most four bytes of text for every byte of the note, and the terminator.
+constexpr int kNoteBufferSize = static_cast<int>(Setlist::kMaxNoteBytes) * 4 + 1;
+
+// A project file holds one value a line: a note's line breaks, other control characters and
+// backslashes are stored as backslash escapes (\\, \n, \r, \t, \xHH).
+std::string EscapeNote(const std::string& note) {
+  std::string out;
+  for (const char c : note) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      constexpr char kHex[] = "0123456789ABCDEF";
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The note EscapeNote stored; an escape it never writes is kept as it stands.
+std::string UnescapeNote(const char* stored) {
+  std::string out;
+  for (const char* p = stored; *p; ++p) {
+    if (*p != '\\' || !p[1]) {
+      out += *p;
+      continue;
+    }
+    const char kind = p[1];
+    if (kind == '\\' || kind == 'n' || kind == 'r' || kind == 't') {
+      out += kind == 'n' ? '\n' : kind == 'r' ? '\r' : kind == 't' ? '\t' : '\\';
+      ++p;
+    } else if (kind == 'x' && HexValue(p[2]) >= 0 && HexValue(p[3]) >= 0) {
+      out += static_cast<char>(HexValue(p[2]) * 16 + HexValue(p[3]));
+      p += 3;
+    } else {
+      out += *p;
+    }
+  }
+  return out;
+}
 
 // Fixed-point text as printf's "%.Nf" gives it, independent of the host process's locale.
 std::string FixedText(double value, int precision) {
@@ -59,6 +118,19 @@ std::array<char, kKeyBufferSize> ReadItemKey(int index, const char* field) {
   return key;
 }
 
+// The note stored under `key`; empty when there is none, and when it is longer than the editor
+// allows (a project edited by hand): left out rather than cut.
+std::string ReadNote(const host::HostApi& host, const char* key, std::vector<char>& buffer) {
+  std::fill(buffer.begin(), buffer.end(), '\0');
+  const int length = host.GetProjExtState(nullptr, kExtStateSection, key, buffer.data(),
+                                          static_cast<int>(buffer.size()));
+  if (length <= 0 || length >= static_cast<int>(buffer.size())) return {};
+  buffer.back() = '\0';
+  std::string note = UnescapeNote(buffer.data());
+  if (note.size() > Setlist::kMaxNoteBytes) return {};
+  return note;
+}
+
 }  // namespace
 
 int32_t ParseStoredInt(const char* text) {
@@ -91,6 +163,12 @@ bool SaveSetlist(const host::HostApi& host, const Setlist& setlist) {
     Write(host, WrittenItemKey(i, "RegionID").data(), IntText(item.regionId));
     Write(host, WrittenItemKey(i, "Type").data(), item.isPause ? "PAUSE" : "SONG");
     Write(host, WrittenItemKey(i, "AutoStart").data(), item.autoStart ? "1" : "0");
+    const auto noteKey = WrittenItemKey(i, "Note");
+    if (!item.note.empty()) {
+      Write(host, noteKey.data(), EscapeNote(item.note));
+    } else if (std::array<char, 2> probe{}; Read(host, noteKey.data(), probe)) {
+      Write(host, noteKey.data(), "");
+    }
   }
   return true;
 }
@@ -102,6 +180,7 @@ bool LoadSetlist(const host::HostApi& host, Setlist& setlist) {
   if (count < 0) return false;
 
   setlist.Clear();
+  std::vector<char> noteBuffer(kNoteBufferSize);
   for (int32_t i = 0; i < count; ++i) {
     if (!Read(host, ReadItemKey(i, "RegionID").data(), number)) return false;
     const int32_t regionId = ParseStoredInt(number.data());
@@ -112,12 +191,10 @@ bool LoadSetlist(const host::HostApi& host, Setlist& setlist) {
     const bool autoStart =
         Read(host, ReadItemKey(i, "AutoStart").data(), word) && ParseStoredInt(word.data()) != 0;
 
-    if (isPause) {
-      setlist.Append(SetlistItem::Pause());
-      continue;
-    }
-    if (regionId < 1) return false;
-    setlist.Append(SetlistItem::Song(regionId, autoStart));
+    SetlistItem item = isPause ? SetlistItem::Pause() : SetlistItem::Song(regionId, autoStart);
+    if (!isPause && regionId < 1) return false;
+    item.note = ReadNote(host, ReadItemKey(i, "Note").data(), noteBuffer);
+    setlist.Append(item);
   }
   setlist.NormalizeAutoStart();
   setlist.MakeCurrent(setlist.Empty() ? -1 : 0);

@@ -20,8 +20,9 @@ inline constexpr const char* kExtStateSection = "Quorvane";
 // digits end at the first other character, out-of-range values saturate, no digits give 0.
 int32_t ParseStoredInt(const char* text);
 
-// Writes the count and, per item, its RegionID, Type and AutoStart. False when the host cannot
-// store.
+// Writes the count and, per item, its RegionID, Type and AutoStart, and Note for an item that
+// has one (a Note left at that index by an earlier save is emptied, so it cannot come back on
+// another item). False when the host cannot store.
 bool SaveSetlist(const host::HostApi& host, const Setlist& setlist);
 
 // Reads the setlist back. On false the setlist may hold a part of the stored items: the caller

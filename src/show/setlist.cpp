@@ -48,6 +48,12 @@ bool Setlist::AddPause() {
   return true;
 }
 
+bool Setlist::SetNote(int32_t index, std::string note) {
+  if (!IsValidIndex(index) || note.size() > kMaxNoteBytes) return false;
+  MutableAt(index).note = std::move(note);
+  return true;
+}
+
 bool Setlist::RemoveItem(int32_t index) {
   if (!IsValidIndex(index)) return false;
   items_.erase(items_.begin() + index);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace quorvane::host {
@@ -17,11 +18,12 @@ struct SetlistItem {
   int32_t regionId = -1;  // region number of a song; -1 for a pause
   bool isPause = false;
   bool autoStart = false;  // starts by itself as soon as the song before it ends
+  std::string note;        // a line for the band ("capo 2, Sam counts in"); UTF-8, often empty
 
   static SetlistItem Song(int32_t regionId, bool autoStart = false) {
-    return SetlistItem{regionId, false, autoStart};
+    return SetlistItem{regionId, false, autoStart, {}};
   }
-  static SetlistItem Pause() { return SetlistItem{-1, true, false}; }
+  static SetlistItem Pause() { return SetlistItem{-1, true, false, {}}; }
   bool operator==(const SetlistItem&) const = default;
 };
 
@@ -34,6 +36,8 @@ class Setlist {
   // A generous show's worth. Every edit stores the whole list, so an unbounded one would let a
   // flood of additions freeze the host; an addition to a full list is refused.
   static constexpr int32_t kMaxItems = 1000;
+  // A note is read on stage at a glance: a short line, not a lyric sheet.
+  static constexpr std::size_t kMaxNoteBytes = 280;
 
   const std::vector<SetlistItem>& Items() const { return items_; }
   int32_t Count() const { return static_cast<int32_t>(items_.size()); }
@@ -68,6 +72,9 @@ class Setlist {
   bool MoveItemUp(int32_t index);
   bool MoveItemDown(int32_t index);
   bool ToggleAutoStart(int32_t index);
+  // Replaces the item's note (empty removes it); false for an invalid index or a note longer
+  // than kMaxNoteBytes. The note moves with its item.
+  bool SetNote(int32_t index, std::string note);
   void NormalizeAutoStart();
   // Makes `index` current and, for a song, moves the host's edit cursor to its region start.
   // False when the song's region is gone or the host cannot seek.

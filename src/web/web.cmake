@@ -30,23 +30,27 @@ if(WIN32)
   target_link_libraries(quorvane_web PUBLIC ws2_32 mswsock)
 endif()
 
-# The QR encoder comes from the npm registry, pinned by package-lock.json.
+# The QR encoder and the keep-awake fallback come from the npm registry, pinned by
+# package-lock.json; Debian's gzip compresses the page.
 set(QUORVANE_QRCODE_JS ${CMAKE_SOURCE_DIR}/node_modules/qrcode-generator/dist/qrcode.js)
-if(NOT EXISTS ${QUORVANE_QRCODE_JS})
+set(QUORVANE_NOSLEEP_JS ${CMAKE_SOURCE_DIR}/node_modules/nosleep.js/dist/NoSleep.min.js)
+if(NOT EXISTS ${QUORVANE_QRCODE_JS} OR NOT EXISTS ${QUORVANE_NOSLEEP_JS})
   find_program(QUORVANE_NPM npm REQUIRED)
   execute_process(COMMAND ${QUORVANE_NPM} ci --no-audit --no-fund
     WORKING_DIRECTORY ${CMAKE_SOURCE_DIR} RESULT_VARIABLE npm_result)
-  if(NOT npm_result EQUAL 0 OR NOT EXISTS ${QUORVANE_QRCODE_JS})
-    message(FATAL_ERROR "npm ci failed: the web page's QR encoder is missing")
+  if(NOT npm_result EQUAL 0 OR NOT EXISTS ${QUORVANE_QRCODE_JS} OR NOT EXISTS ${QUORVANE_NOSLEEP_JS})
+    message(FATAL_ERROR "npm ci failed: the web page's QR encoder or keep-awake fallback is missing")
   endif()
 endif()
+find_program(QUORVANE_GZIP gzip REQUIRED)
 
 set(QUORVANE_WEB_DIR ${CMAKE_SOURCE_DIR}/web)
-set(QUORVANE_WEB_PAGE_CPP ${CMAKE_CURRENT_BINARY_DIR}/web_page.cpp)
+set(QUORVANE_WEB_PAGE_CPP ${CMAKE_CURRENT_BINARY_DIR}/web_page_bytes.cpp)
 add_custom_command(OUTPUT ${QUORVANE_WEB_PAGE_CPP}
   COMMAND ${CMAKE_COMMAND} -DPAGE_DIR=${QUORVANE_WEB_DIR} -DQRCODE_JS=${QUORVANE_QRCODE_JS}
+    -DNOSLEEP_JS=${QUORVANE_NOSLEEP_JS} -DGZIP=${QUORVANE_GZIP}
     -DOUTPUT=${QUORVANE_WEB_PAGE_CPP} -P ${CMAKE_SOURCE_DIR}/cmake/EmbedWebPage.cmake
   DEPENDS ${QUORVANE_WEB_DIR}/index.html ${QUORVANE_WEB_DIR}/style.css ${QUORVANE_WEB_DIR}/app.js
-    ${QUORVANE_QRCODE_JS} ${CMAKE_SOURCE_DIR}/cmake/EmbedWebPage.cmake
+    ${QUORVANE_QRCODE_JS} ${QUORVANE_NOSLEEP_JS} ${CMAKE_SOURCE_DIR}/cmake/EmbedWebPage.cmake
   COMMENT "Embedding the web remote's page")
 target_sources(quorvane_web PRIVATE ${QUORVANE_WEB_PAGE_CPP})

@@ -33,6 +33,21 @@ void WebRemote::Write(const char* key, const std::string& value, bool persist) {
   }
 }
 
+std::vector<std::string> HostNamesIn(std::string_view text) {
+  std::vector<std::string> names;
+  std::string name;
+  for (size_t i = 0; i <= text.size(); ++i) {
+    const char c = i < text.size() ? text[i] : ',';
+    if (c == ',' || c == ' ' || c == '\t') {
+      if (!name.empty()) names.push_back(std::move(name));
+      name.clear();
+    } else {
+      name += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+  }
+  return names;
+}
+
 bool WebRemote::Start() {
   keys_.control = Read("webControlKey");
   keys_.view = Read("webViewKey");
@@ -49,6 +64,7 @@ bool WebRemote::Start() {
   }
   hosts_ = platform::LocalIpv4Addresses();
   if (hosts_.empty()) hosts_.push_back("127.0.0.1");
+  server_.SetExtraHostNames(HostNamesIn(Read("webHostNames")));
   if (!server_.Start(port, keys_)) return false;
   Write("webPortInUse", std::to_string(server_.Port()), false);
   return true;

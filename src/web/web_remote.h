@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,10 @@ struct GlobalSettingsFunctions {
 inline constexpr const char* kSettingsSection = "Quorvane";
 inline constexpr uint16_t kDefaultPort = 8470;
 
+// The names in the "webHostNames" setting (separated by commas or spaces), in lower case: names
+// the band's network gives this computer, by which its browsers may load the page.
+std::vector<std::string> HostNamesIn(std::string_view text);
+
 class WebRemote final : public ui::WebAccessPort {
  public:
   explicit WebRemote(GlobalSettingsFunctions settings = {});
@@ -34,7 +39,8 @@ class WebRemote final : public ui::WebAccessPort {
 
   WebServer& Server() { return server_; }
 
-  // Reads (or draws and keeps) the keys and starts the server on the kept port.
+  // Reads (or draws and keeps) the keys and starts the server on the kept port, answering to the
+  // kept extra host names too.
   bool Start();
   void Stop() { server_.Stop(); }
   // Draws two new keys and keeps them; every connected web client is disconnected.

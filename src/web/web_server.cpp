@@ -12,6 +12,7 @@
 #include <boost/beast/websocket.hpp>
 #include <chrono>
 #include <deque>
+#include <initializer_list>
 #include <optional>
 #include <string_view>
 #include <thread>
@@ -59,9 +60,6 @@ constexpr bool kReuseAddress = false;
 constexpr bool kReuseAddress = true;
 #endif
 
-constexpr std::string_view kControlMark = "data-access=\"control\"";
-constexpr std::string_view kViewMark = "data-access=\"view\"";
-
 constexpr std::string_view kRefusedPage =
     "<!doctype html><meta charset=utf-8><meta name=viewport content=\"width=device-width\">"
     "<title>Quorvane web remote</title>"
@@ -99,9 +97,11 @@ std::string Lowered(std::string text) {
 }
 
 // The names and addresses by which a browser may have reached this server through `local`, the
-// address the connection came in on.
-std::vector<std::string> OwnHosts(const tcp::endpoint& local) {
+// address the connection came in on, besides the names the band gave it (`extra`).
+std::vector<std::string> OwnHosts(const tcp::endpoint& local,
+                                  const std::vector<std::string>& extra) {
   std::vector<std::string> hosts = {"localhost", "127.0.0.1", "[::1]"};
+  hosts.insert(hosts.end(), extra.begin(), extra.end());
   const std::string name = Lowered(platform::HostName());
   if (!name.empty()) {
     hosts.push_back(name);
@@ -116,11 +116,13 @@ std::vector<std::string> OwnHosts(const tcp::endpoint& local) {
 
 // A browser names the page's origin; it must be this server. Clients that are not browsers send
 // no Origin and are judged by their key alone.
-bool OriginAllowed(const http::request<http::empty_body>& request, const tcp::endpoint& local) {
+bool OriginAllowed(const http::request<http::empty_body>& request, const tcp::endpoint& local,
+                   const std::vector<std::string>& extraHosts) {
   const auto origin = request.find(http::field::origin);
   if (origin == request.end()) return true;
   const auto value = origin->value();
-  return IsOwnOrigin(std::string_view(value.data(), value.size()), local.port(), OwnHosts(local));
+  return IsOwnOrigin(std::string_view(value.data(), value.size()), local.port(),
+                     OwnHosts(local, extraHosts));
 }
 
 // At most kRefusedNameBytes of a name, never cutting a UTF-8 sequence in two.
@@ -157,12 +159,13 @@ class SocketClient;
 
 struct WebServer::Impl {
   Impl(AccessKeys initialKeys, std::atomic<std::size_t>& count, std::atomic<uint64_t>& joined,
-       CommandsQueuedNotifier queued, FailureSink sink)
+       CommandsQueuedNotifier queued, FailureSink sink, std::vector<std::string> hostNames)
       : keys(std::move(initialKeys)),
         clientCount(count),
         registrations(joined),
         commandsQueued(std::move(queued)),
-        failureSink(std::move(sink)) {}
+        failureSink(std::move(sink)),
+        extraHostNames(std::move(hostNames)) {}
 
   void Accept();
   void CheckHeartbeats();
@@ -199,9 +202,10 @@ struct WebServer::Impl {
   bool closing = false;
   std::atomic<std::size_t>& clientCount;
   std::atomic<uint64_t>& registrations;
-  const CommandsQueuedNotifier commandsQueued;  // may be empty
-  const FailureSink failureSink;                // may be empty
-  std::atomic<bool> stopped{false};             // set by Stop; a running dispatch ends
+  const CommandsQueuedNotifier commandsQueued;    // may be empty
+  const FailureSink failureSink;                  // may be empty
+  const std::vector<std::string> extraHostNames;  // lower case
+  std::atomic<bool> stopped{false};               // set by Stop; a running dispatch ends
 
   std::mutex queueMutex;
   std::deque<QueuedCommand> commands;
@@ -402,7 +406,7 @@ class PageConnection : public Connection, public std::enable_shared_from_this<Pa
       beast::error_code error;
       const tcp::endpoint local = stream_.socket().local_endpoint(error);
       if (error) return Close();
-      if (!OriginAllowed(request, local)) {
+      if (!OriginAllowed(request, local, server_.extraHostNames)) {
         return Respond(request, http::status::forbidden, "text/plain", "Foreign origin\n");
       }
       if (!server_.TakePlace(access)) {
@@ -416,15 +420,7 @@ class PageConnection : public Connection, public std::enable_shared_from_this<Pa
       client->Run(std::move(request));
       return;
     }
-    if (path == "/" || path == "/index.html") {
-      std::string page(WebPage());
-      // The page hides its controls for a view-only key (the server refuses them anyway).
-      const std::size_t mark = page.find(kControlMark);
-      if (access == Access::kView && mark != std::string::npos) {
-        page.replace(mark, kControlMark.size(), kViewMark);
-      }
-      return Respond(request, http::status::ok, "text/html; charset=utf-8", page);
-    }
+    if (path == "/" || path == "/index.html") return RespondPage(request, access);
     Respond(request, http::status::not_found, "text/plain", "Not found\n");
   }
 
@@ -444,8 +440,23 @@ class PageConnection : public Connection, public std::enable_shared_from_this<Pa
         });
   }
 
+  // The page hides its controls for a view-only key (the server refuses them anyway); it goes
+  // out compressed to a browser that accepts gzip.
+  void RespondPage(const http::request<http::empty_body>& request, Access access) {
+    const auto accepted = request[http::field::accept_encoding];
+    const bool gzip = AcceptsGzip(std::string_view(accepted.data(), accepted.size()));
+    const std::string_view page =
+        WebPage(access == Access::kView ? PageAccess::kView : PageAccess::kControl,
+                gzip ? PageEncoding::kGzip : PageEncoding::kIdentity);
+    Respond(request, http::status::ok, "text/html; charset=utf-8", page,
+            {{http::field::vary, "Accept-Encoding"},
+             {http::field::content_encoding, gzip ? "gzip" : ""}});
+  }
+
+  // `headers` with an empty value are left out.
   void Respond(const http::request<http::empty_body>& request, http::status status,
-               std::string_view type, std::string_view body) {
+               std::string_view type, std::string_view body,
+               std::initializer_list<std::pair<http::field, std::string_view>> headers = {}) {
     auto response = std::make_shared<http::response<http::string_body>>(status, request.version());
     response->set(http::field::server, kServerName);
     response->set(http::field::content_type, beast::string_view(type.data(), type.size()));
@@ -453,6 +464,9 @@ class PageConnection : public Connection, public std::enable_shared_from_this<Pa
     // The address carries the key: no page may pass it on.
     response->set("Referrer-Policy", "no-referrer");
     response->set("X-Content-Type-Options", "nosniff");
+    for (const auto& [field, value] : headers) {
+      if (!value.empty()) response->set(field, beast::string_view(value.data(), value.size()));
+    }
     response->keep_alive(request.keep_alive() && keyShown_);
     response->body() = std::string(body);
     response->prepare_payload();
@@ -649,7 +663,7 @@ bool WebServer::Start(uint16_t preferredPort, AccessKeys keys) {
   if (impl_) return true;
   try {
     auto impl = std::make_shared<Impl>(std::move(keys), clientCount_, registrations_,
-                                       commandsQueued_, failureSink_);
+                                       commandsQueued_, failureSink_, extraHostNames_);
     const auto listen = [&impl](uint16_t port) {
       beast::error_code error;
       tcp::acceptor& acceptor = impl->acceptor;

@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "remote/failure_sink.h"
 #include "web/access_keys.h"
@@ -66,6 +67,9 @@ class WebServer {
   }
   // What the server's thread and the main thread's calls caught. Set before Start.
   void SetFailureSink(FailureSink sink) { failureSink_ = std::move(sink); }
+  // Names this computer has on the band's network besides its own (a name the router gives it):
+  // a page loaded through one of them may open the WebSocket. Lower case. Set before Start.
+  void SetExtraHostNames(std::vector<std::string> names) { extraHostNames_ = std::move(names); }
 
   // Listens on every interface at `preferredPort`, else on one of the next kPortsToTry ports,
   // else on a port the system chooses (0 asks for that at once). True when running afterwards.
@@ -93,8 +97,9 @@ class WebServer {
   // The running server's state, kept alive by the caller while it uses it.
   std::shared_ptr<Impl> Running();
 
-  CommandsQueuedNotifier commandsQueued_;  // written before Start only
-  FailureSink failureSink_;                // written before Start only
+  CommandsQueuedNotifier commandsQueued_;    // written before Start only
+  FailureSink failureSink_;                  // written before Start only
+  std::vector<std::string> extraHostNames_;  // written before Start only
   std::atomic<uint16_t> port_{0};
   std::atomic<std::size_t> clientCount_{0};
   std::atomic<uint64_t> registrations_{0};  // clients that completed their handshake so far

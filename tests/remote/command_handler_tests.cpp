@@ -198,6 +198,51 @@ TEST_F(RemoteCommands, AutoStartIsSetAndFiresWithoutAWindow) {
   EXPECT_EQ(nlohmann::json::parse(system->core.StateDocument())["autoStartShow"], false);
 }
 
+TEST_F(RemoteCommands, NotesAreSetStoredAndRefusedWithAReason) {
+  Run(R"({"cmd":"SETUP_ADD_REGION","regionId":1})");
+  Run(R"({"cmd":"SETUP_ADD_REGION","regionId":2})");
+  const int dirty = host.Project().dirtyCount;
+  const auto refusal = [&](const std::string& line) {
+    std::string reason;
+    EXPECT_TRUE(HandleRemoteCommand(system->view, line, &reason)) << line;
+    return reason;
+  };
+  EXPECT_EQ(refusal(R"({"cmd":"SETUP_NOTE","index":1,"note":"capo 2,\nSam \"counts\" in \u00e9"})"),
+            "");
+  EXPECT_EQ(system->setlist.At(1).note, "capo 2,\nSam \"counts\" in \u00e9");
+  EXPECT_EQ(Stored("Setlist.Item.1.Note"), "capo 2,\\nSam \"counts\" in \u00e9");
+  EXPECT_EQ(host.Project().dirtyCount, dirty + 1);
+  const auto document = nlohmann::json::parse(system->core.StateDocument());
+  EXPECT_EQ(document["setlist"][1]["note"], "capo 2,\nSam \"counts\" in \u00e9");
+  EXPECT_EQ(document["setlist"][0]["note"], "");
+
+  const std::string full(quorvane::show::Setlist::kMaxNoteBytes, 'x');
+  EXPECT_EQ(refusal(R"({"cmd":"SETUP_NOTE","index":0,"note":")" + full + "x\"}"),
+            "note: longer than 280 bytes");
+  EXPECT_EQ(refusal(R"({"cmd":"SETUP_NOTE","index":0,"note":"\q"})"), "note: an unknown escape");
+  EXPECT_EQ(refusal("{\"cmd\":\"SETUP_NOTE\",\"index\":0,\"note\":\"\xFF\"}"),
+            "note: not valid UTF-8");
+  EXPECT_EQ(refusal(R"({"cmd":"SETUP_NOTE","index":0})"), "note: missing");
+  EXPECT_EQ(refusal(R"({"cmd":"SETUP_NOTE","index":2,"note":"x"})"),
+            "no setlist item at that index");
+  EXPECT_EQ(refusal(R"({"cmd":"SETUP_NOTE","note":"x"})"), "no setlist item at that index");
+  EXPECT_EQ(system->setlist.At(0).note, "");
+  EXPECT_EQ(refusal(R"({"cmd":"SETUP_NOTE","index":0,"note":")" + full + "\"}"), "");
+
+  // The notes move with their songs; an empty note removes one.
+  Run(R"({"cmd":"SETUP_MOVE_UP","index":1})");
+  EXPECT_EQ(system->setlist.At(0).note, "capo 2,\nSam \"counts\" in \u00e9");
+  EXPECT_EQ(system->setlist.At(1).note, full);
+  Run(R"({"cmd":"SETUP_NOTE","index":0,"note":""})");
+  Run(R"({"cmd":"SETUP_REMOVE","index":0})");
+  EXPECT_EQ(system->setlist.At(0).note, full);
+  EXPECT_EQ(Stored("Setlist.Item.0.Note"), full);
+  // A song added where a note was stored before does not inherit it.
+  Run(R"({"cmd":"SETUP_ADD_REGION","regionId":2})");
+  EXPECT_EQ(Stored("Setlist.Item.1.Note"), "");
+  EXPECT_EQ(system->setlist.At(1).note, "");
+}
+
 TEST_F(RemoteCommands, EveryCommandOfTheTableIsHandledAndNoOtherName) {
   for (const quorvane::remote::CommandDefinition& command : quorvane::remote::RemoteCommands()) {
     EXPECT_TRUE(

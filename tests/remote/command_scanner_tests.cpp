@@ -11,6 +11,7 @@ using quorvane::remote::ReadBoolField;
 using quorvane::remote::ReadCommandType;
 using quorvane::remote::ReadIntField;
 using quorvane::remote::ReadRateField;
+using quorvane::remote::ReadStringField;
 
 TEST(CommandScanner, FindsTheTypeWhereverCmdStands) {
   EXPECT_EQ(ReadCommandType(R"({"cmd":"PING"})"), "PING");
@@ -49,6 +50,39 @@ TEST(CommandScanner, ReadsRatesWithStrtodRules) {
   EXPECT_DOUBLE_EQ(*ReadRateField(R"({"rate": 1e0})"), 1.0);
   EXPECT_FALSE(ReadRateField(R"({"rate":"0.75"})"));
   EXPECT_FALSE(ReadRateField(R"({"cmd":"PRACTISE_RATE"})"));
+}
+
+TEST(CommandScanner, DecodesJsonStringsAndRefusesWhatItCannotTakeWhole) {
+  const auto value = [](const std::string& line) {
+    return ReadStringField(line, "note").value.value_or("<refused>");
+  };
+  EXPECT_EQ(value(R"({"note":"capo 2, Sam counts in"})"), "capo 2, Sam counts in");
+  EXPECT_EQ(value(R"({"note":  "a"})"), "a");
+  EXPECT_EQ(value(R"({"note":""})"), "");
+  EXPECT_EQ(value(R"({"note":"\" \\ \/ \b \f \n \r \t"})"), "\" \\ / \b \f \n \r \t");
+  EXPECT_EQ(value(R"({"note":"\u00e9\u20AC"})"), "\u00e9\u20ac");
+  EXPECT_EQ(value(R"({"note":"\ud83c\udfb8 solo"})"), "\U0001F3B8 solo");
+  EXPECT_EQ(value("{\"note\":\"caf\xC3\xA9 \xF0\x9F\x8E\xB8\"}"), "caf\u00e9 \U0001F3B8");
+
+  const auto refusal = [](const std::string& line) {
+    const auto field = ReadStringField(line, "note");
+    EXPECT_FALSE(field.value) << line;
+    return std::string(field.refusal);
+  };
+  EXPECT_EQ(refusal(R"({"index":1})"), "");  // missing: nothing to say
+  EXPECT_EQ(refusal(R"({"note":12})"), "not a string");
+  EXPECT_EQ(refusal(R"({"note":"\x41"})"), "an unknown escape");
+  EXPECT_EQ(refusal(R"({"note":"\u12G4"})"), "a broken \\u escape");
+  EXPECT_EQ(refusal(R"({"note":"\u12"})"), "a broken \\u escape");
+  EXPECT_EQ(refusal(R"({"note":"\ud83c alone"})"), "a broken \\u escape");
+  EXPECT_EQ(refusal(R"({"note":"\udfb8"})"), "a broken \\u escape");
+  EXPECT_EQ(refusal(R"({"note":"\ud83c\u0041"})"), "a broken \\u escape");
+  EXPECT_EQ(refusal("{\"note\":\"\xC3(\"}"), "not valid UTF-8");
+  EXPECT_EQ(refusal("{\"note\":\"\xC0\xAF\"}"), "not valid UTF-8");      // overlong '/'
+  EXPECT_EQ(refusal("{\"note\":\"\xED\xA0\x80\"}"), "not valid UTF-8");  // a raw surrogate
+  EXPECT_EQ(refusal("{\"note\":\"a\nb\"}"), "a control character must be escaped");
+  EXPECT_EQ(refusal(R"({"note":"open)"), "the string has no closing quote");
+  EXPECT_EQ(refusal(R"({"note":"ends in \)"), "the string has no closing quote");
 }
 
 }  // namespace

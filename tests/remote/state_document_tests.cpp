@@ -58,6 +58,8 @@ TEST(StateDocument, ListsRegionsSetlistSetupTracksAndPractise) {
     host.SetExtState("Quorvane", key + "RegionID", stored[i][0]);
     host.SetExtState("Quorvane", key + "Type", stored[i][1]);
   }
+  // A note as the project stores it: its line break escaped.
+  host.SetExtState("Quorvane", "Setlist.Item.0.Note", "capo 2\\n\"Sam\" counts in \\\\ é");
   SystemFixture system(host);
   system.practise.Selection().songRegionId = 3;
   const std::string document = BuildStateDocument(system.view);
@@ -75,11 +77,13 @@ TEST(StateDocument, ListsRegionsSetlistSetupTracksAndPractise) {
             R"("duration":0.0000}])");
   EXPECT_EQ(section("\"setlist\"", ",\"setup\""),
             R"("setlist":[{"index":0,"regionId":3,"duration":60.5000,"name":"Say \"hi\"\\",)"
-            R"("pause":false,"autoStart":false,"played":false},{"index":1,"regionId":-1,)"
-            R"("duration":0.0000,"name":"PAUSE","pause":true,"autoStart":false,"played":false},)"
-            R"({"index":2,"regionId":5,"duration":0.0000,"name":"Region 5","pause":false,)"
-            R"("autoStart":false,"played":false},{"index":3,"regionId":9,"duration":0.0000,)"
-            R"("name":"Region 9","pause":false,"autoStart":false,"played":false}])");
+            R"("pause":false,"autoStart":false,"played":false,)"
+            R"("note":"capo 2\n\"Sam\" counts in \\ é"},{"index":1,"regionId":-1,)"
+            R"("duration":0.0000,"name":"PAUSE","pause":true,"autoStart":false,"played":false,)"
+            R"("note":""},{"index":2,"regionId":5,"duration":0.0000,"name":"Region 5",)"
+            R"("pause":false,"autoStart":false,"played":false,"note":""},{"index":3,"regionId":9,)"
+            R"("duration":0.0000,"name":"Region 9","pause":false,"autoStart":false,"played":false,)"
+            R"("note":""}])");
   EXPECT_EQ(section("\"setup\"", ",\"soundCheck\""),
             R"("setup":{"durationMinutes":45,"songCount":3,"musicTime":"00:01:00"})");
   EXPECT_EQ(section("\"soundCheck\"", ",\"practise\""),
@@ -197,6 +201,8 @@ TEST_F(KeptDocument, EveryChangeShowsInTheNextDocument) {
   ExpectFresh("a song moved");
   system->setlist.ToggleAutoStart(2);
   ExpectFresh("auto-start switched");
+  system->setlist.SetNote(0, "capo 2");
+  ExpectFresh("a note written");
   system->ui.MarkItemPlayed(0);
   ExpectFresh("a song played");
   system->ui.ClearPlayedItems();

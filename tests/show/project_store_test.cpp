@@ -65,6 +65,60 @@ TEST_F(ProjectStore, ShrunkSetlistReloadsWithItsNewCount) {
   EXPECT_EQ(setlist.Items(), (std::vector{SetlistItem::Song(4), SetlistItem::Song(5)}));
 }
 
+SetlistItem WithNote(SetlistItem item, std::string note) {
+  item.note = std::move(note);
+  return item;
+}
+
+TEST_F(ProjectStore, NotesTravelWithTheirItemsAndLeaveNothingBehind) {
+  setlist.Append(SetlistItem::Song(4));
+  setlist.Append(SetlistItem::Song(5));
+  setlist.Append(SetlistItem::Song(6));
+  ASSERT_TRUE(setlist.SetNote(0, "capo 2\nSam \"counts\" in \\ \x01 \xC3\xA9"));
+  EXPECT_FALSE(setlist.SetNote(3, "no such item"));
+  EXPECT_FALSE(setlist.SetNote(1, std::string(Setlist::kMaxNoteBytes + 1, 'x')));
+  EXPECT_TRUE(setlist.SetNote(1, std::string(Setlist::kMaxNoteBytes, 'x')));
+  setlist.SetNote(1, "");
+  host.ClearCalls();
+  SaveSetlist(api, setlist);
+  // One line a value, and no key at all for an item without a note.
+  EXPECT_EQ(Key("Setlist.Item.0.Note"), "capo 2\\nSam \"counts\" in \\\\ \\x01 \xC3\xA9");
+  for (const std::string& key : WrittenKeys())
+    EXPECT_EQ(key.find("Item.1.Note"), std::string::npos) << key;
+
+  // Moved and removed, the note goes with its song; the old index keeps no copy.
+  setlist.MoveItemDown(0);
+  setlist.MoveItemDown(1);
+  SaveSetlist(api, setlist);
+  engine.InitShowEngine();
+  EXPECT_EQ(
+      setlist.Items(),
+      (std::vector{SetlistItem::Song(5), SetlistItem::Song(6),
+                   WithNote(SetlistItem::Song(4), "capo 2\nSam \"counts\" in \\ \x01 \xC3\xA9")}));
+  EXPECT_EQ(Key("Setlist.Item.0.Note"), "");
+  setlist.RemoveItem(2);
+  setlist.AddRegionToSetlist(7);
+  SaveSetlist(api, setlist);
+  engine.InitShowEngine();
+  EXPECT_EQ(setlist.Items(),
+            (std::vector{SetlistItem::Song(5), SetlistItem::Song(6), SetlistItem::Song(7)}));
+}
+
+TEST_F(ProjectStore, StoredNotesTooLongForTheEditorAreLeftOut) {
+  Store({{"Setlist.Count", "3"},
+         {"Setlist.Item.0.RegionID", "4"},
+         {"Setlist.Item.0.Note", std::string(Setlist::kMaxNoteBytes + 1, 'x')},
+         {"Setlist.Item.1.RegionID", "-1"},
+         {"Setlist.Item.1.Type", "PAUSE"},
+         {"Setlist.Item.1.Note", "change guitars"},
+         {"Setlist.Item.2.RegionID", "5"},
+         {"Setlist.Item.2.Note", std::string(Setlist::kMaxNoteBytes * 5, '\\')}});
+  engine.InitShowEngine();
+  EXPECT_EQ(setlist.Items(),
+            (std::vector{SetlistItem::Song(4), WithNote(SetlistItem::Pause(), "change guitars"),
+                         SetlistItem::Song(5)}));
+}
+
 TEST_F(ProjectStore, LenientValuesAreReadAsTheCLibraryReadsThem) {
   Store({{"Setlist.Count", " +4 items"},
          {"Setlist.Item.0.RegionID", " 12abc"},

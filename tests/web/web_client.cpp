@@ -34,7 +34,7 @@ void OpenFrom(tcp::socket& socket, const std::string& from, beast::error_code& e
 }  // namespace
 
 HttpReply Request(uint16_t port, const std::string& target, const std::string& method,
-                  const std::string& from) {
+                  const std::string& from, const std::string& acceptEncoding) {
   asio::io_context io;
   beast::tcp_stream stream(io);
   HttpReply reply;
@@ -43,6 +43,7 @@ HttpReply Request(uint16_t port, const std::string& target, const std::string& m
   if (bindError) return reply;
   http::request<http::empty_body> request(http::string_to_verb(method), target, 11);
   request.set(http::field::host, "127.0.0.1:" + std::to_string(port));
+  if (!acceptEncoding.empty()) request.set(http::field::accept_encoding, acceptEncoding);
   http::response<http::string_body> response;
   beast::flat_buffer buffer;
   stream.expires_after(std::chrono::seconds(20));
@@ -54,6 +55,8 @@ HttpReply Request(uint16_t port, const std::string& target, const std::string& m
         if (readError) return;
         reply.status = static_cast<int>(response.result_int());
         reply.body = response.body();
+        reply.contentEncoding = std::string(response[http::field::content_encoding]);
+        reply.vary = std::string(response[http::field::vary]);
       });
     });
   });

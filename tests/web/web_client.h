@@ -12,12 +12,15 @@ namespace quorvane::web::testing {
 struct HttpReply {
   int status = 0;  // 0: no answer
   std::string body;
+  std::string contentEncoding;  // the reply's Content-Encoding header, as sent
+  std::string vary;
 };
 
 // One GET (or another method) to 127.0.0.1:port, from the loopback address `from` (every
-// 127.x.y.z is this computer: the suites play several phones with them).
+// 127.x.y.z is this computer: the suites play several phones with them); an Accept-Encoding
+// header when one is given.
 HttpReply Request(uint16_t port, const std::string& target, const std::string& method = "GET",
-                  const std::string& from = "127.0.0.1");
+                  const std::string& from = "127.0.0.1", const std::string& acceptEncoding = "");
 
 // A bare connection that sends only what it is told: half a request, or many requests at once.
 class RawConnection {

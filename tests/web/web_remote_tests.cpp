@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <optional>
+#include <string>
 #include <thread>
 
 #include "host/reaper_api.h"
@@ -50,6 +51,23 @@ TEST(WebRemote, KeysAreDrawnOnceAndKeptWithTheHostsSettings) {
   ASSERT_TRUE(next.Start());
   EXPECT_EQ(next.Keys().control, control);
   EXPECT_EQ(testing::Request(next.Server().Port(), "/?key=" + control).status, 200);
+}
+
+TEST(WebRemote, PagesLoadedThroughANameTheBandGaveTheComputerMayConnect) {
+  sim::Host host;
+  host.SetGlobalExtState("Quorvane", "webHostNames", "Stage.Band, foh.local");
+  WebRemote remote(HostSettings(host));
+  ASSERT_TRUE(remote.Start());
+  const uint16_t port = remote.Server().Port();
+  const std::string target = "/ws?key=" + remote.Keys().control;
+  for (const char* name : {"stage.band", "foh.local"}) {
+    testing::WebSocketClient page;
+    EXPECT_EQ(
+        page.Connect(port, target, "http://" + std::string(name) + ":" + std::to_string(port)), 101)
+        << name;
+  }
+  testing::WebSocketClient elsewhere;
+  EXPECT_EQ(elsewhere.Connect(port, target, "http://band.example:" + std::to_string(port)), 403);
 }
 
 TEST(WebRemote, TheChosenPortIsUsedAndNewKeysRetireTheOldAddress) {

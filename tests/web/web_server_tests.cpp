@@ -1,5 +1,6 @@
 // The web remote's server over real loopback sockets: what a browser, a guesser and a stuck
 // client get, and what reaches the main thread's command handler.
+#include "web/web_page.h"
 #include "web/web_server.h"
 
 #include <gtest/gtest.h>
@@ -110,6 +111,18 @@ class WebServerTest : public ::testing::Test {
   uint16_t port = 0;
 };
 
+TEST(PageEncoding, GzipOnlyWhereTheBrowserAcceptsIt) {
+  using quorvane::web::AcceptsGzip;
+  for (const char* yes : {"gzip", "gzip, deflate, br", "deflate, GZIP;q=0.5", "x-gzip", "*",
+                          "br;q=1.0, gzip;q=0.001", "identity, *;q=0.1"}) {
+    EXPECT_TRUE(AcceptsGzip(yes)) << yes;
+  }
+  for (const char* no : {"", "identity", "deflate, br", "gzip;q=0", "gzip;q=0.000, *", "*;q=0",
+                         "gzipped", "x-gzip;q=0"}) {
+    EXPECT_FALSE(AcceptsGzip(no)) << no;
+  }
+}
+
 TEST_F(WebServerTest, ThePageNeedsAKeyAndAWrongKeyIsRefused) {
   const auto control = Request(port, "/?key=" + kKeys.control);
   EXPECT_EQ(control.status, 200);
@@ -119,6 +132,27 @@ TEST_F(WebServerTest, ThePageNeedsAKeyAndAWrongKeyIsRefused) {
   const auto view = Request(port, "/?key=" + kKeys.view);
   EXPECT_EQ(view.status, 200);
   EXPECT_NE(view.body.find("data-access=\"view\""), std::string::npos);
+
+  EXPECT_EQ(control.contentEncoding, "");  // asked for nothing: the plain page
+  EXPECT_EQ(control.vary, "Accept-Encoding");
+  EXPECT_LT(control.body.size(), 150u * 1024u);
+
+  // Compressed for a browser that takes gzip: the same page in a third of the bytes or less.
+  for (const auto& [keyName, key] :
+       {std::pair{"control", kKeys.control}, std::pair{"view", kKeys.view}}) {
+    SCOPED_TRACE(keyName);
+    const auto zipped =
+        Request(port, "/?key=" + key, "GET", "127.0.0.1", "gzip, deflate, br, zstd");
+    EXPECT_EQ(zipped.status, 200);
+    EXPECT_EQ(zipped.contentEncoding, "gzip");
+    EXPECT_EQ(zipped.vary, "Accept-Encoding");
+    ASSERT_GE(zipped.body.size(), 2u);
+    EXPECT_EQ(zipped.body.substr(0, 2), "\x1f\x8b");
+    EXPECT_LT(zipped.body.size() * 3, control.body.size());
+  }
+  EXPECT_EQ(Request(port, "/?key=" + kKeys.control, "GET", "127.0.0.1", "gzip;q=0, identity")
+                .contentEncoding,
+            "");
 
   const auto none = Request(port, "/");
   EXPECT_EQ(none.status, 403);

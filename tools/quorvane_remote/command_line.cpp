@@ -253,6 +253,7 @@ std::string ReadAliasArguments(const AliasInfo& alias, const std::vector<std::st
     if (!value) {
       const std::string expected = field.type == FieldType::kBoolean   ? "on or off"
                                    : field.type == FieldType::kInteger ? "a whole number"
+                                   : field.type == FieldType::kString  ? "text"
                                                                        : "a number";
       return std::string(field.placeholder) + " of " + std::string(alias.word) + " must be " +
              expected + ", got '" + words[i] + "'";
@@ -312,6 +313,10 @@ std::optional<FieldValue> AliasArgument(const FieldInfo& field, std::string_view
       typed.text = *on ? "true" : "false";
       return typed;
     }
+    case FieldType::kString:
+      typed.kind = ValueKind::kString;
+      typed.text = std::string(value);
+      return typed;
   }
   return std::nullopt;
 }
@@ -357,14 +362,16 @@ std::vector<std::string> CheckCommand(std::string_view name,
           (known.empty() ? std::string(" (it reads none)") : " (it reads: " + known + ")"));
       continue;
     }
-    const bool fits = info->type == FieldType::kBoolean
-                          ? field.kind == ValueKind::kBoolean
+    const bool fits = info->type == FieldType::kBoolean ? field.kind == ValueKind::kBoolean
+                      : info->type == FieldType::kString
+                          ? field.kind == ValueKind::kString
                           : field.kind == ValueKind::kInteger || field.kind == ValueKind::kReal;
     if (!fits) {
       warnings.push_back("field '" + field.key + "' of " + std::string(name) + " is read as " +
-                         (info->type == FieldType::kInteger ? "an integer"
-                          : info->type == FieldType::kReal  ? "a real number"
-                                                            : "a boolean") +
+                         (info->type == FieldType::kInteger  ? "an integer"
+                          : info->type == FieldType::kReal   ? "a real number"
+                          : info->type == FieldType::kString ? "a string"
+                                                             : "a boolean") +
                          "; " + std::string(KindName(field.kind)) + " is ignored");
     } else if (info->type == FieldType::kInteger && field.kind == ValueKind::kReal) {
       warnings.push_back("field '" + field.key + "' of " + std::string(name) +
