@@ -103,8 +103,8 @@ void BM_WebPageFirstLoad(benchmark::State& state) {
   std::size_t gzipBytes = 0;
   for (auto _ : state) {
     const auto reply = web::testing::Request(web.Port(), "/?key=" + kKeys.control);
-    const auto zipped =
-        web::testing::Request(web.Port(), "/?key=" + kKeys.control, "GET", "127.0.0.1", "gzip, deflate, br");
+    const auto zipped = web::testing::Request(web.Port(), "/?key=" + kKeys.control, "GET",
+                                              "127.0.0.1", "gzip, deflate, br");
     if (reply.status != 200 || zipped.status != 200) {
       return state.SkipWithError("the page was refused");
     }
