@@ -174,7 +174,8 @@ void Host::SelectProject(int index) {
   }
   state_->Stop();  // switching tabs stops the transport of the project left
   state_->current = index;
-  state_->playPosition = state_->Current()->editCursor;
+  // The tab at `index` exists (checked above): no lookup that could come back empty.
+  state_->playPosition = state_->tabs[static_cast<size_t>(index)]->editCursor;
 }
 
 void Host::CloseProject(int index) {
