@@ -148,29 +148,57 @@ void ReportLatencies(benchmark::State& state, const std::vector<double>& latenci
   state.counters["max_ms"] = Percentile(latenciesMs, 1.0);
 }
 
-void BM_RemotePlayNextToPlayButton(benchmark::State& state) {
+// The extension loaded into the simulated host with the large project, the host ticking in real
+// time and `readers` TCP clients reading the documents; `run` gets them all, and the TCP port.
+template <class Run>
+void WithLoadedShow(benchmark::State& state, int readers, Run run) {
   sim::Host host;
   BuildLargeProject(host);
   NameBenchProject(host);
   if (ReaperPluginEntry(nullptr, host.Info()) != 1) return state.SkipWithError("load failed");
   host.Tick();  // announces the project's name
-  std::vector<double> latenciesMs;
   {
     const uint16_t port = DiscoverServerPort();
     TickingHost ticking(host);
     ReadingClients clients(port);
-    clients.Join(kClients + 1);  // client 0 sends the commands
-    WaitFor([&] { return clients.Connected() == kClients + 1; }, 5000);
-    clients.Send(0, "{\"cmd\":\"MODE_LIVE\"}\n{\"cmd\":\"LIVE_START_SHOW\"}\n");
-    if (port == 0 || !WaitFor([&] { return ticking.Playing(); }, 5000)) {
-      state.SkipWithError("the show did not start");
+    clients.Join(readers);
+    WaitFor([&] { return clients.Connected() == readers; }, 5000);
+    if (port == 0) {
+      state.SkipWithError("no remote server");
     } else {
-      MeasurePlayNext(
-          state, ticking, [&] { return clients.Send(0, "{\"cmd\":\"LIVE_PLAY_NEXT\"}\n"); },
-          &latenciesMs);
+      run(host, port, ticking, clients);
     }
   }
   ReaperPluginEntry(nullptr, nullptr);
+}
+
+// A browser on the web remote's control address that started the show; false when it could not.
+bool StartShowFromBrowser(sim::Host& host, const TickingHost& ticking,
+                          web::testing::WebSocketClient& browser) {
+  const int webPort = std::atoi(host.GlobalExtState("Quorvane", "webPortInUse").c_str());
+  const std::string key = host.GlobalExtState("Quorvane", "webControlKey");
+  if (webPort <= 0 || browser.Connect(static_cast<uint16_t>(webPort), "/ws?key=" + key) != 101)
+    return false;
+  browser.Send(R"({"cmd":"MODE_LIVE"})");
+  browser.Send(R"({"cmd":"LIVE_START_SHOW"})");
+  return WaitFor([&] { return ticking.Playing(); }, 5000);
+}
+
+constexpr std::string_view kStartShowLine =
+    "{\"cmd\":\"MODE_LIVE\"}\n{\"cmd\":\"LIVE_START_SHOW\"}\n";
+constexpr std::string_view kPlayNextLine = "{\"cmd\":\"LIVE_PLAY_NEXT\"}\n";
+
+void BM_RemotePlayNextToPlayButton(benchmark::State& state) {
+  std::vector<double> latenciesMs;
+  WithLoadedShow(state, kClients + 1,  // client 0 sends the commands
+                 [&](sim::Host&, uint16_t, TickingHost& ticking, ReadingClients& clients) {
+                   clients.Send(0, kStartShowLine);
+                   if (!WaitFor([&] { return ticking.Playing(); }, 5000))
+                     return state.SkipWithError("the show did not start");
+                   MeasurePlayNext(
+                       state, ticking, [&] { return clients.Send(0, kPlayNextLine); },
+                       &latenciesMs);
+                 });
   ReportLatencies(state, latenciesMs);
   state.counters["tick_ms"] = static_cast<double>(kTickMs);
 }
@@ -183,35 +211,16 @@ BENCHMARK(BM_RemotePlayNextToPlayButton)
 // The same from a browser's WebSocket (the web remote's control address), with the 32 TCP clients
 // reading as before.
 void BM_WebPlayNextToPlayButton(benchmark::State& state) {
-  sim::Host host;
-  BuildLargeProject(host);
-  NameBenchProject(host);
-  if (ReaperPluginEntry(nullptr, host.Info()) != 1) return state.SkipWithError("load failed");
-  host.Tick();
-  const int webPort = std::atoi(host.GlobalExtState("Quorvane", "webPortInUse").c_str());
-  const std::string key = host.GlobalExtState("Quorvane", "webControlKey");
   std::vector<double> latenciesMs;
-  {
-    const uint16_t port = DiscoverServerPort();
-    TickingHost ticking(host);
-    ReadingClients clients(port);
-    clients.Join(kClients);
-    web::testing::WebSocketClient browser;
-    const bool connected =
-        webPort > 0 && browser.Connect(static_cast<uint16_t>(webPort), "/ws?key=" + key) == 101;
-    if (connected) {
-      browser.Send(R"({"cmd":"MODE_LIVE"})");
-      browser.Send(R"({"cmd":"LIVE_START_SHOW"})");
-    }
-    if (!connected || !WaitFor([&] { return ticking.Playing(); }, 5000)) {
-      state.SkipWithError("the show did not start from the browser");
-    } else {
-      MeasurePlayNext(
-          state, ticking, [&] { return browser.Send(R"({"cmd":"LIVE_PLAY_NEXT"})"); },
-          &latenciesMs);
-    }
-  }
-  ReaperPluginEntry(nullptr, nullptr);
+  WithLoadedShow(state, kClients,
+                 [&](sim::Host& host, uint16_t, TickingHost& ticking, ReadingClients&) {
+                   web::testing::WebSocketClient browser;
+                   if (!StartShowFromBrowser(host, ticking, browser))
+                     return state.SkipWithError("the show did not start from the browser");
+                   MeasurePlayNext(
+                       state, ticking, [&] { return browser.Send(R"({"cmd":"LIVE_PLAY_NEXT"})"); },
+                       &latenciesMs);
+                 });
   ReportLatencies(state, latenciesMs);
 }
 BENCHMARK(BM_WebPlayNextToPlayButton)
@@ -263,29 +272,17 @@ void MeasurePlayNextToDocument(benchmark::State& state, Send send, Read read, in
 // From a TCP client's LIVE_PLAY_NEXT to that client holding a state document that shows the next
 // song as current, with 32 more clients reading.
 void BM_RemoteCommandToDocument(benchmark::State& state) {
-  sim::Host host;
-  BuildLargeProject(host);
-  NameBenchProject(host);
-  if (ReaperPluginEntry(nullptr, host.Info()) != 1) return state.SkipWithError("load failed");
-  host.Tick();
   std::vector<double> latenciesMs;
-  {
-    const uint16_t port = DiscoverServerPort();
-    TickingHost ticking(host);
-    ReadingClients clients(port);
-    clients.Join(kClients);
-    remote::testing::LineClient control(port);
-    const bool greeted = port != 0 && control.IsConnected() && control.ReadLine().has_value();
-    if (greeted) control.Send("{\"cmd\":\"MODE_LIVE\"}\n{\"cmd\":\"LIVE_START_SHOW\"}\n");
-    if (!greeted || !WaitFor([&] { return ticking.Playing(); }, 5000)) {
-      state.SkipWithError("the show did not start");
-    } else {
-      MeasurePlayNextToDocument(
-          state, [&] { return control.Send("{\"cmd\":\"LIVE_PLAY_NEXT\"}\n"); },
-          [&] { return control.ReadLine(std::chrono::milliseconds(2000)); }, 0, &latenciesMs);
-    }
-  }
-  ReaperPluginEntry(nullptr, nullptr);
+  WithLoadedShow(
+      state, kClients, [&](sim::Host&, uint16_t port, TickingHost& ticking, ReadingClients&) {
+        remote::testing::LineClient control(port);
+        if (!control.IsConnected() || !control.ReadLine() || !control.Send(kStartShowLine) ||
+            !WaitFor([&] { return ticking.Playing(); }, 5000))
+          return state.SkipWithError("the show did not start");
+        MeasurePlayNextToDocument(
+            state, [&] { return control.Send(kPlayNextLine); },
+            [&] { return control.ReadLine(std::chrono::milliseconds(2000)); }, 0, &latenciesMs);
+      });
   ReportLatencies(state, latenciesMs);
 }
 BENCHMARK(BM_RemoteCommandToDocument)
@@ -295,35 +292,16 @@ BENCHMARK(BM_RemoteCommandToDocument)
 
 // The same from a browser: the merge patch that shows the next song as current.
 void BM_WebCommandToDocument(benchmark::State& state) {
-  sim::Host host;
-  BuildLargeProject(host);
-  NameBenchProject(host);
-  if (ReaperPluginEntry(nullptr, host.Info()) != 1) return state.SkipWithError("load failed");
-  host.Tick();
-  const int webPort = std::atoi(host.GlobalExtState("Quorvane", "webPortInUse").c_str());
-  const std::string key = host.GlobalExtState("Quorvane", "webControlKey");
   std::vector<double> latenciesMs;
-  {
-    const uint16_t port = DiscoverServerPort();
-    TickingHost ticking(host);
-    ReadingClients clients(port);
-    clients.Join(kClients);
-    web::testing::WebSocketClient browser;
-    const bool connected =
-        webPort > 0 && browser.Connect(static_cast<uint16_t>(webPort), "/ws?key=" + key) == 101;
-    if (connected) {
-      browser.Send(R"({"cmd":"MODE_LIVE"})");
-      browser.Send(R"({"cmd":"LIVE_START_SHOW"})");
-    }
-    if (!connected || !WaitFor([&] { return ticking.Playing(); }, 5000)) {
-      state.SkipWithError("the show did not start from the browser");
-    } else {
-      MeasurePlayNextToDocument(
-          state, [&] { return browser.Send(R"({"cmd":"LIVE_PLAY_NEXT"})"); },
-          [&] { return browser.Read(std::chrono::milliseconds(2000)); }, 0, &latenciesMs);
-    }
-  }
-  ReaperPluginEntry(nullptr, nullptr);
+  WithLoadedShow(
+      state, kClients, [&](sim::Host& host, uint16_t, TickingHost& ticking, ReadingClients&) {
+        web::testing::WebSocketClient browser;
+        if (!StartShowFromBrowser(host, ticking, browser))
+          return state.SkipWithError("the show did not start from the browser");
+        MeasurePlayNextToDocument(
+            state, [&] { return browser.Send(R"({"cmd":"LIVE_PLAY_NEXT"})"); },
+            [&] { return browser.Read(std::chrono::milliseconds(2000)); }, 0, &latenciesMs);
+      });
   ReportLatencies(state, latenciesMs);
 }
 BENCHMARK(BM_WebCommandToDocument)

@@ -38,24 +38,6 @@ std::optional<unsigned> HexQuad(const std::string& line, size_t at) {
   return value;
 }
 
-void AppendUtf8(std::string& out, unsigned code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 // Decodes the \u escape whose digits start at `at` (a surrogate pair takes the next escape too);
 // the position after it, or none for a broken escape or a lone surrogate.
 std::optional<size_t> DecodeUnicodeEscape(const std::string& line, size_t at, std::string& out) {

@@ -27,6 +27,9 @@ void AppendJsonString(std::string& out, std::string_view text);
 // (a stray continuation byte, an overlong form, a surrogate, a value past U+10FFFF, a cut end).
 std::size_t Utf8SequenceLength(std::string_view text);
 
+// Appends the UTF-8 encoding of the code point `code` (at most U+10FFFF, not a surrogate).
+void AppendUtf8(std::string& out, uint32_t code);
+
 // Appends `value` in fixed notation with exactly four decimals and a full stop ("12.5000");
 // a value that is not finite is written 0.0000.
 void AppendJsonReal(std::string& out, double value);

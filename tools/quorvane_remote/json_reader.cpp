@@ -6,30 +6,14 @@
 #include <system_error>
 #include <utility>
 
+#include "remote/json_writer.h"
+
 namespace quorvane::remote_cli {
 namespace {
 
 const JsonValue& NullValue() {
   static const JsonValue null;
   return null;
-}
-
-void AppendUtf8(std::string& out, uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
 }
 
 bool IsDigit(char c) {
@@ -218,7 +202,7 @@ class Parser {
         case 'u': {
           const std::optional<uint32_t> code = Escaped();
           if (!code) return std::nullopt;
-          AppendUtf8(out, *code);
+          remote::AppendUtf8(out, *code);
           break;
         }
         default:
