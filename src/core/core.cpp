@@ -1,6 +1,8 @@
 #include "core/core.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <optional>
 
 #include "platform/host_seams.h"
 #include "platform/own_code_scope.h"
@@ -84,7 +86,7 @@ void Core::Shutdown() {
 void Core::AttachWake(const platform::MainThreadWake* wake) {
   if (wake_ && !wake) wake_->CancelTimer();
   wake_ = wake && wake->Available() ? wake : nullptr;
-  armedCountInDeadline_ = 0;
+  armedWakeDeadline_ = 0;
   web::WebServer::CommandsQueuedNotifier notify;
   if (wake_) notify = [wake = wake_] { wake->Post(); };
   server_.SetCommandsQueuedNotifier(notify);
@@ -99,7 +101,7 @@ void Core::Tick() {
   engine_.Tick();
   if (practise_.Run().active) practise_.PractiseTick();
   PublishState(remote::RemoteServer::Offer::kTick);
-  ArmCountInEnd();
+  ArmWakeTimer();
   failures_.Flush();
 }
 
@@ -113,19 +115,19 @@ void Core::OnWake(platform::WakeReason reason) {
     RunQueuedCommands();
     // The performer sees the result now, not on the next tick.
     PublishState(remote::RemoteServer::Offer::kCommandResult);
-    ArmCountInEnd();  // a command may have started a practise run
+    ArmWakeTimer();  // a result held by its pace, or a practise run a command started
     failures_.Flush();
     return;
   }
-  armedCountInDeadline_ = 0;
+  armedWakeDeadline_ = 0;
+  if (server_.HeldResultDueInMs() == 0) PublishState(remote::RemoteServer::Offer::kCommandResult);
   const practise::PractiseRun& run = practise_.Run();
-  if (!run.active || !run.countingIn) return;
-  practise_.PractiseTick();
-  if (practise_.Run().countingIn) {
-    ArmCountInEnd();  // woken early: the rest of the wait
-    return;
+  if (run.active && run.countingIn) {
+    practise_.PractiseTick();
+    if (!practise_.Run().countingIn) operations_.RefreshPractiseDisplay();
   }
-  operations_.RefreshPractiseDisplay();
+  ArmWakeTimer();  // woken early, or for one of two things: the rest of the wait
+  failures_.Flush();
 }
 
 void Core::RunQueuedCommands() {
@@ -142,15 +144,21 @@ void Core::PublishState(remote::RemoteServer::Offer offer) {
   web_.Server().Publish();
 }
 
-void Core::ArmCountInEnd() {
-  const practise::PractiseRun& run = practise_.Run();
-  if (!wake_ || !run.active || !run.countingIn) return;
-  if (armedCountInDeadline_ == run.countInDeadline) return;
+void Core::ArmWakeTimer() {
+  if (!wake_) return;
   const uint64_t now = clock_.MillisecondsSinceStart();
-  const uint64_t left = run.countInDeadline > now ? run.countInDeadline - now : 0;
+  std::optional<uint64_t> wait;
+  const practise::PractiseRun& run = practise_.Run();
+  if (run.active && run.countingIn)
+    wait = run.countInDeadline > now ? run.countInDeadline - now : 0;
+  if (const int64_t held = server_.HeldResultDueInMs(); held >= 0)
+    wait = std::min(wait.value_or(UINT64_MAX), static_cast<uint64_t>(held));
+  if (!wait) return;
+  const uint64_t deadline = now + *wait;
+  if (armedWakeDeadline_ == deadline) return;
   constexpr uint64_t kLongestWait = 24ull * 3600 * 1000;
-  wake_->ArmTimer(static_cast<int>(std::min(left, kLongestWait)));
-  armedCountInDeadline_ = run.countInDeadline;
+  wake_->ArmTimer(static_cast<int>(std::min(*wait, kLongestWait)));
+  armedWakeDeadline_ = deadline;
 }
 
 bool Core::TrackProject() {

@@ -72,14 +72,15 @@ class Core {
 
   // The wake that hands work to the main thread between ticks (the extension's message-only
   // window, or the simulator's seam); null detaches it. Before Init: the server tells it about
-  // queued commands, and the count-in's end is armed on its one-shot timer. Without one, the
-  // tick does both a little later.
+  // queued commands, and the count-in's end and a held command result are armed on its one-shot
+  // timer. Without one, the tick does all of it a little later.
   void AttachWake(const platform::MainThreadWake* wake);
   // The main thread woken: the current project is tracked first, exactly as the tick does, then
   // queued remote commands run now, in arrival order, and their result goes to the clients at
   // once; or the count-in ends on time. Nothing happens inside our own tick or another of our
   // handlers (a message box or menu of ours runs a modal loop that dispatches wakes; the tick
-  // drains what is left) nor once Shutdown has begun.
+  // drains what is left) nor once Shutdown has begun. The timer also sends a command's result
+  // that the TCP server's pace held.
   void OnWake(platform::WakeReason reason);
 
   // One remote command line, as the server's handler runs it between ticks.
@@ -108,8 +109,9 @@ class Core {
   void RunQueuedCommands();
   // The show clock, the views and the state document for the clients, as things are now.
   void PublishState(remote::RemoteServer::Offer offer);
-  // Asks the wake for a call when the running count-in ends (once per deadline).
-  void ArmCountInEnd();
+  // Asks the wake's one-shot timer for a call at the earlier of the running count-in's end and the
+  // moment a command's result held by the TCP server's pace may go out (once per deadline).
+  void ArmWakeTimer();
 
   GetFunc getFunc_;
   HWND hostMainWindow_;
@@ -132,7 +134,7 @@ class Core {
   mutable remote::StateDocumentBuilder documents_;
   web::WebRemote web_;
   const platform::MainThreadWake* wake_ = nullptr;
-  uint64_t armedCountInDeadline_ = 0;
+  uint64_t armedWakeDeadline_ = 0;
   bool shuttingDown_ = false;
 };
 

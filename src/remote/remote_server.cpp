@@ -393,6 +393,14 @@ void RemoteServer::DispatchRemoteCommands() {
   }
 }
 
+int64_t RemoteServer::HeldResultDueInMs() const {
+  if (!resultHeld_ || !running_.load()) return -1;
+  if (!lastCommandResultTime_) return 0;
+  const int64_t left = *lastCommandResultTime_ + kCommandResultIntervalNanoseconds - clock_();
+  // Rounded up: a wake at the time told finds the result due.
+  return left <= 0 ? 0 : (left + 999'999) / 1'000'000;
+}
+
 void RemoteServer::BroadcastState(Offer offer) {
   if (!running_.load()) return;
   StateProvider provider;
@@ -409,6 +417,8 @@ void RemoteServer::BroadcastState(Offer offer) {
   const bool due = offer == Offer::kCommandResult
                        ? passed(lastCommandResultTime_, kCommandResultIntervalNanoseconds)
                        : passed(lastBroadcastTime_, kBroadcastIntervalNanoseconds);
+  // A command's result held by its pace goes out with the first offer its pace allows.
+  if (!due && offer == Offer::kCommandResult) resultHeld_ = true;
   if (!due) {
     std::lock_guard lock(clientsMutex_);
     bool awaiting = false;
@@ -427,6 +437,7 @@ void RemoteServer::BroadcastState(Offer offer) {
   if (due) {
     lastBroadcastTime_ = now;
     if (offer == Offer::kCommandResult) lastCommandResultTime_ = now;
+    resultHeld_ = false;  // this document carries every result so far
   }
   const bool changed = due && !document.empty() && document != lastStateSent_;
   // One copy of the line for all clients. The main thread only queues it: the sends, which cost

@@ -97,6 +97,9 @@ class RemoteServer {
   // current document, whatever the pace (such a client may get that document once more with the
   // next broadcast: each document replaces the previous one, so a repeat is harmless).
   void BroadcastState(Offer offer = Offer::kTick);
+  // Main thread: milliseconds until a command's result that its pace held may go out (0: now);
+  // -1 when none is held.
+  int64_t HeldResultDueInMs() const;
 
   void SetProjectName(std::string name);
   std::string ProjectName() const;
@@ -191,6 +194,7 @@ class RemoteServer {
   std::string lastStateSent_;
   std::optional<int64_t> lastBroadcastTime_;
   std::optional<int64_t> lastCommandResultTime_;
+  bool resultHeld_ = false;
 };
 
 }  // namespace quorvane::remote

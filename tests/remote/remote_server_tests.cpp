@@ -185,13 +185,20 @@ TEST_F(RemoteServerTest, ACommandsResultGoesOutAtOnceYetAFloodOfCommandsIsStillP
   server_.BroadcastState(Offer::kCommandResult);  // within the tick's 50 ms
   EXPECT_EQ(client->ReadLine(), R"({"n":1})");
 
+  EXPECT_EQ(server_.HeldResultDueInMs(), -1);
+
   SetDocument(R"({"n":2})");
-  now_ += 19'999'999;
-  server_.BroadcastState(Offer::kCommandResult);  // the next command's, too soon
+  now_ += 5'000'000;
+  server_.BroadcastState(Offer::kCommandResult);  // the next command's, too soon: held
   server_.BroadcastState();                       // and the tick's, paced from the last one
+  EXPECT_EQ(server_.HeldResultDueInMs(), 15) << "when the core's timer should offer it again";
+  now_ += 14'999'999;
+  EXPECT_EQ(server_.HeldResultDueInMs(), 1);
   now_ += 1;
+  EXPECT_EQ(server_.HeldResultDueInMs(), 0);
   server_.BroadcastState(Offer::kCommandResult);
   EXPECT_EQ(client->ReadLine(), R"({"n":2})") << "nothing went out in between";
+  EXPECT_EQ(server_.HeldResultDueInMs(), -1);
 }
 
 TEST_F(RemoteServerTest, SendsNothingWhileTheDocumentIsUnchanged) {
