@@ -49,7 +49,7 @@ class RemoteServer {
   static constexpr std::size_t kMaxQueuedLines = 10000;
   static constexpr std::size_t kMaxOutgoingBytes = 8 * 1024 * 1024;
   static constexpr int64_t kBroadcastIntervalNanoseconds = 50'000'000;
-  static constexpr int64_t kCommandResultIntervalNanoseconds = 20'000'000;
+  static constexpr int64_t kCommandResultIntervalNanoseconds = 10'000'000;
   // Main-thread time one DispatchRemoteCommands may spend on commands before it leaves the rest
   // for the next tick, so that a flood of commands never freezes the host's interface.
   static constexpr int64_t kDispatchBudgetNanoseconds = 4'000'000;
@@ -90,7 +90,7 @@ class RemoteServer {
   void DispatchRemoteCommands();
   // Why a document is offered: the tick's regular offer, paced to one document per 50 ms, or the
   // result of commands that just ran, which a performer waits for: it goes out at once, paced
-  // only against a flood of commands (one such document per 20 ms).
+  // only against a flood of commands (one such document per 10 ms).
   enum class Offer { kTick, kCommandResult };
   // Main thread: sends the state document to every client when it changed since the last one
   // sent, at most once per the offer's pace; greets clients accepted since the last call with the
