@@ -508,6 +508,30 @@ TEST_F(WebServerTest, StoppingWithClientsConnectedClosesThemAndFreesThePort) {
   EXPECT_EQ(server.Port(), port);
 }
 
+TEST_F(WebServerTest, ABrokenRequestIsReportedButHangUpsAndStoppingAreNot) {
+  {
+    RawConnection halfway;  // half a request, then gone
+    ASSERT_TRUE(halfway.Connect(port));
+    ASSERT_TRUE(halfway.Send("GET /?key=" + kKeys.control + " HTTP/1.1\r\nHo"));
+  }
+  auto client = Join();
+  ASSERT_TRUE(client->Read());
+  client.reset();
+  ASSERT_TRUE(WaitFor([&] { return server.ClientCount() == 0; }));
+  auto staying = Join();
+  RawConnection oversized;
+  ASSERT_TRUE(oversized.Connect(port));
+  ASSERT_TRUE(
+      oversized.Send("GET / HTTP/1.1\r\nX-Filler: " + std::string(20000, 'a') + "\r\n\r\n"));
+  EXPECT_TRUE(oversized.WaitForClose());
+  ASSERT_TRUE(WaitFor([&] { return !Failures().empty(); }));
+  server.Stop();
+  EXPECT_TRUE(staying->WaitForClose());
+  const auto reported = Failures();
+  ASSERT_EQ(reported.size(), 1u) << reported.back();
+  EXPECT_EQ(reported[0].rfind("web remote: page connection: ", 0), 0u) << reported[0];
+}
+
 TEST_F(WebServerTest, ATakenPortMovesTheServerToAnotherOne) {
   WebServer second;
   ASSERT_TRUE(second.Start(port, kKeys));

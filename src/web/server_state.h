@@ -1,0 +1,116 @@
+// The web server's shared state (WebServer::Impl): the sessions open now, the WebSocket places,
+// the access rules, the documents and patches, the commands queued for the main thread; and the
+// thread's io_context with the listener and the heartbeat. Sessions join it and leave it; only
+// the server's thread touches it, except the command queue and the next document, which the main
+// thread reaches through their mutexes.
+#pragma once
+
+#include <utility>  // Boost 1.74's Asio uses std::exchange without including it under C++20
+
+#include <atomic>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/beast/core/error.hpp>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "web/state_patcher.h"
+#include "web/web_listener.h"
+#include "web/web_routes.h"
+#include "web/web_server.h"
+
+namespace quorvane::web {
+
+using Clock = std::chrono::steady_clock;
+using Message = std::shared_ptr<const std::string>;
+
+inline constexpr const char* kServerName = "Quorvane";
+// A whole request header must arrive within this, and the next request of a kept connection too
+// (and a WebSocket handshake): a connection that sends half a request holds its place no longer.
+inline constexpr auto kRequestTimeout = std::chrono::seconds(5);
+
+// Every open connection, so that a stop or new keys can close them all.
+class Connection {
+ public:
+  virtual ~Connection() = default;
+  virtual void Close() = 0;
+};
+
+class WebSocketSession;
+
+struct QueuedCommand {
+  uint64_t client = 0;
+  std::string line;
+};
+
+struct WebServer::Impl {
+  Impl(AccessKeys initialKeys, std::atomic<std::size_t>& count, std::atomic<uint64_t>& joined,
+       CommandsQueuedNotifier queued, FailureSink sink, std::vector<std::string> hostNames);
+
+  // Starts the listener's accepting and the heartbeat, on the thread.
+  void Begin();
+  void CheckHeartbeats();
+  void CloseAll();
+  void TakeDocument(const Message& document);
+  void Register(const std::shared_ptr<WebSocketSession>& client);
+  void Forget(uint64_t id);
+  void Reply(uint64_t client, const std::string& text);
+  void ReplaceKeys(AccessKeys next);
+  // Queues a command; false when the queue is full (the sender is dropped).
+  bool Queue(uint64_t client, std::string line);
+  // The registered clients still open, taken before sending to them: a send may drop a client,
+  // which removes it from `clients`.
+  std::vector<std::shared_ptr<WebSocketSession>> OpenClients() const;
+  // A WebSocket place for a client with `access`, taken when its upgrade starts; false when none
+  // is left for that key.
+  bool TakePlace(Access access);
+  void ReleasePlace(Access access);
+  // Page connections: counted while open, and per address until they show a key.
+  bool AdmitPage(const std::string& address) const;
+  void CountKeyless(const std::string& address, int change);
+  // A connection ended on `error` that it did not close itself: told to the failure sink unless
+  // it is an ordinary hang-up (the sink's owner says each distinct failure once).
+  void ConnectionEnded(std::string_view where, const boost::beast::error_code& error);
+
+  // Declared before the io_context: sessions destroyed with it still find these.
+  AccessRules rules;
+  StatePatcher patcher;
+  std::unordered_map<uint64_t, std::weak_ptr<Connection>> connections;
+  std::unordered_map<uint64_t, std::weak_ptr<WebSocketSession>> clients;
+  std::size_t pageConnections = 0;
+  std::unordered_map<std::string, std::size_t> keylessByAddress;
+  std::size_t places = 0;  // WebSocket places taken, from the upgrade's start to the close
+  std::size_t viewPlaces = 0;
+  uint64_t nextId = 1;
+  bool closing = false;
+  std::atomic<std::size_t>& clientCount;
+  std::atomic<uint64_t>& registrations;
+  const CommandsQueuedNotifier commandsQueued;  // may be empty
+  const FailureSink failureSink;                // may be empty
+  std::atomic<bool> stopped{false};             // set by Stop; a running dispatch ends
+
+  std::mutex queueMutex;
+  std::deque<QueuedCommand> commands;
+
+  std::mutex documentMutex;
+  Message nextDocument;  // handed over by the main thread, not taken yet
+
+  // Main thread only: what Publish handed over last.
+  std::string lastPublished;
+  uint64_t publishedForRegistrations = 0;
+
+  boost::asio::io_context io{1};
+  Listener listener{*this, io};
+  boost::asio::steady_timer heartbeat{io};
+  std::thread thread;
+};
+
+}  // namespace quorvane::web
