@@ -337,6 +337,7 @@ try {
       set: document.getElementById('remaining').textContent, setLevel: document.getElementById('remaining').className,
       setLabel: document.getElementById('remaining-label').textContent,
       playing: document.getElementById('status').textContent.includes('playing'),
+      live: document.getElementById('status').textContent.startsWith('LIVE'),
     }));
     if (s.playing && s.left.startsWith('-')) {
       const left = seconds(s.left);
@@ -345,7 +346,7 @@ try {
       seen.song.add(s.leftLevel);
     }
     // The set's time counts only once the show runs: a slow machine may show the page before it.
-    if (s.playing && s.set !== '0:00') {
+    if (s.live && s.set !== '0:00') {
       const left = s.set.startsWith('+') ? -seconds(s.set) : seconds(s.set);
       const expected = left < 0 ? 'over' : left <= 120 ? 'alert' : left <= 600 ? 'warn' : 'normal';
       if (s.setLevel !== expected || !/set/i.test(s.setLabel)) wrong.push(`set ${s.set} ${s.setLevel} "${s.setLabel}"`);
