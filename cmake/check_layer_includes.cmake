@@ -1,5 +1,5 @@
 # Fails when a file of a layer includes a project header outside what the layer may use.
-#   cmake -DLAYER=name -DFILES=a.cpp,b.h -DALLOWS=platform/,host/ [-DFORBIDS=host/extension.h]
+#   cmake -DLAYER=name -DFILES=a.cpp,b.h -DALLOWS=platform/,host/ [-DFORBIDS=extension/extension.h]
 #         -P check_layer_includes.cmake
 # Only quoted includes with a folder ("show/setlist.h") are ours; system headers are not looked at.
 string(REPLACE "," ";" files "${FILES}")
