@@ -3,15 +3,15 @@
 
 #include <climits>
 
-#include "remote/command_scanner.h"
+#include "protocol/command_scanner.h"
 
 namespace {
 
-using quorvane::remote::ReadBoolField;
-using quorvane::remote::ReadCommandType;
-using quorvane::remote::ReadIntField;
-using quorvane::remote::ReadRateField;
-using quorvane::remote::ReadStringField;
+using quorvane::protocol::ReadBoolField;
+using quorvane::protocol::ReadCommandType;
+using quorvane::protocol::ReadIntField;
+using quorvane::protocol::ReadRateField;
+using quorvane::protocol::ReadStringField;
 
 TEST(CommandScanner, FindsTheTypeWhereverCmdStands) {
   EXPECT_EQ(ReadCommandType(R"({"cmd":"PING"})"), "PING");
