@@ -68,8 +68,6 @@ class HeldSettings {
   // project left, so they are forgotten instead of being written into this one.
   void ForgetProjectSettings();
 
-  bool IsHeld(HeldSetting setting) const { return SlotOf(setting).holders != 0; }
-
  private:
   // A setting's value as the host has it; each setting uses its own fields.
   struct Value {
@@ -93,7 +91,6 @@ class HeldSettings {
   bool TakeBitsOff(Holder holder, HeldSetting setting, uint32_t clear);
 
   Slot& SlotOf(HeldSetting setting) { return slots_[static_cast<size_t>(setting)]; }
-  const Slot& SlotOf(HeldSetting setting) const { return slots_[static_cast<size_t>(setting)]; }
 
   HostApi& host_;
   std::array<Slot, kHeldSettingCount> slots_{};

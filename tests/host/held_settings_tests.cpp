@@ -1,5 +1,6 @@
-// The owner of the host settings we change, against the simulator: what a take writes, which value
-// comes back, with two holders, and on a host that cannot read a setting.
+// The owner of the host settings we change, against the simulator: the play rate with its pitch
+// mode, and a host that cannot read a setting. Every setting's ways out are driven through the core
+// in tests/show/held_settings_test.cpp.
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -10,7 +11,6 @@
 
 namespace {
 
-using quorvane::host::HeldSetting;
 using quorvane::host::HeldSettings;
 using quorvane::host::Holder;
 using quorvane::host::HostApi;
@@ -84,66 +84,6 @@ TEST_F(HeldSettingsTest, MissingHostFunctionsLeaveTheirSettingsAlone) {
   EXPECT_EQ(other.ConfigVar("audioprshift"), 0);
   otherHeld.ReleaseAll();
   EXPECT_EQ(other.CountCalls("CSurf_OnPlayRateChange"), 0);
-}
-
-TEST_F(HeldSettingsTest, TheUsersValueIsRememberedOnceAndBackAfterTheLastHolder) {
-  host.SetConfigVar("smoothseek", 4);
-  host.SetRepeat(true);
-  ASSERT_TRUE(Held().TakeSmoothSeek(Holder::kSongPlayer));
-  EXPECT_EQ(host.ConfigVar("smoothseek"), 7);
-  ASSERT_TRUE(held.TakeSmoothSeek(Holder::kSongPlayer));  // again: still the user's 4 remembered
-  ASSERT_TRUE(held.TakeRepeat(Holder::kSongPlayer, false));
-  ASSERT_TRUE(held.TakeRepeat(Holder::kPractiseRun, true));  // ours is on, the user's stays on
-  ASSERT_TRUE(held.TakeRepeat(Holder::kPractiseRun, false));
-
-  held.Release(Holder::kPractiseRun);
-  EXPECT_FALSE(host.RepeatOn());  // the player still holds it
-  held.Release(Holder::kSongPlayer);
-  EXPECT_TRUE(host.RepeatOn());
-  EXPECT_EQ(host.ConfigVar("smoothseek"), 4);
-}
-
-TEST_F(HeldSettingsTest, AValueTheUserChangesAfterTheGiveBackIsNeverOverwritten) {
-  host.SetConfigVar("preroll", 3);
-  host.Project().selectionStart = 2.0;
-  host.Project().selectionEnd = 5.0;
-  ASSERT_TRUE(Held().TakeHostPrerollOff(Holder::kPractiseRun));
-  ASSERT_TRUE(held.TakeTimeSelection(Holder::kPractiseRun, 20.0, 40.0));
-  EXPECT_EQ(host.ConfigVar("preroll"), 2);
-  EXPECT_EQ(host.Project().selectionStart, 20.0);
-  held.Release(Holder::kPractiseRun);
-  EXPECT_EQ(host.ConfigVar("preroll"), 3);
-  EXPECT_EQ(host.Project().selectionStart, 2.0);
-  EXPECT_EQ(host.Project().selectionEnd, 5.0);
-
-  host.SetConfigVar("preroll", 0);
-  host.Project().selectionStart = 7.0;
-  host.Project().selectionEnd = 9.0;
-  host.ClearCalls();
-  held.Release(Holder::kPractiseRun);
-  held.ReleaseAll();
-  EXPECT_EQ(host.ConfigVar("preroll"), 0);
-  EXPECT_EQ(host.Project().selectionStart, 7.0);
-  EXPECT_EQ(host.CountCalls("GetSet_LoopTimeRange"), 0);
-}
-
-TEST_F(HeldSettingsTest, AnotherProjectGetsNeitherTheSelectionNorTheRateOfTheOneBefore) {
-  host.SetConfigVar("audioprshift", 2);
-  ASSERT_TRUE(Held().TakeTimeSelection(Holder::kSongPlayer, 0.0, 0.0));
-  ASSERT_TRUE(held.TakePlayRate(Holder::kPractiseRate, 0.8));
-  const int other = host.AddProject("/shows/other.rpp");
-  host.SelectProject(other);
-  host.Project().selectionStart = 3.0;
-  host.Project().selectionEnd = 6.0;
-  host.Project().playRate = 1.2;
-
-  held.ForgetProjectSettings();
-  held.ReleaseAll();
-  EXPECT_EQ(host.Project().selectionStart, 3.0);
-  EXPECT_EQ(host.Project().selectionEnd, 6.0);
-  EXPECT_DOUBLE_EQ(host.PlayRate(), 1.2);
-  EXPECT_EQ(host.ConfigVar("audioprshift"), 2);  // the pitch mode is the host's, not a project's
-  EXPECT_FALSE(held.IsHeld(HeldSetting::kPitchShift));
 }
 
 }  // namespace
