@@ -29,8 +29,8 @@ Core::Core(GetFunc getFunc, CoreOptions options)
       clock_(SimulatedClock(getFunc)),
       messages_(SimulatedMessages(getFunc)),
       projects_(host_),
-      practise_(host_, clock_, messages_, &countIn_),
-      engine_(host_, clock_, messages_, setlist_, practise_),
+      practise_(host_, held_, clock_, messages_, &countIn_),
+      engine_(host_, held_, clock_, messages_, setlist_, practise_),
       views_(ui_, practise_),
       operations_(host_, ui_, setlist_, engine_, practise_),
       inbox_(options.serverClock),
@@ -75,10 +75,10 @@ bool Core::Init() {
 void Core::Shutdown() {
   shuttingDown_ = true;
   engine_.ReleaseHostSettings();
-  host_.RestorePitchShiftMode();
   for (auto transport = transports_.rbegin(); transport != transports_.rend(); ++transport)
     (*transport)->Stop();
   practise_.StopPractise();
+  held_.ReleaseAll();  // the rest: the practise rate and its pitch mode
 }
 
 void Core::AttachWake(const platform::MainThreadWake* wake) {

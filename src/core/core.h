@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/failure_reports.h"
+#include "host/held_settings.h"
 #include "host/host_api.h"
 #include "host/project_tracker.h"
 #include "inbox/command_inbox.h"
@@ -72,8 +73,8 @@ class Core {
   // The host's timer tick: project change, remote commands, the show and practise ticks, the show
   // clock, the views, the state broadcast, in that order.
   void Tick();
-  // Puts back the host settings held (pitch-shift mode, smooth seek, repeat), stops the server
-  // and any practise run. Idempotent.
+  // Stops the server and any practise run and puts back every host setting held (HeldSettings).
+  // Idempotent.
   void Shutdown();
 
   // The wake that hands work to the main thread between ticks (the extension's message-only
@@ -95,6 +96,7 @@ class Core {
   std::string StateDocument() const;
 
   host::HostApi& Host() { return host_; }
+  host::HeldSettings& Held() { return held_; }
   host::FailureReports& Failures() { return failures_; }
   const platform::Clock& Clock() const { return clock_; }
   const platform::MessageBoxes& Messages() const { return messages_; }
@@ -127,6 +129,7 @@ class Core {
   HWND hostMainWindow_;
   bool listen_;
   host::HostApi host_;
+  host::HeldSettings held_{host_};  // before everything that takes a host setting
   host::FailureReports failures_{host_};
   platform::Clock clock_;
   platform::MessageBoxes messages_;

@@ -7,13 +7,6 @@
 #include <cmath>
 
 namespace quorvane::host {
-namespace {
-
-constexpr const char* kPitchShiftVar = "audioprshift";
-constexpr const char* kSmoothSeekVar = "smoothseek";
-
-}  // namespace
-
 bool HostApi::Bind(void* (*getFunc)(const char*)) {
   missingRequired_.clear();
   offered_.reset();
@@ -195,11 +188,15 @@ bool HostApi::FindRegionNow(int regionId, ProjectRegion* out,
   return true;
 }
 
-bool HostApi::ClearTimeSelection() const {
-  double start = 0.0;
-  double end = 0.0;
-  GetSet_LoopTimeRange(true, false, &start, &end, false);
-  return true;
+TimeRange HostApi::GetTimeSelection() const {
+  TimeRange range;
+  GetSet_LoopTimeRange(false, false, &range.start, &range.end, false);
+  return range;
+}
+
+void HostApi::SetTimeSelection(const TimeRange& range) const {
+  TimeRange set = range;  // the host's signature takes pointers it may write through
+  GetSet_LoopTimeRange(true, false, &set.start, &set.end, false);
 }
 
 bool HostApi::IsRepeatOn() const {
@@ -226,55 +223,10 @@ int* HostApi::ConfigInt(const char* name) const {
   return static_cast<int*>(value);
 }
 
-bool HostApi::SetPlayRate(double rate) {
+bool HostApi::SetPlayRate(double rate) const {
   if (!CSurf_OnPlayRateChange || !std::isfinite(rate) || rate <= 0.0) return false;
-  if (std::fabs(rate - 1.0) < 1e-6) {
-    CSurf_OnPlayRateChange(1.0);
-    RestorePitchShiftMode();
-    return true;
-  }
-  if (!pitchShift_.overridden) {
-    int* saved = ConfigInt(kPitchShiftVar);
-    if (!saved) return false;
-    pitchShift_.value = *saved;
-    pitchShift_.overridden = true;
-  }
-  int* current = ConfigInt(kPitchShiftVar);
-  if (!current) return false;
-  if (*current == 0) *current = 1;
   CSurf_OnPlayRateChange(rate);
   return true;
-}
-
-void HostApi::RestorePitchShiftMode() {
-  if (pitchShift_.overridden) {
-    if (int* value = ConfigInt(kPitchShiftVar)) *value = pitchShift_.value;
-  }
-  pitchShift_.Clear();
-}
-
-bool HostApi::OverrideSmoothSeek() {
-  if (!smoothSeek_.overridden) {
-    int* saved = ConfigInt(kSmoothSeekVar);
-    if (!saved) return false;
-    smoothSeek_.value = *saved;
-    smoothSeek_.overridden = true;
-  }
-  int* current = ConfigInt(kSmoothSeekVar);
-  if (!current) {
-    smoothSeek_.Clear();
-    return false;
-  }
-  *current = smoothSeek_.value | 3;
-  return true;
-}
-
-bool HostApi::RestoreSmoothSeek() {
-  if (!smoothSeek_.overridden) return true;
-  int* value = ConfigInt(kSmoothSeekVar);
-  if (value) *value = smoothSeek_.value;
-  smoothSeek_.Clear();
-  return value != nullptr;
 }
 
 bool HostApi::GetTimeSignatureAndBpmAt(double time, TimeSignatureAndBpm* out) const {

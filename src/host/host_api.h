@@ -21,14 +21,10 @@ struct TimeSignatureAndBpm {
   double bpm = 0.0;
 };
 
-// A host setting saved once while we override it, put back when the reason ends.
-struct SavedSetting {
-  bool overridden = false;
-  int value = 0;
-  void Clear() {
-    overridden = false;
-    value = 0;
-  }
+// A stretch of the project's time line, in seconds.
+struct TimeRange {
+  double start = 0.0;
+  double end = 0.0;
 };
 
 class HostApi {
@@ -95,15 +91,17 @@ class HostApi {
     walks_.Forget();
   }
 
-  bool ClearTimeSelection() const;
+  // Plain reads and writes of the host's settings. A feature that changes one for a while takes
+  // it through HeldSettings (host/held_settings.h), which gives the user's value back.
+  TimeRange GetTimeSelection() const;
+  // Sets the time selection (not the loop points), without auto-seek; 0 .. 0 clears it.
+  void SetTimeSelection(const TimeRange& range) const;
   bool IsRepeatOn() const;
   bool SetRepeat(bool on) const;
   double GetPlayRate() const;
-  bool SetPlayRate(double rate);
-  void RestorePitchShiftMode();
-  // Overrides "smoothseek" with the saved value OR 3; false when the variable is unusable.
-  bool OverrideSmoothSeek();
-  bool RestoreSmoothSeek();
+  // The current project's master play rate; false (nothing told) when the host lacks the
+  // function or the rate is not finite and positive.
+  bool SetPlayRate(double rate) const;
   bool GetTimeSignatureAndBpmAt(double time, TimeSignatureAndBpm* out) const;
   double GetPlayPositionSafe() const;
   bool IsHostPlaying() const;  // play state bit 0
@@ -115,20 +113,11 @@ class HostApi {
   // Moves the edit cursor with the usual seek of this system (move view, no seek-play).
   bool SeekTo(double time) const;
 
-  const SavedSetting& SavedPitchShift() const {
-    return pitchShift_;
-  }
-  const SavedSetting& SavedSmoothSeek() const {
-    return smoothSeek_;
-  }
-
  private:
   std::vector<const char*> missingRequired_;
   std::bitset<kHostFunctionCount> offered_;
   HWND recordMainWindow_ = nullptr;
   mutable ProjectWalkCache walks_;  // main thread only, like every host call
-  SavedSetting pitchShift_;         // "audioprshift"
-  SavedSetting smoothSeek_;         // "smoothseek"
 };
 
 }  // namespace quorvane::host

@@ -9,10 +9,8 @@
 namespace quorvane::practise {
 namespace {
 
-constexpr const char* kMetronomeVar = "projmetroen";
-constexpr const char* kPrerollVar = "preroll";
-constexpr uint32_t kHostCountInBit = 8;  // "projmetroen": count-in before playback
-constexpr uint32_t kHostPrerollBit = 1;  // "preroll": pre-roll before playback
+constexpr host::Holder kRun = host::Holder::kPractiseRun;
+constexpr host::Holder kRate = host::Holder::kPractiseRate;
 constexpr double kRateSnapTolerance = 0.001;
 constexpr double kMarkerLookAhead = 0.0005;
 constexpr const char* kBrandCaption = "KALVERN LIVE PLAYBACK SYSTEM";
@@ -53,23 +51,6 @@ uint64_t CountInMilliseconds(int32_t beats, double bpm, double rate) {
   return ms < kLimit ? static_cast<uint64_t>(ms) : static_cast<uint64_t>(kLimit);
 }
 
-// Saves a host config variable and clears `bit` in it; false when the variable is unusable.
-bool HoldConfigBitOff(const host::HostApi& host, const char* name, uint32_t bit, bool* saved,
-                      uint32_t* value) {
-  *value = 0;
-  int* live = host.ConfigInt(name);
-  if (!live) return false;
-  *value = static_cast<uint32_t>(*live);
-  *saved = true;
-  *live = static_cast<int>(*value & ~bit);
-  return true;
-}
-
-void GiveConfigBack(const host::HostApi& host, const char* name, bool saved, uint32_t value) {
-  if (!saved) return;
-  if (int* live = host.ConfigInt(name)) *live = static_cast<int>(value);
-}
-
 // Views that follow nothing, for a session nobody shows.
 PractiseListener& NoViews() {
   static PractiseListener none;
@@ -78,9 +59,15 @@ PractiseListener& NoViews() {
 
 }  // namespace
 
-PractiseSession::PractiseSession(host::HostApi& host, const platform::Clock& clock,
+PractiseSession::PractiseSession(host::HostApi& host, host::HeldSettings& held,
+                                 const platform::Clock& clock,
                                  const platform::MessageBoxes& messages, CountInPlayer* countIn)
-    : host_(host), clock_(clock), messages_(messages), listener_(&NoViews()), countIn_(countIn) {}
+    : host_(host),
+      held_(held),
+      clock_(clock),
+      messages_(messages),
+      listener_(&NoViews()),
+      countIn_(countIn) {}
 
 void PractiseSession::SetListener(PractiseListener* listener) {
   listener_ = listener ? listener : &NoViews();
@@ -151,36 +138,22 @@ void PractiseSession::StartPractise(Report report) {
 }
 
 bool PractiseSession::ApplyPractiseTransport() {
-  if (!held_.repeatSaved) {
-    held_.savedRepeat = host_.IsRepeatOn();
-    held_.repeatSaved = true;
-  }
   if (run_.loopActive) {
+    // The host's repeat over the time selection loops the section.
     if (!(run_.sectionStart < run_.sectionEnd)) return false;
-    double start = run_.sectionStart;
-    double end = run_.sectionEnd;
-    host_.GetSet_LoopTimeRange(true, false, &start, &end, false);
-    if (host_.GetToggleCommandState(kRepeatToggleCommand) != 1) {
-      host_.Main_OnCommand(kRepeatToggleCommand, 0);
-      if (host_.GetToggleCommandState(kRepeatToggleCommand) != 1) return false;
-    }
-  } else if (host_.GetToggleCommandState(kRepeatToggleCommand) == 1) {
-    host_.Main_OnCommand(kRepeatToggleCommand, 0);
+    held_.TakeTimeSelection(kRun, run_.sectionStart, run_.sectionEnd);
+    if (!held_.TakeRepeat(kRun, true)) return false;
+  } else {
+    held_.TakeRepeat(kRun, false);
   }
   // Only our click may sound before the section: the host's own count-in and pre-roll go off.
-  HoldConfigBitOff(host_, kMetronomeVar, kHostCountInBit, &held_.metronomeSaved,
-                   &held_.savedMetronome);
-  HoldConfigBitOff(host_, kPrerollVar, kHostPrerollBit, &held_.prerollSaved, &held_.savedPreroll);
+  held_.TakeHostCountInOff(kRun);
+  held_.TakeHostPrerollOff(kRun);
   return true;
 }
 
 void PractiseSession::RestorePractiseHostSettings() {
-  GiveConfigBack(host_, kMetronomeVar, held_.metronomeSaved, held_.savedMetronome);
-  GiveConfigBack(host_, kPrerollVar, held_.prerollSaved, held_.savedPreroll);
-  if (held_.repeatSaved) host_.SetRepeat(held_.savedRepeat);
-  held_.metronomeSaved = false;
-  held_.prerollSaved = false;
-  held_.repeatSaved = false;
+  held_.Release(kRun);
 }
 
 void PractiseSession::ResetPractise() {
@@ -210,7 +183,7 @@ void PractiseSession::PractiseTick() {
       return;
     }
     if (run_.loopActive && (start != run_.sectionStart || stop != run_.sectionEnd)) {
-      host_.GetSet_LoopTimeRange(true, false, &start, &stop, false);
+      held_.TakeTimeSelection(kRun, start, stop);
     }
     run_.sectionStart = start;
     run_.sectionEnd = stop;
@@ -273,7 +246,7 @@ bool PractiseSession::SetPractiseRate(double rate) {
   if (!(bestDistance <= kRateSnapTolerance)) return false;
   selection_.playbackRate = kPlaybackRateTable[best];
   listener_->RateSelected(static_cast<int>(best));
-  host_.SetPlayRate(selection_.playbackRate);
+  held_.TakePlayRate(kRate, selection_.playbackRate);
   return true;
 }
 
@@ -281,7 +254,7 @@ void PractiseSession::SelectPractiseRateIndex(int32_t index) {
   if (index >= 0 && static_cast<size_t>(index) < kPlaybackRateTable.size()) {
     selection_.playbackRate = kPlaybackRateTable[static_cast<size_t>(index)];
   }
-  host_.SetPlayRate(selection_.playbackRate);
+  held_.TakePlayRate(kRate, selection_.playbackRate);
 }
 
 int32_t PractiseSession::CurrentPractiseMarker() const {
@@ -327,7 +300,7 @@ void PractiseSession::EnterSoundCheckPage() {
 
 void PractiseSession::ResetRateToNormal() {
   selection_.playbackRate = 1.0;
-  host_.SetPlayRate(1.0);
+  held_.TakePlayRate(kRate, 1.0);  // the user's rate and pitch mode go back
 }
 
 }  // namespace quorvane::practise

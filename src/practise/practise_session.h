@@ -1,11 +1,13 @@
 // A practise or sound-check run: one section of one song, from a start point to a stop point,
 // optionally looped, optionally preceded by a synthesised count-in click, at a chosen rate. The
-// selection the pages and remote commands edit, the run and the host settings it holds live here.
+// selection the pages and remote commands edit and the run live here; the host settings a run and
+// the chosen rate change are taken through the one owner, HeldSettings.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
+#include "host/held_settings.h"
 #include "host/host_api.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
@@ -49,16 +51,6 @@ struct PractiseRun {
   int32_t stopChoice = -1;
 };
 
-// Host settings a run changes, each with a flag saying a value is held.
-struct HeldHostSettings {
-  bool repeatSaved = false;
-  bool savedRepeat = false;
-  bool metronomeSaved = false;
-  uint32_t savedMetronome = 0;
-  bool prerollSaved = false;
-  uint32_t savedPreroll = 0;
-};
-
 // Whether a refused start tells the user. Remote commands fail silently; the window's PLAY
 // button explains why nothing happened.
 enum class Report { kShowMessage, kSilent };
@@ -66,7 +58,7 @@ enum class Report { kShowMessage, kSilent };
 class PractiseSession {
  public:
   // `countIn` may be null (no click can play then).
-  PractiseSession(host::HostApi& host, const platform::Clock& clock,
+  PractiseSession(host::HostApi& host, host::HeldSettings& held, const platform::Clock& clock,
                   const platform::MessageBoxes& messages, CountInPlayer* countIn);
 
   // The views told about changes; null (the default) tells nobody. Not owned.
@@ -97,20 +89,19 @@ class PractiseSession {
   PractiseSelection& Selection() { return selection_; }
   const PractiseSelection& Selection() const { return selection_; }
   const PractiseRun& Run() const { return run_; }
-  const HeldHostSettings& Held() const { return held_; }
 
  private:
   bool ApplyPractiseTransport();
   void RestorePractiseHostSettings();
 
   host::HostApi& host_;
+  host::HeldSettings& held_;
   const platform::Clock& clock_;
   const platform::MessageBoxes& messages_;
   PractiseListener* listener_;
   CountInPlayer* countIn_;
   PractiseSelection selection_;
   PractiseRun run_;
-  HeldHostSettings held_;
 };
 
 }  // namespace quorvane::practise

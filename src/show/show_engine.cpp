@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "host/held_settings.h"
 #include "host/host_api.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
@@ -30,16 +31,17 @@ ShowListener& NoViews() {
 
 }  // namespace
 
-ShowEngine::ShowEngine(host::HostApi& host, const platform::Clock& clock,
+ShowEngine::ShowEngine(host::HostApi& host, host::HeldSettings& held, const platform::Clock& clock,
                        const platform::MessageBoxes& messages, Setlist& setlist,
                        practise::PractiseSession& practise)
     : host_(host),
+      held_(held),
       clock_(clock),
       messages_(messages),
       setlist_(setlist),
       practise_(practise),
       listener_(&NoViews()),
-      player_(host, setlist) {}
+      player_(host, held, setlist) {}
 
 void ShowEngine::SetListener(ShowListener* listener) {
   listener_ = listener ? listener : &NoViews();
@@ -72,9 +74,11 @@ void ShowEngine::ReleaseHostSettings() {
 }
 
 void ShowEngine::ResetForProjectChange() {
-  host_.RestorePitchShiftMode();
+  // The time selection and rate we changed were the project left's: not written into this one.
+  held_.ForgetProjectSettings();
   practise_.StopPractise();
   player_.StopPlayback();
+  held_.ReleaseAll();
   ResetShow();
   ResetAutoStart();
   listener_->PlayedCleared();

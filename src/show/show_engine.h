@@ -14,8 +14,9 @@
 #include "show/show_snapshot.h"
 
 namespace quorvane::host {
+class HeldSettings;
 class HostApi;
-}
+}  // namespace quorvane::host
 namespace quorvane::platform {
 class Clock;
 class MessageBoxes;
@@ -58,7 +59,7 @@ struct AutoStartSettings {
 
 class ShowEngine {
  public:
-  ShowEngine(host::HostApi& host, const platform::Clock& clock,
+  ShowEngine(host::HostApi& host, host::HeldSettings& held, const platform::Clock& clock,
              const platform::MessageBoxes& messages, Setlist& setlist,
              practise::PractiseSession& practise);
 
@@ -133,6 +134,7 @@ class ShowEngine {
   void* MessageOwner() const;
 
   host::HostApi& host_;
+  host::HeldSettings& held_;
   const platform::Clock& clock_;
   const platform::MessageBoxes& messages_;
   Setlist& setlist_;

@@ -3,9 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "host/held_settings.h"
 #include "host/host_api.h"
 
 namespace quorvane::show {
+namespace {
+
+constexpr host::Holder kPlayer = host::Holder::kSongPlayer;
+
+}  // namespace
 
 void SongPlayer::ClearPending() {
   pendingFromIndex_ = -1;
@@ -24,8 +30,6 @@ void SongPlayer::Reset() {
   currentRegionId_ = -1;
   regionStart_ = 0.0;
   regionEnd_ = 0.0;
-  repeatWasOn_ = false;
-  repeatSaved_ = false;
   songFinished_ = false;
   ClearChain();
 }
@@ -36,22 +40,9 @@ bool SongPlayer::ConsumeSongFinished() {
   return true;
 }
 
-void SongPlayer::SuspendRepeat() {
-  if (repeatSaved_) return;
-  repeatWasOn_ = host_.IsRepeatOn();
-  repeatSaved_ = true;
-  if (repeatWasOn_) host_.Main_OnCommand(kRepeatToggleCommand, 0);
-}
-
-void SongPlayer::RestoreRepeat() {
-  if (!repeatSaved_) return;
-  host_.SetRepeat(repeatWasOn_);
-  repeatSaved_ = false;
-}
-
 bool SongPlayer::SeekToSongStart(double start) {
   // A time selection would make the host loop or stop inside the song.
-  if (!host_.ClearTimeSelection()) return false;
+  held_.TakeTimeSelection(kPlayer, 0.0, 0.0);
   return host_.SeekTo(start);
 }
 
@@ -59,21 +50,21 @@ void SongPlayer::StartAt(const host::ProjectRegion& region) {
   currentRegionId_ = region.regionId;
   regionStart_ = region.start;
   regionEnd_ = region.end;
-  SuspendRepeat();
+  // The host's repeat stays off from the first song until the player stops.
+  held_.TakeRepeat(kPlayer, false);
   host_.OnPlayButton();
   playing_ = true;
 }
 
 void SongPlayer::AbandonChain() {
   // A pre-rolled song that will not be chained: its smooth-seek override goes with it.
-  host_.RestoreSmoothSeek();
+  held_.Release(kPlayer, host::HeldSetting::kSmoothSeek);
   songFinished_ = false;
   ClearChain();
 }
 
 void SongPlayer::ReleaseHostSettings() {
-  host_.RestoreSmoothSeek();
-  RestoreRepeat();
+  held_.Release(kPlayer);
 }
 
 bool SongPlayer::PlayCurrent() {
@@ -82,7 +73,7 @@ bool SongPlayer::PlayCurrent() {
   if (!setlist_.IsSong(index)) return false;
   host::ProjectRegion region;
   if (!host_.FindRegionNow(setlist_.At(index).regionId, &region)) return false;
-  if (!SeekToSongStart(region.start)) return false;
+  if (!SeekToSongStart(region.start)) return GiveBackUnlessPlaying();
   StartAt(region);
   return playing_;
 }
@@ -95,7 +86,7 @@ bool SongPlayer::PlayNext() {
   if (next < 0) return false;
   host::ProjectRegion region;
   if (!host_.FindRegionNow(setlist_.At(next).regionId, &region)) return false;
-  if (!SeekToSongStart(region.start)) return false;
+  if (!SeekToSongStart(region.start)) return GiveBackUnlessPlaying();
   setlist_.MakeCurrent(next);
   StartAt(region);
   return playing_;
@@ -108,8 +99,14 @@ bool SongPlayer::StopPlayback() {
   regionStart_ = 0.0;
   regionEnd_ = 0.0;
   currentRegionId_ = -1;
-  RestoreRepeat();
+  held_.Release(kPlayer);
   return true;
+}
+
+bool SongPlayer::GiveBackUnlessPlaying() {
+  // A song still playing keeps what it holds; a start that failed from rest gives it all back.
+  if (!playing_) held_.Release(kPlayer);
+  return false;
 }
 
 void SongPlayer::ArmChain(int32_t fromIndex, const host::ProjectRegion& next) {
@@ -154,7 +151,7 @@ bool SongPlayer::PreRoll(double pos) {
     return true;
   }
   // With smooth seek on, the host carries playback into the next song at the bar line.
-  if (!host_.OverrideSmoothSeek()) return true;
+  if (!held_.TakeSmoothSeek(kPlayer)) return true;
   host_.SetEditCurPos(region.start, false, true);
   ArmChain(index, region);
   return true;
@@ -195,7 +192,7 @@ void SongPlayer::PlayerTick() {
   if (!setlist_.At(next).autoStart || pendingStart_ >= pendingEnd_) return FinishSong();
 
   setlist_.MakeCurrent(next);
-  host_.RestoreSmoothSeek();
+  held_.Release(kPlayer, host::HeldSetting::kSmoothSeek);
   currentRegionId_ = pendingRegionId_;
   regionStart_ = pendingStart_;
   regionEnd_ = pendingEnd_;

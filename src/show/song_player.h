@@ -1,7 +1,9 @@
 // Plays setlist songs through the host's transport: starts a song at its region start, watches
 // the play position every tick, pre-rolls into a following auto-start song so that it starts at
 // the bar line without a gap, and notices the end of a song. The host does the playing; the
-// player only moves the edit cursor and presses play and stop.
+// player only moves the edit cursor and presses play and stop. The host settings it changes while a
+// song plays (repeat off, no time selection, smooth seek for a chain) are taken through the one
+// owner, HeldSettings, and given back when the player stops.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +11,7 @@
 #include "show/setlist.h"
 
 namespace quorvane::host {
+class HeldSettings;
 class HostApi;
 struct ProjectRegion;
 }  // namespace quorvane::host
@@ -17,7 +20,8 @@ namespace quorvane::show {
 
 class SongPlayer {
  public:
-  SongPlayer(host::HostApi& host, Setlist& setlist) : host_(host), setlist_(setlist) {}
+  SongPlayer(host::HostApi& host, host::HeldSettings& held, Setlist& setlist)
+      : host_(host), held_(held), setlist_(setlist) {}
 
   // Plays the setlist's current item from its region start. False for a pause, a song whose
   // region is gone, or a host that cannot seek or play.
@@ -29,18 +33,14 @@ class SongPlayer {
   // Per-tick supervision: pre-roll, then the end of the song (chain or stop).
   void PlayerTick();
 
-  // The host's repeat stays off from the first song until the player stops.
-  void SuspendRepeat();
-  void RestoreRepeat();
-
   // Back to the initial values without touching the host.
   void Reset();
   // Hands the song-finished event to the show: true once per event.
   bool ConsumeSongFinished();
   // Forgets the armed chain and its pending song.
   void ClearChain();
-  // Puts back every host setting the player holds (smooth seek, repeat) without touching the
-  // transport: the extension is being unloaded.
+  // Puts back every host setting the player holds (smooth seek, repeat, the time selection)
+  // without touching the transport: the extension is being unloaded.
   void ReleaseHostSettings();
 
   bool Playing() const { return playing_; }
@@ -51,7 +51,6 @@ class SongPlayer {
   bool ChainArmed() const { return chainArmed_; }
   int32_t PendingFromIndex() const { return pendingFromIndex_; }
   int32_t PendingRegionId() const { return pendingRegionId_; }
-  bool RepeatSaved() const { return repeatSaved_; }
 
  private:
   void ClearPending();
@@ -63,18 +62,19 @@ class SongPlayer {
   bool PreRoll(double pos);
   void ArmChain(int32_t fromIndex, const host::ProjectRegion& next);
   bool SeekToSongStart(double start);
+  // A failed start: false, with the settings given back unless a song is still playing.
+  bool GiveBackUnlessPlaying();
   void StartAt(const host::ProjectRegion& region);
   void FinishSong();
 
   host::HostApi& host_;
+  host::HeldSettings& held_;
   Setlist& setlist_;
 
   bool playing_ = false;
   int32_t currentRegionId_ = -1;
   double regionStart_ = 0.0;
   double regionEnd_ = 0.0;
-  bool repeatWasOn_ = false;
-  bool repeatSaved_ = false;
   bool songFinished_ = false;
   bool chainArmed_ = false;
   int32_t pendingFromIndex_ = -1;

@@ -60,26 +60,6 @@ TEST_F(HostApiTest, MarkersOfARegionIncludeItsStartButNotItsEnd) {
   EXPECT_FALSE(api.FindRegion(7, &region));
 }
 
-TEST_F(HostApiTest, PlayRateNearOneBecomesExactlyOneAndPutsPitchShiftBack) {
-  host.SetConfigVar("audioprshift", 0);
-  HostApi api = Bound();
-  ASSERT_TRUE(api.SetPlayRate(0.8));
-  EXPECT_EQ(host.ConfigVar("audioprshift"), 1);  // pitch preserved while slowed down
-  ASSERT_TRUE(api.SetPlayRate(0.9));
-  ASSERT_TRUE(api.SetPlayRate(1.0000005));
-  EXPECT_DOUBLE_EQ(host.PlayRate(), 1.0);
-  EXPECT_EQ(host.ConfigVar("audioprshift"), 0);  // the first saved value, not the 1 we set
-}
-
-TEST_F(HostApiTest, PitchShiftIsSavedOnlyOnceAcrossRateChanges) {
-  host.SetConfigVar("audioprshift", 0);
-  HostApi api = Bound();
-  ASSERT_TRUE(api.SetPlayRate(0.8));
-  ASSERT_TRUE(api.SetPlayRate(0.8));
-  api.RestorePitchShiftMode();
-  EXPECT_EQ(host.ConfigVar("audioprshift"), 0);
-}
-
 TEST_F(HostApiTest, InvalidPlayRatesChangeNothing) {
   HostApi api = Bound();
   ASSERT_TRUE(api.SetPlayRate(1.25));
@@ -90,14 +70,6 @@ TEST_F(HostApiTest, InvalidPlayRatesChangeNothing) {
   }
   EXPECT_EQ(host.CountCalls("CSurf_OnPlayRateChange"), 0);
   EXPECT_DOUBLE_EQ(host.PlayRate(), 1.25);
-}
-
-TEST_F(HostApiTest, PlayRateWithoutConfigVariablesIsRefused) {
-  host.RemoveFunction("get_config_var");
-  HostApi api = Bound();
-  EXPECT_FALSE(api.SetPlayRate(0.75));
-  EXPECT_TRUE(api.SetPlayRate(1.0));
-  EXPECT_DOUBLE_EQ(api.GetPlayRate(), 1.0);
 }
 
 TEST_F(HostApiTest, RepeatIsToggledOnlyWhenItDiffers) {
@@ -121,24 +93,6 @@ TEST_F(HostApiTest, MissingOptionalFunctionsGiveTheirFallbacks) {
   EXPECT_FALSE(api.GetTimeSignatureAndBpmAt(0.0, &sig));
   EXPECT_EQ(sig.numerator, 0);
   EXPECT_DOUBLE_EQ(sig.bpm, 0.0);
-}
-
-TEST_F(HostApiTest, ConfigVariablesSmallerThanFourBytesAreLeftAlone) {
-  host.SetConfigVar("smoothseek", 5, 2);
-  HostApi api = Bound();
-  EXPECT_FALSE(api.OverrideSmoothSeek());
-  EXPECT_EQ(host.ConfigVar("smoothseek"), 5);
-  EXPECT_TRUE(api.RestoreSmoothSeek());  // nothing was overridden
-}
-
-TEST_F(HostApiTest, SmoothSeekOverrideIsPutBack) {
-  host.SetConfigVar("smoothseek", 4);
-  HostApi api = Bound();
-  ASSERT_TRUE(api.OverrideSmoothSeek());
-  EXPECT_EQ(host.ConfigVar("smoothseek"), 7);
-  ASSERT_TRUE(api.OverrideSmoothSeek());
-  EXPECT_TRUE(api.RestoreSmoothSeek());
-  EXPECT_EQ(host.ConfigVar("smoothseek"), 4);
 }
 
 TEST_F(HostApiTest, RequiredAndFallbackFunctionsAreNeverNullAfterABind) {

@@ -59,7 +59,7 @@ class PractiseTest : public ::testing::Test {
     if (!session_) {
       api_.Bind(host_.Info()->GetFunc);
       countIn_ = std::make_unique<CountInPlayer>(PreviewFunctionsOf(api_));
-      session_ = std::make_unique<PractiseSession>(api_, clock_, messages_, countIn_.get());
+      session_ = std::make_unique<PractiseSession>(api_, held_, clock_, messages_, countIn_.get());
     }
     return *session_;
   }
@@ -85,13 +85,12 @@ class PractiseTest : public ::testing::Test {
     EXPECT_EQ(host_.ConfigVar("projmetroen"), 9);
     EXPECT_EQ(host_.ConfigVar("preroll"), 3);
     EXPECT_EQ(host_.RepeatOn(), repeat);
-    EXPECT_FALSE(Session().Held().repeatSaved || Session().Held().metronomeSaved ||
-                 Session().Held().prerollSaved);
   }
 
   testing::ScopedTempFolder folder_;
   sim::Host host_;
   host::HostApi api_;
+  host::HeldSettings held_{api_};
   platform::Clock clock_{host_.ClockSource()};
   platform::MessageBoxes messages_{host_.MessageSink()};
   std::unique_ptr<CountInPlayer> countIn_;
@@ -191,6 +190,8 @@ TEST_F(PractiseTest, ASongMovedWithoutTheChangeCountIsPractisedWhereItIsNow) {
 }
 
 TEST_F(PractiseTest, LoopRepeatsTheSectionUntilStop) {
+  host_.Project().selectionStart = 2.0;  // the user's own selection
+  host_.Project().selectionEnd = 5.0;
   Select(1, 0, 1, 0, true);
   Session().StartPractise();
   EXPECT_EQ(host_.Project().selectionStart, 20.0);
@@ -206,8 +207,8 @@ TEST_F(PractiseTest, LoopRepeatsTheSectionUntilStop) {
   Session().StopPractise();
   EXPECT_EQ(host_.Transport(), TransportState::kStopped);
   ExpectHostSettingsAsBefore(false);
-  EXPECT_EQ(host_.Project().selectionStart, 20.0);
-  EXPECT_EQ(host_.Project().selectionEnd, 40.0);
+  EXPECT_EQ(host_.Project().selectionStart, 2.0);
+  EXPECT_EQ(host_.Project().selectionEnd, 5.0);
 }
 
 struct FailedStart {

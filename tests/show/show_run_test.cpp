@@ -354,7 +354,7 @@ TEST_F(ShowRun, ProjectChangeMidShowGivesEverythingBack) {
   EXPECT_FALSE(host.RepeatOn());
   RunFor(6500);  // into the last bar: the next song is pre-rolled
   ASSERT_EQ(host.ConfigVar("smoothseek"), 7);
-  ASSERT_TRUE(api.SetPlayRate(0.8));
+  ASSERT_TRUE(practise.SetPractiseRate(0.8));
 
   const int other = host.AddProject("/shows/second.rpp");
   host.SelectProject(other);

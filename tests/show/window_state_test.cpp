@@ -49,11 +49,12 @@ TEST_F(WindowState, PlayedSongsAndTransportRefreshTheLivePageOnly) {
 }
 
 TEST_F(WindowState, PageSwitchesWithAndWithoutAWindow) {
+  ASSERT_TRUE(practise.SetPractiseRate(0.8));
   ui::ShowLivePage(ui, practise, show::ShowStatus::kPrepared);
   EXPECT_EQ(ui.page, UiPage::kLive);
   EXPECT_EQ(ui.liveTransport, LiveTransport::kSelected);  // the show is not running yet
-  ASSERT_GE(host.CountCalls("CSurf_OnPlayRateChange"), 1);
-  EXPECT_EQ(host.CallsTo("CSurf_OnPlayRateChange").back().time, 1.0);
+  ASSERT_GE(host.CountCalls("CSurf_OnPlayRateChange"), 2);
+  EXPECT_EQ(host.CallsTo("CSurf_OnPlayRateChange").back().time, 1.0);  // the practise rate ends
 
   ui.window = &window;
   ui.liveTransport = LiveTransport::kReplay;
