@@ -7,8 +7,9 @@
 #include <cstdint>
 
 #include "host/host_api.h"
+#include "host/listener_list.h"
+#include "host/outcome.h"
 #include "platform/clock.h"
-#include "platform/message_box.h"
 #include "practise/practise_listener.h"
 
 namespace quorvane::practise {
@@ -59,20 +60,19 @@ struct HeldHostSettings {
   uint32_t savedPreroll = 0;
 };
 
-// Whether a refused start tells the user. Remote commands fail silently; the window's PLAY
-// button explains why nothing happened.
-enum class Report { kShowMessage, kSilent };
-
 class PractiseSession {
  public:
   // `countIn` may be null (no click can play then).
-  PractiseSession(host::HostApi& host, const platform::Clock& clock,
-                  const platform::MessageBoxes& messages, CountInPlayer* countIn);
+  PractiseSession(host::HostApi& host, const platform::Clock& clock, CountInPlayer* countIn);
 
-  // The views told about changes; null (the default) tells nobody. Not owned.
-  void SetListener(PractiseListener* listener);
+  // The views told about changes, in the order added; none tells nobody. Not owned: a listener
+  // is removed before it goes (host::ListenerScope does both).
+  void AddListener(PractiseListener& listener) { listeners_.Add(listener); }
+  void RemoveListener(PractiseListener& listener) { listeners_.Remove(listener); }
 
-  void StartPractise(Report report = Report::kShowMessage);
+  // Starts a run of the selected section; refused when nothing is selected, a run is on, the
+  // section cannot be found or played, or the host knows no tempo at its start (with the reason).
+  host::Outcome StartPractise();
   void StopPractise();
   void ResetPractise();
   void PractiseTick();
@@ -100,13 +100,14 @@ class PractiseSession {
   const HeldHostSettings& Held() const { return held_; }
 
  private:
+  // The rest of a start once the section is known: the host settings, the seek, the count-in.
+  void BeginRun(double start, double stop, double tempo, double rate);
   bool ApplyPractiseTransport();
   void RestorePractiseHostSettings();
 
   host::HostApi& host_;
   const platform::Clock& clock_;
-  const platform::MessageBoxes& messages_;
-  PractiseListener* listener_;
+  host::ListenerList<PractiseListener> listeners_;
   CountInPlayer* countIn_;
   PractiseSelection selection_;
   PractiseRun run_;

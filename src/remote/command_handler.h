@@ -13,8 +13,8 @@ namespace quorvane::remote {
 
 // False when the line names no command of the table (it then did nothing); true when it ran
 // the command, whatever the command made of its fields. A client that is told why a command was
-// refused (the web remote) passes `refusal`: it receives the reason of a refused note, and stays
-// empty otherwise.
+// refused (the web remote) passes `refusal`: it receives the reason of a refused note, selection
+// or practise start, and stays empty otherwise.
 bool HandleRemoteCommand(const SystemView& system, const std::string& line,
                          std::string* refusal = nullptr);
 

@@ -147,12 +147,12 @@ TEST_F(RemoteCommands, ARemotePlayWithoutTempoIsRefusedWithoutAMessage) {
   host.RemoveFunction("TimeMap_GetDividedBpmAtTime");
   SystemFixture noTempo(host);
   noTempo.practise.Selection().songRegionId = 1;
-  HandleRemoteCommand(noTempo.view, R"({"cmd":"PRACTISE_PLAY"})");
+  std::string refusal;
+  ASSERT_TRUE(HandleRemoteCommand(noTempo.view, R"({"cmd":"PRACTISE_PLAY"})", &refusal));
   EXPECT_FALSE(noTempo.practise.Run().active);
   EXPECT_TRUE(host.Messages().empty());
-  // The window's own button still explains it.
-  noTempo.core.Operations().StartPractise(quorvane::practise::Report::kShowMessage);
-  EXPECT_EQ(host.Messages().size(), 1u);
+  // A client that is told hears why; the TCP remote passes nothing and hears nothing.
+  EXPECT_EQ(refusal, "Could not determine the BPM at the selected start position.");
 }
 
 TEST_F(RemoteCommands, PagesAndOptionsChangeWithoutAWindow) {

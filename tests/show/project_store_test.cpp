@@ -179,7 +179,7 @@ TEST_F(ProjectStore, DamagedOrPartialSetlistLoadsEmpty) {
       fresh.SetExtState("Quorvane", key, value);
     Setlist loaded;
     loaded.AddRegionToSetlist(8);
-    ShowEngine freshEngine{freshApi, clock, messages, loaded, practise};
+    ShowEngine freshEngine{freshApi, clock, loaded, practise};
     freshEngine.InitShowEngine();
     EXPECT_TRUE(loaded.Empty());
     EXPECT_EQ(loaded.CurrentIndex(), -1);
