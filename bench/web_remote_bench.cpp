@@ -97,7 +97,8 @@ BENCHMARK(BM_WebClientBytesDuringShow)->Iterations(1)->Unit(benchmark::kMillisec
 // The page with everything it needs (style, script, QR encoder, keep-awake fallback): one
 // request on first load, plain and as a browser gets it, gzip-compressed.
 void BM_WebPageFirstLoad(benchmark::State& state) {
-  web::WebServer web;
+  inbox::CommandInbox commands;
+  web::WebServer web(commands);
   if (!web.Start(0, kKeys)) return state.SkipWithError("no server");
   std::size_t bytes = 0;
   std::size_t gzipBytes = 0;

@@ -6,7 +6,7 @@
 
 #include "platform/host_seams.h"
 #include "platform/own_code_scope.h"
-#include "remote/command_handler.h"
+#include "protocol/command_scanner.h"
 #include "ui/pages.h"
 
 namespace quorvane::core {
@@ -33,8 +33,11 @@ Core::Core(GetFunc getFunc, CoreOptions options)
       engine_(host_, clock_, setlist_, practise_),
       views_(ui_, practise_),
       operations_(host_, ui_, setlist_, engine_, practise_),
-      server_(options.discoveryPort, std::move(options.serverClock)),
-      system_{host_, ui_, setlist_, engine_, practise_, operations_, server_} {}
+      inbox_(options.serverClock),
+      server_(inbox_, options.discoveryPort, std::move(options.serverClock)),
+      system_{host_, ui_, setlist_, engine_, practise_, operations_, server_},
+      web_(inbox_),
+      transports_{&server_, &web_} {}
 
 Core::~Core() {
   Shutdown();
@@ -47,27 +50,22 @@ bool Core::Init() {
   // otherwise undo a command that arrived before it, as if the project had changed under it.
   if (!TrackProject()) engine_.InitShowEngine();  // no project open: the show starts empty
   ui_.setlist = &setlist_;
-  // What the servers' threads catch reaches the host's console from the main thread.
+  // What the transports' threads catch reaches the host's console from the main thread.
   const auto report = [this](std::string_view where, std::string_view what) {
     failures_.Report(where, what);
   };
-  server_.SetFailureSink(report);
-  web_.Server().SetFailureSink(report);
-  server_.SetCommandHandler([this](const std::string& line) { RunRemoteCommand(line); });
-  server_.SetStateProvider([this] { return StateDocument(); });
+  inbox_.SetFailureSink(report);
+  for (inbox::Transport* transport : transports_) {
+    transport->SetFailureSink(report);
+    transport->SetStateProvider([this] { return StateDocument(); });
+  }
   // The web remote keeps its port and keys with the host's settings (a session's memory when the
   // host lacks them).
   web_.UseSettings({host_.GetExtState, host_.SetExtState});
-  web_.Server().SetCommandHandler([this](const std::string& line) -> std::string {
-    std::string refusal;
-    if (!remote::HandleRemoteCommand(system_, line, &refusal)) return "unknown command";
-    return refusal;
-  });
-  web_.Server().SetStateProvider([this] { return StateDocument(); });
   // Without the servers the extension still runs, only not remotely.
   if (listen_) {
-    server_.Start();
-    web_.Start();
+    for (inbox::Transport* transport : transports_)
+      transport->Start();
   }
   return true;
 }
@@ -76,8 +74,8 @@ void Core::Shutdown() {
   shuttingDown_ = true;
   engine_.ReleaseHostSettings();
   host_.RestorePitchShiftMode();
-  web_.Stop();
-  server_.Stop();
+  for (auto transport = transports_.rbegin(); transport != transports_.rend(); ++transport)
+    (*transport)->Stop();
   practise_.StopPractise();
 }
 
@@ -85,10 +83,9 @@ void Core::AttachWake(const platform::MainThreadWake* wake) {
   if (wake_ && !wake) wake_->CancelTimer();
   wake_ = wake && wake->Available() ? wake : nullptr;
   armedWakeDeadline_ = 0;
-  web::WebServer::CommandsQueuedNotifier notify;
+  inbox::CommandInbox::ArrivalNotifier notify;
   if (wake_) notify = [wake = wake_] { wake->Post(); };
-  server_.SetCommandsQueuedNotifier(notify);
-  web_.Server().SetCommandsQueuedNotifier(notify);
+  inbox_.SetArrivalNotifier(std::move(notify));
 }
 
 void Core::Tick() {
@@ -98,7 +95,7 @@ void Core::Tick() {
   RunQueuedCommands();
   engine_.Tick();
   if (practise_.Run().active) practise_.PractiseTick();
-  PublishState(remote::RemoteServer::Offer::kTick);
+  PublishState(inbox::Offer::kTick);
   ArmWakeTimer();
   failures_.Flush();
 }
@@ -112,13 +109,13 @@ void Core::OnWake(platform::WakeReason reason) {
   if (reason == platform::WakeReason::kPosted) {
     RunQueuedCommands();
     // The performer sees the result now, not on the next tick.
-    PublishState(remote::RemoteServer::Offer::kCommandResult);
+    PublishState(inbox::Offer::kCommandResult);
     ArmWakeTimer();  // a result held by its pace, or a practise run a command started
     failures_.Flush();
     return;
   }
   armedWakeDeadline_ = 0;
-  if (server_.HeldResultDueInMs() == 0) PublishState(remote::RemoteServer::Offer::kCommandResult);
+  if (HeldResultDueInMs() == 0) PublishState(inbox::Offer::kCommandResult);
   const practise::PractiseRun& run = practise_.Run();
   if (run.active && run.countingIn) {
     practise_.PractiseTick();
@@ -129,17 +126,25 @@ void Core::OnWake(platform::WakeReason reason) {
 }
 
 void Core::RunQueuedCommands() {
-  server_.DispatchRemoteCommands();
-  web_.Server().DispatchCommands();
+  inbox_.Run([this](const std::string& line) { return RunRemoteCommand(line).refusal; });
 }
 
-void Core::PublishState(remote::RemoteServer::Offer offer) {
+void Core::PublishState(inbox::Offer offer) {
   engine_.UpdateShowTiming();
   engine_.SnapshotShowState();
   ui::SyncWindowState(ui_, engine_.Snapshot());
   operations_.RefreshPractiseDisplay();
-  server_.BroadcastState(offer);
-  web_.Server().Publish();
+  for (inbox::Transport* transport : transports_)
+    transport->Publish(offer);
+}
+
+int64_t Core::HeldResultDueInMs() const {
+  int64_t due = -1;
+  for (const inbox::Transport* transport : transports_) {
+    const int64_t held = transport->HeldResultDueInMs();
+    if (held >= 0 && (due < 0 || held < due)) due = held;
+  }
+  return due;
 }
 
 void Core::ArmWakeTimer() {
@@ -149,7 +154,7 @@ void Core::ArmWakeTimer() {
   const practise::PractiseRun& run = practise_.Run();
   if (run.active && run.countingIn)
     wait = run.countInDeadline > now ? run.countInDeadline - now : 0;
-  if (const int64_t held = server_.HeldResultDueInMs(); held >= 0)
+  if (const int64_t held = HeldResultDueInMs(); held >= 0)
     wait = std::min(wait.value_or(UINT64_MAX), static_cast<uint64_t>(held));
   if (!wait) return;
   const uint64_t deadline = now + *wait;
@@ -179,8 +184,10 @@ bool Core::TrackProject() {
   return true;
 }
 
-void Core::RunRemoteCommand(const std::string& line) {
-  remote::HandleRemoteCommand(system_, line);
+remote::CommandResult Core::RunRemoteCommand(const std::string& line) {
+  const std::optional<protocol::DecodedCommand> command = protocol::DecodeCommand(line);
+  if (!command) return {false, "unknown command"};
+  return remote::HandleRemoteCommand(system_, *command);
 }
 
 std::string Core::StateDocument() const {

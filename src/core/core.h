@@ -9,17 +9,21 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host/failure_reports.h"
 #include "host/host_api.h"
 #include "host/listener_list.h"
 #include "host/project_tracker.h"
+#include "inbox/command_inbox.h"
+#include "inbox/transport.h"
 #include "operations/user_operations.h"
 #include "platform/clock.h"
 #include "platform/main_thread_wake.h"
 #include "platform/message_box.h"
 #include "practise/count_in_player.h"
 #include "practise/practise_session.h"
+#include "remote/command_handler.h"
 #include "remote/discovery_responder.h"
 #include "remote/remote_server.h"
 #include "remote/state_document.h"
@@ -36,7 +40,9 @@ using GetFunc = void* (*)(const char* name);
 
 struct CoreOptions {
   uint16_t discoveryPort = remote::kDiscoveryPort;
-  remote::RemoteServer::SteadyClock serverClock;  // empty: the real steady clock
+  // Paces the TCP server's documents and bounds each run of the commands; empty: the real steady
+  // clock.
+  remote::RemoteServer::SteadyClock serverClock;
   // False keeps the servers closed (no socket is opened); their handlers and document still work.
   bool listen = true;
   // The entry record's main window, for hosts that do not offer GetMainHwnd.
@@ -72,20 +78,21 @@ class Core {
   void Shutdown();
 
   // The wake that hands work to the main thread between ticks (the extension's message-only
-  // window, or the simulator's seam); null detaches it. Before Init: the server tells it about
-  // queued commands, and the count-in's end and a held command result are armed on its one-shot
-  // timer. Without one, the tick does all of it a little later.
+  // window, or the simulator's seam); null detaches it. Before Init: the command inbox tells it
+  // about arrived commands, and the count-in's end and a held command result are armed on its
+  // one-shot timer. Without one, the tick does all of it a little later.
   void AttachWake(const platform::MainThreadWake* wake);
   // The main thread woken: the current project is tracked first, exactly as the tick does, then
-  // queued remote commands run now, in arrival order, and their result goes to the clients at
-  // once; or the count-in ends on time. Nothing happens inside our own tick or another of our
-  // handlers (a message box or menu of ours runs a modal loop that dispatches wakes; the tick
-  // drains what is left) nor once Shutdown has begun. The timer also sends a command's result
-  // that the TCP server's pace held.
+  // queued remote commands run now, in arrival order whatever transport brought them, and their
+  // result goes to the clients at once; or the count-in ends on time. Nothing happens inside our
+  // own tick or another of our handlers (a message box or menu of ours runs a modal loop that
+  // dispatches wakes; the tick drains what is left) nor once Shutdown has begun. The timer also
+  // sends a command's result that the TCP server's pace held.
   void OnWake(platform::WakeReason reason);
 
-  // One remote command line, as the server's handler runs it between ticks.
-  void RunRemoteCommand(const std::string& line);
+  // One remote command line, decoded and run as the inbox runs it between ticks; a line that names
+  // no command is refused as "unknown command".
+  remote::CommandResult RunRemoteCommand(const std::string& line);
   std::string StateDocument() const;
 
   host::HostApi& Host() { return host_; }
@@ -98,6 +105,7 @@ class Core {
   show::ShowEngine& Engine() { return engine_; }
   practise::PractiseSession& Practise() { return practise_; }
   operations::UserOperations& Operations() { return operations_; }
+  inbox::CommandInbox& Inbox() { return inbox_; }
   remote::RemoteServer& Server() { return server_; }
   web::WebRemote& Web() { return web_; }
   const remote::SystemView& System() const { return system_; }
@@ -106,10 +114,12 @@ class Core {
   // Follows the host's current project: a change resets the show and loads the new project's
   // setlist before anything else reads or writes it. True when the project changed.
   bool TrackProject();
-  // Runs the remote and web commands queued so far (within the servers' per-run budgets).
+  // Runs the commands the transports queued so far, within the inbox's per-run budget.
   void RunQueuedCommands();
-  // The show clock, the views and the state document for the clients, as things are now.
-  void PublishState(remote::RemoteServer::Offer offer);
+  // The show clock, the views and the state document for every transport, as things are now.
+  void PublishState(inbox::Offer offer);
+  // The earliest moment a result a transport's pace held may go out, in ms (0: now); -1: none.
+  int64_t HeldResultDueInMs() const;
   // Asks the wake's one-shot timer for a call at the earlier of the running count-in's end and the
   // moment a command's result held by the TCP server's pace may go out (once per deadline).
   void ArmWakeTimer();
@@ -133,11 +143,14 @@ class Core {
   host::ListenerScope<practise::PractiseSession, practise::PractiseListener> practiseViews_{
       practise_, views_};
   operations::UserOperations operations_;
+  inbox::CommandInbox inbox_;
   remote::RemoteServer server_;
   remote::SystemView system_;
   // Keeps the document's project sections between builds: a cache, hence mutable.
   mutable remote::StateDocumentBuilder documents_;
   web::WebRemote web_;
+  // Every way the clients reach us, started in this order and stopped in the reverse.
+  std::vector<inbox::Transport*> transports_;
   const platform::MainThreadWake* wake_ = nullptr;
   uint64_t armedWakeDeadline_ = 0;
   bool shuttingDown_ = false;

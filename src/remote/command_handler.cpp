@@ -3,8 +3,7 @@
 #include <optional>
 
 #include "operations/user_operations.h"
-#include "remote/command_scanner.h"
-#include "remote/command_table.h"
+#include "protocol/command_table.h"
 #include "remote/remote_server.h"
 #include "show/setlist.h"
 #include "show/show_engine.h"
@@ -14,11 +13,13 @@
 namespace quorvane::remote {
 namespace {
 
-// One command line being run: its fields are read only as the table lists them.
+using protocol::CommandId;
+
+// One decoded command being run: its fields were read only as the table lists them.
 class Command {
  public:
-  Command(const SystemView& system, const CommandDefinition& definition, const std::string& line)
-      : s_(system), definition_(definition), line_(line) {}
+  Command(const SystemView& system, const protocol::DecodedCommand& decoded)
+      : s_(system), decoded_(decoded) {}
 
   // True when the command changed something (what a "when applied" broadcast waits for); none
   // for an id without an operation, which the build's switch warning already refuses.
@@ -31,19 +32,9 @@ class Command {
   ui::PluginUI& Ui() const { return s_.ui; }
   ui::WindowPort* Window() const { return s_.ui.window; }
 
-  std::optional<int> Int(std::string_view name) const {
-    const FieldDefinition* field = FindCommandField(definition_, name);
-    if (!field || field->type != FieldType::kInteger) return std::nullopt;
-    return ReadIntField(line_, field->name.data());
-  }
-  std::optional<bool> Bool(std::string_view name) const {
-    const FieldDefinition* field = FindCommandField(definition_, name);
-    if (!field || field->type != FieldType::kBoolean) return std::nullopt;
-    return ReadBoolField(line_, field->name.data());
-  }
-  std::optional<double> Rate() const {
-    return FindCommandField(definition_, "rate") ? ReadRateField(line_) : std::nullopt;
-  }
+  std::optional<int> Int(std::string_view name) const { return decoded_.Int(name); }
+  std::optional<bool> Bool(std::string_view name) const { return decoded_.Bool(name); }
+  std::optional<double> Rate() const { return decoded_.Real("rate"); }
 
   // Runs `operation` with the integer field when it was read.
   template <typename Operation>
@@ -88,8 +79,7 @@ class Command {
   }
   bool SetNote() {
     const auto index = Int("index");
-    const FieldDefinition* field = FindCommandField(definition_, "note");
-    StringField note = ReadStringField(line_, field->name.data());
+    protocol::StringField note = decoded_.Text("note");
     if (!index || !s_.setlist.IsValidIndex(*index)) {
       refusal_ = "no setlist item at that index";
     } else if (!note.value) {
@@ -113,14 +103,13 @@ class Command {
   }
 
   const SystemView& s_;
-  const CommandDefinition& definition_;
-  const std::string& line_;
+  const protocol::DecodedCommand& decoded_;
   std::string refusal_;
 };
 
 std::optional<bool> Command::Run() {
   operations::UserOperations& ops = Ops();
-  switch (definition_.id) {
+  switch (decoded_.Id()) {
     // Window and mode commands.
     case CommandId::kPing:
       return false;
@@ -237,22 +226,24 @@ std::optional<bool> Command::Run() {
 
 }  // namespace
 
-bool HandleRemoteCommand(const SystemView& system, const std::string& line, std::string* refusal) {
-  const CommandDefinition* definition = FindRemoteCommand(ReadCommandType(line));
-  if (!definition) return false;
-  Command command(system, *definition, line);
+CommandResult HandleRemoteCommand(const SystemView& system,
+                                  const protocol::DecodedCommand& decoded) {
+  Command command(system, decoded);
   const std::optional<bool> applied = command.Run();
-  if (!applied) return false;
-  if (refusal) *refusal = command.Refusal();
-  if (definition->broadcast == Broadcast::kAlways ||
-      (definition->broadcast == Broadcast::kWhenApplied && *applied)) {
+  CommandResult result;
+  if (!applied) return result;
+  result.applied = *applied;
+  result.refusal = command.Refusal();
+  const protocol::Broadcast broadcast = decoded.Definition().broadcast;
+  if (broadcast == protocol::Broadcast::kAlways ||
+      (broadcast == protocol::Broadcast::kWhenApplied && *applied)) {
     // An earlier command of this tick may have moved the show without a broadcast of its own:
     // the document must not pair its live values with the snapshot of the last tick.
     system.engine.UpdateShowTiming();
     system.engine.SnapshotShowState();
     system.server.BroadcastState();
   }
-  return true;
+  return result;
 }
 
 }  // namespace quorvane::remote

@@ -2,9 +2,11 @@
 
 #include <array>
 
-#include "remote/json_writer.h"
+#include "protocol/json_writer.h"
 
 namespace quorvane::remote {
+
+using protocol::JsonWriter;
 
 void DrainWakeSocket(const platform::Socket& wake) {
   std::array<char, 64> buffer{};

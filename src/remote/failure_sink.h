@@ -1,31 +1,11 @@
-// Where the servers' threads tell what they caught, instead of dropping it: the owner passes it on
-// to the host's console. A client hanging up is no failure and is not reported.
+// The failure sink of the transports, as the remote and web servers name it.
 #pragma once
 
-#include <exception>
-#include <functional>
-#include <string_view>
+#include "inbox/failure_sink.h"
 
 namespace quorvane::remote {
 
-// Called from any of the servers' threads and from the main thread: it must be thread-safe.
-using FailureSink = std::function<void(std::string_view where, std::string_view what)>;
-
-// Inside a catch block: tells `sink` (when set) what the exception being handled says. Never
-// throws; a sink that fails is itself left unreported.
-inline void ReportCaughtException(const FailureSink& sink, std::string_view where) noexcept {
-  if (!sink) return;
-  try {
-    try {
-      throw;
-    } catch (const std::exception& caught) {
-      sink(where, caught.what());
-    } catch (...) {
-      sink(where, "an exception that is not a std::exception");
-    }
-  } catch (...) {
-    // Nothing is left to tell it to.
-  }
-}
+using inbox::FailureSink;
+using inbox::ReportCaughtException;
 
 }  // namespace quorvane::remote

@@ -6,9 +6,11 @@
 #include <random>
 #include <utility>
 
-#include "remote/json_writer.h"
+#include "protocol/json_writer.h"
 
 namespace quorvane::remote {
+
+using protocol::JsonWriter;
 namespace {
 
 // Receive chunk and how many of them one client may deliver per pass, so that one busy client
@@ -65,8 +67,9 @@ std::string WelcomeLine(uint16_t port) {
 
 }  // namespace
 
-RemoteServer::RemoteServer(uint16_t discoveryPort, SteadyClock clock)
-    : discoveryPort_(discoveryPort),
+RemoteServer::RemoteServer(inbox::CommandInbox& commands, uint16_t discoveryPort, SteadyClock clock)
+    : commands_(commands),
+      discoveryPort_(discoveryPort),
       clock_(clock ? std::move(clock) : SteadyClock(&SteadyNanoseconds)) {}
 
 RemoteServer::~RemoteServer() {
@@ -76,15 +79,6 @@ RemoteServer::~RemoteServer() {
     // Nothing may leave a destructor that runs while the host unloads the library.
     ReportCaughtException(failureSink_, "remote server: stop");
   }
-}
-
-void RemoteServer::SetCommandsQueuedNotifier(CommandsQueuedNotifier notifier) {
-  commandsQueued_ = std::move(notifier);
-}
-
-void RemoteServer::SetCommandHandler(CommandHandler handler) {
-  std::lock_guard lock(callbacksMutex_);
-  commandHandler_ = std::move(handler);
 }
 
 void RemoteServer::SetStateProvider(StateProvider provider) {
@@ -180,10 +174,7 @@ void RemoteServer::CloseAll() {
     clients_.clear();
     retired_.clear();
   }
-  {
-    std::lock_guard lock(queueMutex_);
-    commandQueue_.clear();
-  }
+  commands_.Discard(inbox::Origin::kTcp);
   listener_.Close();
   discoverySocket_.Close();
   wakeSocket_.Close();
@@ -227,13 +218,12 @@ bool RemoteServer::ControlPass() {
   const bool linesQueued = entries[2].readable;
   if (linesQueued) DrainWakeSocket(sendWakeSocket_);
   if (entries[1].readable) AcceptClients();
-  if (TakeClientsPass(entries, linesQueued) && commandsQueued_) commandsQueued_();
+  TakeClientsPass(entries, linesQueued);
   return true;
 }
 
-bool RemoteServer::TakeClientsPass(const std::vector<platform::PollEntry>& entries,
+void RemoteServer::TakeClientsPass(const std::vector<platform::PollEntry>& entries,
                                    bool linesQueued) {
-  commandsTaken_ = false;
   std::lock_guard lock(clientsMutex_);
   // Sockets the main thread dropped during the wait are closed only now that nobody waits on them.
   retired_.clear();
@@ -258,7 +248,6 @@ bool RemoteServer::TakeClientsPass(const std::vector<platform::PollEntry>& entri
     if (keep && entry.readable) keep = ReadFrom(client);
     if (!keep) clients_.erase(found);  // closes it; its unfinished line goes with it
   }
-  return commandsTaken_;
 }
 
 void RemoteServer::AcceptClients() {
@@ -324,13 +313,8 @@ bool RemoteServer::TakeBytes(Client& client, std::string_view bytes) {
   if (incoming.size() - (pendingReturn ? 1 : 0) > kMaxLineBytes) return false;
   if (lines.empty()) return true;
 
-  std::lock_guard lock(queueMutex_);
-  for (std::string& line : lines) {
-    if (commandQueue_.size() >= kMaxQueuedLines) return false;
-    commandQueue_.push_back(std::move(line));
-    commandsTaken_ = true;
-  }
-  return true;
+  // The inbox wakes the main thread; a client whose lines find it full is dropped.
+  return commands_.PushLines(inbox::Origin::kTcp, std::move(lines));
 }
 
 bool RemoteServer::QueueLine(Client& client, std::shared_ptr<const std::string> line) {
@@ -406,11 +390,6 @@ DiscoveryIdentity RemoteServer::Identity() const {
 std::size_t RemoteServer::ClientCount() const {
   std::lock_guard lock(clientsMutex_);
   return clients_.size();
-}
-
-std::size_t RemoteServer::QueuedCommandCount() const {
-  std::lock_guard lock(queueMutex_);
-  return commandQueue_.size();
 }
 
 }  // namespace quorvane::remote

@@ -2,9 +2,9 @@
 // and send command lines, plus the UDP discovery responder that tells them the listener's port.
 //
 // Two worker threads: the control thread accepts clients, greets them, reads their bytes and
-// queues complete command lines, and sends the lines queued for the clients; the discovery thread
-// answers probes. Commands run and state documents are built only on the host's main thread, in
-// DispatchRemoteCommands and BroadcastState; the callbacks never run with one of the server's
+// pushes complete command lines into the command inbox, and sends the lines queued for the
+// clients; the discovery thread answers probes. Commands run on the host's main thread from the
+// inbox; state documents are built there too, in BroadcastState, never with one of the server's
 // locks held.
 #pragma once
 
@@ -22,6 +22,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "inbox/command_inbox.h"
+#include "inbox/transport.h"
 #include "platform/socket.h"
 #include "remote/discovery_responder.h"
 #include "remote/failure_sink.h"
@@ -30,13 +32,9 @@ namespace quorvane::remote {
 
 inline constexpr int kProtocolVersion = 2;
 
-class RemoteServer {
+class RemoteServer final : public inbox::Transport {
  public:
-  // Executes one received command line, on the main thread.
-  using CommandHandler = std::function<void(const std::string& line)>;
-  // Returns the whole state as one JSON object without a line feed, on the main thread.
-  using StateProvider = std::function<std::string()>;
-  // The steady clock in nanoseconds; it paces the broadcasts and bounds the command dispatch.
+  // The steady clock in nanoseconds; it paces the broadcasts.
   using SteadyClock = std::function<int64_t()>;
 
   // Limits that keep one misbehaving client from exhausting the host's memory. A client that
@@ -46,60 +44,49 @@ class RemoteServer {
   // every place. This computer's own programs (loopback addresses) are not counted.
   static constexpr std::size_t kMaxClientsPerAddress = 16;
   static constexpr std::size_t kMaxLineBytes = 64 * 1024;
-  static constexpr std::size_t kMaxQueuedLines = 10000;
   static constexpr std::size_t kMaxOutgoingBytes = 8 * 1024 * 1024;
   static constexpr int64_t kBroadcastIntervalNanoseconds = 50'000'000;
   static constexpr int64_t kCommandResultIntervalNanoseconds = 10'000'000;
-  // Main-thread time one DispatchRemoteCommands may spend on commands before it leaves the rest
-  // for the next tick, so that a flood of commands never freezes the host's interface.
-  static constexpr int64_t kDispatchBudgetNanoseconds = 4'000'000;
   static constexpr int kControlWaitMilliseconds = 50;
 
+  // Complete command lines go to `commands` (a client that finds it full is dropped);
   // `discoveryPort` 0 lets the system choose (see DiscoveryPort); an empty clock means
   // std::chrono::steady_clock.
-  explicit RemoteServer(uint16_t discoveryPort = kDiscoveryPort, SteadyClock clock = {});
-  ~RemoteServer();
+  explicit RemoteServer(inbox::CommandInbox& commands, uint16_t discoveryPort = kDiscoveryPort,
+                        SteadyClock clock = {});
+  ~RemoteServer() override;
   RemoteServer(const RemoteServer&) = delete;
   RemoteServer& operator=(const RemoteServer&) = delete;
 
-  // Called on the control thread, with none of the server's locks held, each time it queues
-  // complete command lines: it tells the main thread to dispatch them now. Set before Start.
-  using CommandsQueuedNotifier = std::function<void()>;
-  void SetCommandsQueuedNotifier(CommandsQueuedNotifier notifier);
-
-  void SetCommandHandler(CommandHandler handler);
-  void SetStateProvider(StateProvider provider);
+  // Returns the whole state as one JSON object without a line feed, on the main thread.
+  void SetStateProvider(StateProvider provider) override;
   // What the server's threads and the main thread's calls caught. Set before Start.
-  void SetFailureSink(FailureSink sink) { failureSink_ = std::move(sink); }
+  void SetFailureSink(FailureSink sink) override { failureSink_ = std::move(sink); }
   // Counts loopback clients against kMaxClientsPerAddress too, from the next connection on: the
   // suites' clients, all from 127.0.0.1, then stand for a computer of the network.
   void CountLoopbackPerAddress(bool count);
 
   // Opens the listener and the discovery socket and starts both threads. True when running
   // afterwards (also when it already was); false leaves nothing open.
-  bool Start();
-  // Closes every socket, joins both threads and discards the unexecuted commands. Does nothing
-  // when not running.
-  void Stop();
+  bool Start() override;
+  // Closes every socket, joins both threads and discards its clients' commands not run yet. Does
+  // nothing when not running.
+  void Stop() override;
   bool IsRunning() const { return running_.load(); }
 
-  // Main thread: executes the queued command lines in arrival order, for at most the dispatch
-  // budget (measured on the steady clock given at construction) and at least one line; the rest
-  // wait, in order, for the next call. Lines are dropped when no handler is installed; a handler
-  // that throws loses only its own line. Called from the tick and at once when woken.
-  void DispatchRemoteCommands();
   // Why a document is offered: the tick's regular offer, paced to one document per 50 ms, or the
   // result of commands that just ran, which a performer waits for: it goes out at once, paced
   // only against a flood of commands (one such document per 10 ms).
-  enum class Offer { kTick, kCommandResult };
+  using Offer = inbox::Offer;
   // Main thread: sends the state document to every client when it changed since the last one
   // sent, at most once per the offer's pace; greets clients accepted since the last call with the
   // current document, whatever the pace (such a client may get that document once more with the
   // next broadcast: each document replaces the previous one, so a repeat is harmless).
   void BroadcastState(Offer offer = Offer::kTick);
+  void Publish(Offer offer) override { BroadcastState(offer); }
   // Main thread: milliseconds until a command's result that its pace held may go out (0: now);
   // -1 when none is held.
-  int64_t HeldResultDueInMs() const;
+  int64_t HeldResultDueInMs() const override;
 
   void SetProjectName(std::string name);
   std::string ProjectName() const;
@@ -111,8 +98,6 @@ class RemoteServer {
   std::string HostName() const;
 
   std::size_t ClientCount() const;
-  // Command lines received and not yet dispatched.
-  std::size_t QueuedCommandCount() const;
   // The TCP port announced to clients; 0 when not running.
   uint16_t Port() const { return port_.load(); }
   // The UDP port the discovery responder listens on; 0 when not running.
@@ -135,8 +120,8 @@ class RemoteServer {
   // One wait and what follows it; false when the wait itself failed, which ends the thread.
   bool ControlPass();
   void AcceptClients();
-  // The sends and reads after a wait, under clientsMutex_; true when command lines were queued.
-  bool TakeClientsPass(const std::vector<platform::PollEntry>& entries, bool linesQueued);
+  // The sends and reads after a wait, under clientsMutex_.
+  void TakeClientsPass(const std::vector<platform::PollEntry>& entries, bool linesQueued);
   // The functions below need clientsMutex_ held. False means the client must be dropped.
   bool ReadFrom(Client& client);
   bool TakeBytes(Client& client, std::string_view bytes);
@@ -153,6 +138,7 @@ class RemoteServer {
   DiscoveryIdentity Identity() const;
   void CloseAll();
 
+  inbox::CommandInbox& commands_;
   const uint16_t discoveryPort_;
   const SteadyClock clock_;
 
@@ -170,19 +156,13 @@ class RemoteServer {
   std::thread controlThread_;
   std::thread discoveryThread_;
 
-  mutable std::mutex clientsMutex_;  // taken before queueMutex_ when both are needed
+  mutable std::mutex clientsMutex_;
   std::unordered_map<platform::Socket::Handle, Client> clients_;
   std::vector<platform::Socket> retired_;
   bool countLoopbackPerAddress_ = false;
 
-  mutable std::mutex queueMutex_;
-  std::deque<std::string> commandQueue_;
-
   mutable std::mutex callbacksMutex_;
-  CommandHandler commandHandler_;
-  CommandsQueuedNotifier commandsQueued_;  // written before Start only
-  FailureSink failureSink_;                // written before Start only
-  bool commandsTaken_ = false;             // control thread only
+  FailureSink failureSink_;  // written before Start only
   StateProvider stateProvider_;
 
   mutable std::mutex identityMutex_;

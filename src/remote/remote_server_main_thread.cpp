@@ -1,5 +1,5 @@
-// The remote server's main-thread side: running the queued commands within their budget, and
-// offering the state document to the clients at the pace of the tick or of a command's result.
+// The remote server's main-thread side: offering the state document to the clients at the pace of
+// the tick or of a command's result.
 // The control thread's side (accepting, reading, sending) is in remote_server.cpp.
 #include <memory>
 #include <mutex>
@@ -10,34 +10,6 @@
 #include "remote/remote_server.h"
 
 namespace quorvane::remote {
-
-void RemoteServer::DispatchRemoteCommands() {
-  CommandHandler handler;
-  {
-    std::lock_guard lock(callbacksMutex_);
-    handler = commandHandler_;
-  }
-  // One line at a time, so that a flood costs the host's interface at most the budget per tick:
-  // what is left stays queued, in order, for the next tick. The first line always runs.
-  const int64_t start = clock_();
-  for (bool first = true;; first = false) {
-    if (!first && handler && clock_() - start >= kDispatchBudgetNanoseconds) return;
-    std::string line;
-    {
-      std::lock_guard lock(queueMutex_);
-      if (commandQueue_.empty()) return;
-      line = std::move(commandQueue_.front());
-      commandQueue_.pop_front();
-    }
-    if (!handler) continue;  // nobody to run it: dropped
-    try {
-      handler(line);
-    } catch (...) {
-      // The failed command is reported; the following ones still run.
-      ReportCaughtException(failureSink_, "remote server: command");
-    }
-  }
-}
 
 int64_t RemoteServer::HeldResultDueInMs() const {
   if (!resultHeld_ || !running_.load()) return -1;

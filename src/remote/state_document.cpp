@@ -11,7 +11,7 @@
 #include "host/project_walk.h"
 #include "practise/practise_session.h"
 #include "practise/track_manager.h"
-#include "remote/json_writer.h"
+#include "protocol/json_writer.h"
 #include "remote/remote_server.h"
 #include "show/setlist.h"
 #include "show/show_engine.h"
@@ -19,6 +19,8 @@
 #include "ui/time_text.h"
 
 namespace quorvane::remote {
+
+using protocol::JsonWriter;
 namespace {
 
 using host::ProjectMarker;

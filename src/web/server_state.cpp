@@ -1,6 +1,7 @@
 #include "web/server_state.h"
 
 #include <boost/asio/error.hpp>
+#include <boost/asio/post.hpp>
 #include <boost/beast/core/error.hpp>
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/websocket/error.hpp>
@@ -30,12 +31,12 @@ bool IsHangUp(const beast::error_code& error) {
 }  // namespace
 
 WebServer::Impl::Impl(AccessKeys initialKeys, std::atomic<std::size_t>& count,
-                      std::atomic<uint64_t>& joined, CommandsQueuedNotifier queued,
-                      FailureSink sink, std::vector<std::string> hostNames)
+                      std::atomic<uint64_t>& joined, inbox::CommandInbox& inbox, FailureSink sink,
+                      std::vector<std::string> hostNames)
     : rules{std::move(initialKeys), {}, std::move(hostNames)},
       clientCount(count),
       registrations(joined),
-      commandsQueued(std::move(queued)),
+      commands(inbox),
       failureSink(std::move(sink)) {}
 
 void WebServer::Impl::Begin() {
@@ -125,14 +126,18 @@ void WebServer::Impl::ReplaceKeys(AccessKeys next) {
     client->Close();
 }
 
-bool WebServer::Impl::Queue(uint64_t client, std::string line) {
-  {
-    std::lock_guard lock(queueMutex);
-    if (commands.size() >= kMaxQueuedCommands) return false;
-    commands.push_back({client, std::move(line)});
-  }
-  if (commandsQueued) commandsQueued();
-  return true;
+bool WebServer::Impl::Queue(uint64_t client, std::string_view name, std::string line) {
+  // The answer runs on the main thread: it hands the refusal to this thread, which sends it. A
+  // stopped server's state is kept only by the answer that is running.
+  auto reply = [server = weak_from_this(), client,
+                name = std::string(name)](std::string_view reason) {
+    const std::shared_ptr<Impl> running = server.lock();
+    if (!running || running->stopped.load()) return;
+    asio::post(running->io, [&server = *running, client, text = RefusalMessage(name, reason)] {
+      server.Reply(client, text);
+    });
+  };
+  return commands.Push({inbox::Origin::kWeb, std::move(line), std::move(reply)});
 }
 
 bool WebServer::Impl::TakePlace(Access access) {

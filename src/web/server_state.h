@@ -1,8 +1,7 @@
 // The web server's shared state (WebServer::Impl): the sessions open now, the WebSocket places,
-// the access rules, the documents and patches, the commands queued for the main thread; and the
-// thread's io_context with the listener and the heartbeat. Sessions join it and leave it; only
-// the server's thread touches it, except the command queue and the next document, which the main
-// thread reaches through their mutexes.
+// the access rules, the documents and patches; and the thread's io_context with the listener and
+// the heartbeat. Sessions join it and leave it; only the server's thread touches it, except the
+// next document, which the main thread reaches through its mutex, and the command inbox.
 #pragma once
 
 #include <utility>  // Boost 1.74's Asio uses std::exchange without including it under C++20
@@ -46,14 +45,9 @@ class Connection {
 
 class WebSocketSession;
 
-struct QueuedCommand {
-  uint64_t client = 0;
-  std::string line;
-};
-
-struct WebServer::Impl {
+struct WebServer::Impl : std::enable_shared_from_this<WebServer::Impl> {
   Impl(AccessKeys initialKeys, std::atomic<std::size_t>& count, std::atomic<uint64_t>& joined,
-       CommandsQueuedNotifier queued, FailureSink sink, std::vector<std::string> hostNames);
+       inbox::CommandInbox& inbox, FailureSink sink, std::vector<std::string> hostNames);
 
   // Starts the listener's accepting and the heartbeat, on the thread.
   void Begin();
@@ -64,8 +58,9 @@ struct WebServer::Impl {
   void Forget(uint64_t id);
   void Reply(uint64_t client, const std::string& text);
   void ReplaceKeys(AccessKeys next);
-  // Queues a command; false when the queue is full (the sender is dropped).
-  bool Queue(uint64_t client, std::string line);
+  // Hands a client's command to the inbox, with the answer its refusal takes back to the client;
+  // false when the inbox is full (the sender is dropped).
+  bool Queue(uint64_t client, std::string_view name, std::string line);
   // The registered clients still open, taken before sending to them: a send may drop a client,
   // which removes it from `clients`.
   std::vector<std::shared_ptr<WebSocketSession>> OpenClients() const;
@@ -93,12 +88,9 @@ struct WebServer::Impl {
   bool closing = false;
   std::atomic<std::size_t>& clientCount;
   std::atomic<uint64_t>& registrations;
-  const CommandsQueuedNotifier commandsQueued;  // may be empty
-  const FailureSink failureSink;                // may be empty
-  std::atomic<bool> stopped{false};             // set by Stop; a running dispatch ends
-
-  std::mutex queueMutex;
-  std::deque<QueuedCommand> commands;
+  inbox::CommandInbox& commands;
+  const FailureSink failureSink;     // may be empty
+  std::atomic<bool> stopped{false};  // set by Stop; a refusal answered later goes nowhere
 
   std::mutex documentMutex;
   Message nextDocument;  // handed over by the main thread, not taken yet

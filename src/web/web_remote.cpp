@@ -7,7 +7,8 @@
 
 namespace quorvane::web {
 
-WebRemote::WebRemote(GlobalSettingsFunctions settings) : settings_(settings) {}
+WebRemote::WebRemote(inbox::CommandInbox& commands, GlobalSettingsFunctions settings)
+    : settings_(settings), server_(commands) {}
 
 std::string WebRemote::Read(const char* key) const {
   if (settings_.get) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "inbox/command_inbox.h"
+#include "inbox/transport.h"
 #include "ui/web_access.h"
 #include "web/access_keys.h"
 #include "web/web_server.h"
@@ -31,9 +33,10 @@ inline constexpr uint16_t kDefaultPort = 8470;
 // the band's network gives this computer, by which its browsers may load the page.
 std::vector<std::string> HostNamesIn(std::string_view text);
 
-class WebRemote final : public ui::WebAccessPort {
+class WebRemote final : public ui::WebAccessPort, public inbox::Transport {
  public:
-  explicit WebRemote(GlobalSettingsFunctions settings = {});
+  // Its clients' commands go to `commands`.
+  explicit WebRemote(inbox::CommandInbox& commands, GlobalSettingsFunctions settings = {});
   // The host's settings functions, bound after construction.
   void UseSettings(GlobalSettingsFunctions settings) { settings_ = settings; }
 
@@ -41,8 +44,16 @@ class WebRemote final : public ui::WebAccessPort {
 
   // Reads (or draws and keeps) the keys and starts the server on the kept port, answering to the
   // kept extra host names too.
-  bool Start();
-  void Stop() { server_.Stop(); }
+  bool Start() override;
+  void Stop() override { server_.Stop(); }
+
+  // inbox::Transport: the server's failures and documents.
+  void SetFailureSink(inbox::FailureSink sink) override { server_.SetFailureSink(std::move(sink)); }
+  void SetStateProvider(StateProvider provider) override {
+    server_.SetStateProvider(std::move(provider));
+  }
+  // Every offer goes to the server's thread, which sends merge patches at its own pace.
+  void Publish(inbox::Offer) override { server_.Publish(); }
   // Draws two new keys and keeps them; every connected web client is disconnected.
   AccessKeys DrawNewKeyPair();
 

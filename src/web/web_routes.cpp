@@ -2,7 +2,7 @@
 
 #include "platform/network_addresses.h"
 #include "platform/socket.h"
-#include "remote/json_writer.h"
+#include "protocol/json_writer.h"
 #include "web/web_server.h"
 
 namespace quorvane::web {
@@ -71,7 +71,7 @@ std::string_view RefusedName(std::string_view name) {
 }
 
 std::string RefusalMessage(std::string_view command, std::string_view reason) {
-  remote::JsonWriter json;
+  protocol::JsonWriter json;
   json.BeginObject()
       .Key("type")
       .String("REFUSED")

@@ -1,24 +1,20 @@
 // The web server's public side: starting and stopping the thread, and what the main thread hands
-// it (documents, new keys) and takes from it (commands). The thread's side is in server_state.h:
+// it (documents, new keys). The thread's side is in server_state.h:
 // the listener, the HTTP and WebSocket sessions, and the state they share.
 #include <utility>  // Boost 1.74's Asio uses std::exchange without including it under C++20
 
 #include "web/web_server.h"
 
 #include <boost/asio/post.hpp>
-#include <chrono>
 #include <string>
 
-#include "remote/command_scanner.h"
-#include "remote/remote_server.h"
 #include "web/server_state.h"
-#include "web/web_routes.h"
 
 namespace quorvane::web {
 
 namespace asio = boost::asio;
 
-WebServer::WebServer() = default;
+WebServer::WebServer(inbox::CommandInbox& commands) : commands_(commands) {}
 
 WebServer::~WebServer() {
   try {
@@ -27,11 +23,6 @@ WebServer::~WebServer() {
     // Nothing may leave a destructor that runs while the host unloads the library.
     remote::ReportCaughtException(failureSink_, "web remote: stop");
   }
-}
-
-void WebServer::SetCommandHandler(CommandHandler handler) {
-  std::lock_guard lock(callbacksMutex_);
-  commandHandler_ = std::move(handler);
 }
 
 void WebServer::SetStateProvider(StateProvider provider) {
@@ -48,8 +39,8 @@ bool WebServer::Start(uint16_t preferredPort, AccessKeys keys) {
   std::lock_guard lifecycle(lifecycleMutex_);
   if (impl_) return true;
   try {
-    auto impl = std::make_shared<Impl>(std::move(keys), clientCount_, registrations_,
-                                       commandsQueued_, failureSink_, extraHostNames_);
+    auto impl = std::make_shared<Impl>(std::move(keys), clientCount_, registrations_, commands_,
+                                       failureSink_, extraHostNames_);
     const uint16_t port = impl->listener.Listen(preferredPort);
     if (port == 0) return false;
     Impl& server = *impl;
@@ -85,6 +76,7 @@ void WebServer::Stop() {
   asio::post(server->io, [&server = *server] { server.CloseAll(); });
   if (server->thread.joinable()) server->thread.join();
   clientCount_ = 0;
+  commands_.Discard(inbox::Origin::kWeb);
 }
 
 void WebServer::ReplaceKeys(AccessKeys keys) {
@@ -93,50 +85,6 @@ void WebServer::ReplaceKeys(AccessKeys keys) {
   asio::post(server->io, [&server = *server, keys = std::move(keys)]() mutable {
     server.ReplaceKeys(std::move(keys));
   });
-}
-
-void WebServer::DispatchCommands() {
-  const std::shared_ptr<Impl> running = Running();
-  if (!running) return;
-  Impl& server = *running;
-  CommandHandler handler;
-  {
-    std::lock_guard lock(callbacksMutex_);
-    handler = commandHandler_;
-  }
-  if (!handler) {  // nobody to run them: dropped
-    std::lock_guard lock(server.queueMutex);
-    server.commands.clear();
-    return;
-  }
-  // As on TCP: one command at a time, for at most the budget of the host's main thread per run
-  // (the first always runs); the rest stay queued, in order, for the next wake or tick.
-  const auto start = std::chrono::steady_clock::now();
-  for (bool first = true; !server.stopped.load(); first = false) {
-    if (!first && std::chrono::steady_clock::now() - start >=
-                      std::chrono::nanoseconds(remote::RemoteServer::kDispatchBudgetNanoseconds)) {
-      return;
-    }
-    QueuedCommand command;
-    {
-      std::lock_guard lock(server.queueMutex);
-      if (server.commands.empty()) return;
-      command = std::move(server.commands.front());
-      server.commands.pop_front();
-    }
-    std::string reason;
-    try {
-      reason = handler(command.line);
-    } catch (...) {
-      remote::ReportCaughtException(server.failureSink, "web remote: command");
-      reason = "failed";
-    }
-    if (reason.empty()) continue;
-    asio::post(server.io, [&server, client = command.client,
-                           text = RefusalMessage(remote::ReadCommandType(command.line), reason)] {
-      server.Reply(client, text);
-    });
-  }
 }
 
 void WebServer::Publish() {

@@ -4,11 +4,11 @@
 // commands run through the same handler as the TCP server's.
 //
 // One thread of its own runs every socket, the patches and the heartbeat; it owns every session.
-// The host's main thread only hands it documents (Publish) and runs the commands it queued
-// (DispatchCommands). The command handler and the state provider run on the main thread with none
-// of the server's locks held, so they may call ReplaceKeys or Stop; a Stop from another thread
-// waits for no dispatch either (the dispatch that runs meanwhile keeps the stopped server's state
-// alive until it returns, and runs no further command).
+// Its clients' commands go to the command inbox, each with the answer to its sender's refusal; the
+// host's main thread runs them there and hands this server documents (Publish). The state
+// provider and the commands run on the main thread with none of the server's locks held, so they
+// may call ReplaceKeys or Stop; a Stop drops this server's commands not run yet, and a refusal
+// answered after it goes nowhere.
 #pragma once
 
 #include <atomic>
@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "inbox/command_inbox.h"
 #include "remote/failure_sink.h"
 #include "web/access_keys.h"
 
@@ -27,8 +28,6 @@ namespace quorvane::web {
 
 class WebServer {
  public:
-  // Runs one command line on the main thread; returns why it was refused, or an empty string.
-  using CommandHandler = std::function<std::string(const std::string& line)>;
   // The whole state document, on the main thread.
   using StateProvider = std::function<std::string()>;
   using FailureSink = remote::FailureSink;
@@ -36,7 +35,6 @@ class WebServer {
   // The same limits as the TCP server's: a client that passes one is dropped.
   static constexpr std::size_t kMaxClients = 64;
   static constexpr std::size_t kMaxMessageBytes = 64 * 1024;
-  static constexpr std::size_t kMaxQueuedCommands = 10000;
   static constexpr std::size_t kMaxOutgoingBytes = 8 * 1024 * 1024;
   // Places a view key may take: the others stay free for control keys.
   static constexpr std::size_t kMaxViewClients = 48;
@@ -52,19 +50,13 @@ class WebServer {
   // Ports tried after a preferred port that is taken, before letting the system choose.
   static constexpr uint16_t kPortsToTry = 10;
 
-  WebServer();
+  // Its clients' commands go to `commands`; a client whose command finds it full is dropped.
+  explicit WebServer(inbox::CommandInbox& commands);
   ~WebServer();
   WebServer(const WebServer&) = delete;
   WebServer& operator=(const WebServer&) = delete;
 
-  void SetCommandHandler(CommandHandler handler);
   void SetStateProvider(StateProvider provider);
-  // Called on the server's thread, with none of its locks held, each time it queues a command: it
-  // tells the main thread to dispatch now. It must not call the server. Set before Start.
-  using CommandsQueuedNotifier = std::function<void()>;
-  void SetCommandsQueuedNotifier(CommandsQueuedNotifier notifier) {
-    commandsQueued_ = std::move(notifier);
-  }
   // What the server's thread and the main thread's calls caught. Set before Start.
   void SetFailureSink(FailureSink sink) { failureSink_ = std::move(sink); }
   // Names this computer has on the band's network besides its own (a name the router gives it):
@@ -74,7 +66,7 @@ class WebServer {
   // Listens on every interface at `preferredPort`, else on one of the next kPortsToTry ports,
   // else on a port the system chooses (0 asks for that at once). True when running afterwards.
   bool Start(uint16_t preferredPort, AccessKeys keys);
-  // Closes every connection and joins the thread; commands not run yet are dropped.
+  // Closes every connection and joins the thread; its clients' commands not run yet are dropped.
   void Stop();
   bool IsRunning() const { return port_.load() != 0; }
   uint16_t Port() const { return port_.load(); }
@@ -82,8 +74,6 @@ class WebServer {
   // New keys; every connected client is disconnected (its address no longer opens anything).
   void ReplaceKeys(AccessKeys keys);
 
-  // Main thread: runs the queued commands in arrival order; a refusal goes back to its sender.
-  void DispatchCommands();
   // Main thread: builds the document (when a client is connected) and hands it to the clients
   // when it changed since the last one; an unchanged document costs only its building.
   void Publish();
@@ -97,7 +87,7 @@ class WebServer {
   // The running server's state, kept alive by the caller while it uses it.
   std::shared_ptr<Impl> Running();
 
-  CommandsQueuedNotifier commandsQueued_;    // written before Start only
+  inbox::CommandInbox& commands_;
   FailureSink failureSink_;                  // written before Start only
   std::vector<std::string> extraHostNames_;  // written before Start only
   std::atomic<uint16_t> port_{0};
@@ -107,7 +97,6 @@ class WebServer {
   std::shared_ptr<Impl> impl_;
 
   std::mutex callbacksMutex_;
-  CommandHandler commandHandler_;
   StateProvider stateProvider_;
 };
 

@@ -1,6 +1,6 @@
 #include "web/websocket_session.h"
 
-#include "remote/command_scanner.h"
+#include "protocol/command_scanner.h"
 
 namespace quorvane::web {
 namespace {
@@ -82,13 +82,13 @@ void WebSocketSession::Read() {
 }
 
 void WebSocketSession::TakeMessage(std::string line) {
-  const std::string command = remote::ReadCommandType(line);
+  const std::string command = protocol::ReadCommandType(line);
   if (command == "PING") return;
   if (access_ != Access::kControl) {
     Send(std::make_shared<const std::string>(RefusalMessage(command, "view only")), true);
     return;
   }
-  if (!server_.Queue(id_, std::move(line))) Close();
+  if (!server_.Queue(id_, command, std::move(line))) Close();
 }
 
 void WebSocketSession::WriteNext() {

@@ -9,12 +9,11 @@
 #include <string>
 
 #include "remote/command_handler.h"
-#include "remote/command_table.h"
+#include "protocol/command_table.h"
 #include "remote/system_fixture.h"
 
 namespace {
 
-using quorvane::remote::HandleRemoteCommand;
 using quorvane::remote::testing::SystemFixture;
 using quorvane::sim::Host;
 using quorvane::ui::UiPage;
@@ -28,7 +27,10 @@ class RemoteCommands : public ::testing::Test {
     host.AddMarker(2, "B", 10.0);
     system.emplace(host);
   }
-  void Run(const std::string& line) { HandleRemoteCommand(system->view, line); }
+  // As the inbox runs a line: decoded, then handled.
+  quorvane::remote::CommandResult Run(const std::string& line) {
+    return system->core.RunRemoteCommand(line);
+  }
   std::string Stored(const std::string& key) const { return host.ExtState("Quorvane", key); }
 
   Host host;
@@ -147,12 +149,12 @@ TEST_F(RemoteCommands, ARemotePlayWithoutTempoIsRefusedWithoutAMessage) {
   host.RemoveFunction("TimeMap_GetDividedBpmAtTime");
   SystemFixture noTempo(host);
   noTempo.practise.Selection().songRegionId = 1;
-  std::string refusal;
-  ASSERT_TRUE(HandleRemoteCommand(noTempo.view, R"({"cmd":"PRACTISE_PLAY"})", &refusal));
+  const quorvane::remote::CommandResult result =
+      noTempo.core.RunRemoteCommand(R"({"cmd":"PRACTISE_PLAY"})");
   EXPECT_FALSE(noTempo.practise.Run().active);
   EXPECT_TRUE(host.Messages().empty());
-  // A client that is told hears why; the TCP remote passes nothing and hears nothing.
-  EXPECT_EQ(refusal, "Could not determine the BPM at the selected start position.");
+  // A client that is told (the web remote) hears why.
+  EXPECT_EQ(result.refusal, "Could not determine the BPM at the selected start position.");
 }
 
 TEST_F(RemoteCommands, PagesAndOptionsChangeWithoutAWindow) {
@@ -202,11 +204,7 @@ TEST_F(RemoteCommands, NotesAreSetStoredAndRefusedWithAReason) {
   Run(R"({"cmd":"SETUP_ADD_REGION","regionId":1})");
   Run(R"({"cmd":"SETUP_ADD_REGION","regionId":2})");
   const int dirty = host.Project().dirtyCount;
-  const auto refusal = [&](const std::string& line) {
-    std::string reason;
-    EXPECT_TRUE(HandleRemoteCommand(system->view, line, &reason)) << line;
-    return reason;
-  };
+  const auto refusal = [&](const std::string& line) { return Run(line).refusal; };
   EXPECT_EQ(refusal(R"({"cmd":"SETUP_NOTE","index":1,"note":"capo 2,\nSam \"counts\" in \u00e9"})"),
             "");
   EXPECT_EQ(system->setlist.At(1).note, "capo 2,\nSam \"counts\" in \u00e9");
@@ -244,13 +242,13 @@ TEST_F(RemoteCommands, NotesAreSetStoredAndRefusedWithAReason) {
 }
 
 TEST_F(RemoteCommands, EveryCommandOfTheTableIsHandledAndNoOtherName) {
-  for (const quorvane::remote::CommandDefinition& command : quorvane::remote::RemoteCommands()) {
-    EXPECT_TRUE(
-        HandleRemoteCommand(system->view, R"({"cmd":")" + std::string(command.name) + R"("})"))
+  for (const quorvane::protocol::CommandDefinition& command :
+       quorvane::protocol::RemoteCommands()) {
+    EXPECT_NE(Run(R"({"cmd":")" + std::string(command.name) + R"("})").refusal, "unknown command")
         << command.name;
   }
   for (const char* unknown : {"", "ping", "LIVE_PLAY", "LIVE_PLAY_NEXT ", "SETLIST"}) {
-    EXPECT_FALSE(HandleRemoteCommand(system->view, std::string(R"({"cmd":")") + unknown + R"("})"))
+    EXPECT_EQ(Run(std::string(R"({"cmd":")") + unknown + R"("})").refusal, "unknown command")
         << unknown;
   }
 }

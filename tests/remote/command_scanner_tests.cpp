@@ -3,15 +3,15 @@
 
 #include <climits>
 
-#include "remote/command_scanner.h"
+#include "protocol/command_scanner.h"
 
 namespace {
 
-using quorvane::remote::ReadBoolField;
-using quorvane::remote::ReadCommandType;
-using quorvane::remote::ReadIntField;
-using quorvane::remote::ReadRateField;
-using quorvane::remote::ReadStringField;
+using quorvane::protocol::ReadBoolField;
+using quorvane::protocol::ReadCommandType;
+using quorvane::protocol::ReadIntField;
+using quorvane::protocol::ReadRateField;
+using quorvane::protocol::ReadStringField;
 
 TEST(CommandScanner, FindsTheTypeWhereverCmdStands) {
   EXPECT_EQ(ReadCommandType(R"({"cmd":"PING"})"), "PING");
@@ -83,6 +83,41 @@ TEST(CommandScanner, DecodesJsonStringsAndRefusesWhatItCannotTakeWhole) {
   EXPECT_EQ(refusal("{\"note\":\"a\nb\"}"), "a control character must be escaped");
   EXPECT_EQ(refusal(R"({"note":"open)"), "the string has no closing quote");
   EXPECT_EQ(refusal(R"({"note":"ends in \)"), "the string has no closing quote");
+}
+
+// A line decoded as the table lists its command: only the listed fields, each by its own type.
+TEST(CommandScanner, DecodesOnlyTheFieldsTheTableListsByTheirTypes) {
+  using quorvane::protocol::CommandId;
+  using quorvane::protocol::DecodeCommand;
+  EXPECT_FALSE(DecodeCommand(R"({"cmd":"LIVE_PLAY"})"));
+  EXPECT_FALSE(DecodeCommand(R"({"index":1})"));
+
+  const auto mute = DecodeCommand(R"({"muted":true,"cmd":"PROJECT_TRACK_MUTE","trackIndex": 4})");
+  ASSERT_TRUE(mute);
+  EXPECT_EQ(mute->Id(), CommandId::kProjectTrackMute);
+  EXPECT_EQ(mute->Int("trackIndex"), 4);
+  EXPECT_EQ(mute->Bool("muted"), true);
+  EXPECT_EQ(mute->Bool("trackIndex"), std::nullopt)
+      << "an integer field is not read as another type";
+  EXPECT_EQ(mute->Int("index"), std::nullopt) << "a field the command does not list";
+
+  const auto select = DecodeCommand(R"({"cmd":"LIVE_SELECT","index":"x","muted":true})");
+  ASSERT_TRUE(select);
+  EXPECT_EQ(select->Int("index"), std::nullopt);
+  EXPECT_EQ(select->Bool("muted"), std::nullopt);
+
+  const auto rate = DecodeCommand(R"({"cmd":"PRACTISE_RATE","rate":0.75})");
+  ASSERT_TRUE(rate);
+  EXPECT_EQ(rate->Real("rate"), 0.75);
+
+  const auto note = DecodeCommand(R"({"cmd":"SETUP_NOTE","index":0,"note":"a\u00e9"})");
+  ASSERT_TRUE(note);
+  EXPECT_EQ(note->Text("note").value, "a\u00e9");
+  EXPECT_EQ(note->Text("missing").refusal, "");
+  const auto broken = DecodeCommand(R"({"cmd":"SETUP_NOTE","index":0,"note":"\q"})");
+  ASSERT_TRUE(broken);
+  EXPECT_FALSE(broken->Text("note").value);
+  EXPECT_FALSE(broken->Text("note").refusal.empty());
 }
 
 }  // namespace

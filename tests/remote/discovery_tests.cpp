@@ -29,7 +29,8 @@ class DiscoveryTest : public ::testing::Test {
   }
 
   platform::SocketLibrary sockets_;  // the prober's own, independent of the server's starts
-  RemoteServer server_{0};
+  inbox::CommandInbox inbox_;
+  RemoteServer server_{inbox_, 0};
   Prober prober_;
 };
 
@@ -90,7 +91,7 @@ TEST_F(DiscoveryTest, RepeatsTheInstanceIdWhichAnotherServerDoesNotShare) {
   EXPECT_EQ(nlohmann::json::parse(*first)["instanceId"], server_.InstanceId());
   EXPECT_EQ(nlohmann::json::parse(*second)["instanceId"], server_.InstanceId());
 
-  RemoteServer other(0);
+  RemoteServer other(inbox_, 0);
   ASSERT_TRUE(other.Start());
   ASSERT_TRUE(prober_.SendTo(other.DiscoveryPort(), kDiscoveryProbe));
   const auto reply = prober_.Receive();
@@ -112,8 +113,9 @@ TEST_F(DiscoveryTest, StopsAnsweringWhenStopped) {
 // it with address reuse. A probe to 127.0.0.1 reaches one of them, on Linux the one bound last.
 TEST(Discovery, InstancesShareTheWellKnownPortAndOneAnswers) {
   const platform::SocketLibrary sockets;
-  RemoteServer first;
-  RemoteServer second;
+  inbox::CommandInbox inbox;
+  RemoteServer first(inbox);
+  RemoteServer second(inbox);
   if (!first.Start()) GTEST_SKIP() << "port 48193 is held exclusively by another program";
   ASSERT_TRUE(second.Start()) << "a second instance shares the port";
   EXPECT_EQ(first.DiscoveryPort(), kDiscoveryPort);

@@ -11,13 +11,13 @@
 #include <random>
 #include <string>
 
-#include "remote/json_writer.h"
+#include "protocol/json_writer.h"
 
 namespace {
 
 std::string Written(double value) {
   std::string out;
-  quorvane::remote::AppendJsonReal(out, value);
+  quorvane::protocol::AppendJsonReal(out, value);
   return out;
 }
 

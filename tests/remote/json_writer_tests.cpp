@@ -8,9 +8,9 @@
 #include <locale>
 #include <string>
 
-#include "remote/json_writer.h"
+#include "protocol/json_writer.h"
 
-namespace quorvane::remote {
+namespace quorvane::protocol {
 namespace {
 
 std::string Quoted(std::string_view text) {
@@ -98,4 +98,4 @@ TEST(JsonWriter, WritesRealsWithFourDecimalsWhateverTheLocale) {
 }
 
 }  // namespace
-}  // namespace quorvane::remote
+}  // namespace quorvane::protocol

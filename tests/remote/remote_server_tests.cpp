@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <stdexcept>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -32,10 +31,6 @@ class RemoteServerTest : public ::testing::Test {
       std::lock_guard lock(mutex_);
       providerThreads_.push_back(std::this_thread::get_id());
       return document_;
-    });
-    server_.SetCommandHandler([this](const std::string& line) {
-      std::lock_guard lock(mutex_);
-      commands_.push_back(line);
     });
     server_.SetFailureSink([this](std::string_view where, std::string_view what) {
       std::lock_guard lock(mutex_);
@@ -68,10 +63,19 @@ class RemoteServerTest : public ::testing::Test {
     return Eventually([&] { return server_.ClientCount() == count; });
   }
 
+  // The main thread's run of the inbox: the lines the server pushed, as they reach it.
+  void Dispatch() {
+    inbox_.Run([this](const std::string& line) {
+      std::lock_guard lock(mutex_);
+      commands_.push_back(line);
+      return std::string();
+    });
+  }
+
   // Runs the main thread's dispatch until `count` commands have been handled.
   bool DispatchUntil(std::size_t count) {
     return Eventually([&] {
-      server_.DispatchRemoteCommands();
+      Dispatch();
       return Commands().size() >= count;
     });
   }
@@ -86,7 +90,8 @@ class RemoteServerTest : public ::testing::Test {
 
   platform::SocketLibrary sockets_;  // the clients' own, independent of the server's starts
   int64_t now_ = 1'000'000'000;
-  RemoteServer server_{0, [this] { return now_; }};
+  inbox::CommandInbox inbox_{[this] { return now_; }};
+  RemoteServer server_{inbox_, 0, [this] { return now_; }};
   std::mutex mutex_;
   std::string document_ = R"({"type":"STATE","protocol":2,"n":0})";
   std::vector<std::thread::id> providerThreads_;
@@ -242,7 +247,7 @@ TEST_F(RemoteServerTest, DropsTheCarriageReturnOfCrLfAndIgnoresEmptyLines) {
   auto client = Connect();
   ASSERT_TRUE(client->Send("{\"cmd\":\"A\"}\r\n\r\n\n{\"cmd\":\"B\"}\n"));
   ASSERT_TRUE(DispatchUntil(2));
-  server_.DispatchRemoteCommands();
+  Dispatch();
   EXPECT_THAT(Commands(), ElementsAre(R"({"cmd":"A"})", R"({"cmd":"B"})"));
 }
 
@@ -252,41 +257,8 @@ TEST_F(RemoteServerTest, AClientLeavingMidLineQueuesOnlyItsFinishedLines) {
   ASSERT_TRUE(client->Send("{\"cmd\":\"DONE\"}\n{\"cmd\":\"HALF"));
   client->Close();
   ASSERT_TRUE(WaitForClientCount(0));
-  server_.DispatchRemoteCommands();
+  Dispatch();
   EXPECT_THAT(Commands(), ElementsAre(R"({"cmd":"DONE"})"));
-}
-
-TEST_F(RemoteServerTest, DropsLinesWhenNoHandlerIsInstalled) {
-  server_.SetCommandHandler(nullptr);
-  auto client = Connect();
-  ASSERT_TRUE(client->Send("{\"cmd\":\"LOST\"}\n"));
-  ASSERT_TRUE(Eventually([&] { return server_.QueuedCommandCount() == 1; }));
-  server_.DispatchRemoteCommands();
-  EXPECT_EQ(server_.QueuedCommandCount(), 0u);
-
-  server_.SetCommandHandler([this](const std::string& line) {
-    std::lock_guard lock(mutex_);
-    commands_.push_back(line);
-  });
-  server_.DispatchRemoteCommands();
-  EXPECT_THAT(Commands(), IsEmpty());
-}
-
-TEST_F(RemoteServerTest, AThrowingCommandDoesNotCostTheOthers) {
-  server_.SetCommandHandler([this](const std::string& line) {
-    if (line == "{\"cmd\":\"BAD\"}") throw std::runtime_error("bad command");
-    std::lock_guard lock(mutex_);
-    commands_.push_back(line);
-  });
-  auto client = Connect();
-  ASSERT_TRUE(client->Send("{\"cmd\":\"BAD\"}\n{\"cmd\":\"GOOD\"}\n"));
-  ASSERT_TRUE(DispatchUntil(1));
-  EXPECT_THAT(Commands(), ElementsAre(R"({"cmd":"GOOD"})"));
-  // The failure is told, not swallowed; the client's hang-up below is no failure.
-  client.reset();
-  ASSERT_TRUE(WaitForClientCount(0));
-  std::lock_guard lock(mutex_);
-  EXPECT_THAT(failures_, ElementsAre("remote server: command: bad command"));
 }
 
 TEST_F(RemoteServerTest, EveryOneOfManyClientsReceivesEachBroadcast) {
@@ -363,17 +335,17 @@ TEST_F(RemoteServerTest, DropsAClientWhoseLineOutgrows64KiB) {
 TEST_F(RemoteServerTest, DropsTheClientThatOverfillsTheCommandQueue) {
   auto flooder = Connect();
   std::string lines;
-  for (std::size_t i = 0; i <= RemoteServer::kMaxQueuedLines; ++i)
+  for (std::size_t i = 0; i <= inbox::CommandInbox::kMaxQueued; ++i)
     lines += "{}\n";
   flooder->Send(lines);
   EXPECT_TRUE(flooder->WaitClosed());
-  EXPECT_EQ(server_.QueuedCommandCount(), RemoteServer::kMaxQueuedLines);
+  EXPECT_EQ(inbox_.QueuedCount(), inbox::CommandInbox::kMaxQueued);
 
-  server_.DispatchRemoteCommands();
-  EXPECT_EQ(Commands().size(), RemoteServer::kMaxQueuedLines);
+  Dispatch();
+  EXPECT_EQ(Commands().size(), inbox::CommandInbox::kMaxQueued);
   auto next = Connect();
   ASSERT_TRUE(next->Send("{\"cmd\":\"AFTER\"}\n"));
-  ASSERT_TRUE(DispatchUntil(RemoteServer::kMaxQueuedLines + 1));
+  ASSERT_TRUE(DispatchUntil(inbox::CommandInbox::kMaxQueued + 1));
   EXPECT_EQ(Commands().back(), R"({"cmd":"AFTER"})");
 }
 
@@ -437,14 +409,14 @@ TEST_F(RemoteServerTest, StopClosesClientsAndDiscardsCommandsRestartAnnouncesANe
   Tick();
   ASSERT_EQ(client->ReadLine(), document_);
   ASSERT_TRUE(client->Send("{\"cmd\":\"NEVER_RUN\"}\n"));
-  ASSERT_TRUE(Eventually([&] { return server_.QueuedCommandCount() == 1; }));
+  ASSERT_TRUE(Eventually([&] { return inbox_.QueuedCount() == 1; }));
   const uint16_t oldPort = server_.Port();
 
   server_.Stop();
   EXPECT_FALSE(server_.IsRunning());
   EXPECT_TRUE(client->WaitClosed());
   EXPECT_EQ(server_.ClientCount(), 0u);
-  server_.DispatchRemoteCommands();
+  Dispatch();
   EXPECT_THAT(Commands(), IsEmpty());
   server_.Stop();  // a second stop does nothing
   server_.BroadcastState();
@@ -460,8 +432,9 @@ TEST_F(RemoteServerTest, StopClosesClientsAndDiscardsCommandsRestartAnnouncesANe
 }
 
 TEST(RemoteServer, DrawsADifferentSixteenDigitInstanceIdPerObject) {
-  const RemoteServer a(0);
-  const RemoteServer b(0);
+  inbox::CommandInbox inbox;
+  const RemoteServer a(inbox, 0);
+  const RemoteServer b(inbox, 0);
   EXPECT_EQ(a.InstanceId().size(), 16u);
   EXPECT_EQ(a.InstanceId().find_first_not_of("0123456789ABCDEF"), std::string::npos);
   EXPECT_NE(a.InstanceId(), b.InstanceId());
@@ -473,7 +446,8 @@ TEST(RemoteServer, StartFailsAsAWholeWhenTheDiscoveryPortIsHeldExclusively) {
   platform::SocketLibrary library;
   const platform::Socket holder = platform::Socket::BindUdp(platform::Endpoint{0, 0});
   ASSERT_TRUE(holder.IsValid());
-  RemoteServer server(holder.LocalPort());
+  inbox::CommandInbox inbox;
+  RemoteServer server(inbox, holder.LocalPort());
   EXPECT_FALSE(server.Start());
   EXPECT_FALSE(server.IsRunning());
   EXPECT_EQ(server.Port(), 0);

@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 
-#include "remote/command_handler.h"
 #include "remote/state_document.h"
 #include "remote/system_fixture.h"
 #include "tests/remote/loopback_client.h"
@@ -27,11 +26,6 @@ class ServedSystem : public ::testing::Test {
     host.AddRegion(1, "Opener", 10.0, 20.0);
     host.AddRegion(2, "Second", 30.0, 40.0);
     system.emplace(host, [this] { return now_.load(); });
-    // Each command costs the main thread `commandCost_` of the server's clock.
-    system->server.SetCommandHandler([this](const std::string& line) {
-      HandleRemoteCommand(system->view, line);
-      now_ += commandCost_;
-    });
     system->server.SetStateProvider([this] { return BuildStateDocument(system->view); });
     ASSERT_TRUE(system->server.Start());
     client.emplace(system->server.Port());
@@ -43,11 +37,19 @@ class ServedSystem : public ::testing::Test {
     if (system) system->server.Stop();
   }
 
+  // The main thread's run of the inbox; each command costs it `commandCost_` of the server's clock.
+  void Dispatch() {
+    system->inbox.Run([this](const std::string& line) {
+      now_ += commandCost_;
+      return system->core.RunRemoteCommand(line).refusal;
+    });
+  }
+
   // One timer tick of the host, past the broadcast pacing.
   void Tick() {
     host.Advance(33);
     now_ += 50 * kMillisecond;
-    system->server.DispatchRemoteCommands();
+    Dispatch();
     system->engine.Tick();
     system->engine.UpdateShowTiming();
     system->engine.SnapshotShowState();
@@ -55,7 +57,7 @@ class ServedSystem : public ::testing::Test {
   }
   void Send(const std::string& lines) { ASSERT_TRUE(client->Send(lines)); }
   bool WaitQueued(std::size_t count) {
-    return Eventually([&] { return system->server.QueuedCommandCount() == count; });
+    return Eventually([&] { return system->inbox.QueuedCount() == count; });
   }
   json NextState() {
     const std::optional<std::string> line = client->ReadLine();
@@ -85,7 +87,7 @@ TEST_F(ServedSystem, ADocumentAfterSeveralCommandsDescribesOneMoment) {
   Send("{\"cmd\":\"LIVE_PLAY_NEXT\"}\n{\"cmd\":\"OPTIONS_LIVE_MARKERS\",\"enabled\":false}\n");
   ASSERT_TRUE(WaitQueued(2));
   now_ += 50 * kMillisecond;
-  system->server.DispatchRemoteCommands();
+  Dispatch();
   const json after = NextState();
   EXPECT_EQ(after["showMarkerNamesInLiveMode"], false);
   EXPECT_EQ(after["playing"], true);
@@ -110,12 +112,12 @@ TEST_F(ServedSystem, AFloodOfAdditionsIsBoundedPerTickAndByTheSetlistLimit) {
   ASSERT_TRUE(WaitQueued(total));
 
   commandCost_ = kMillisecond;
-  const std::size_t perTick = RemoteServer::kDispatchBudgetNanoseconds / kMillisecond;
+  const std::size_t perTick = inbox::CommandInbox::kRunBudgetNanoseconds / kMillisecond;
   int ticks = 0;
-  while (system->server.QueuedCommandCount() > 0) {
+  while (system->inbox.QueuedCount() > 0) {
     const int64_t start = now_.load();
-    system->server.DispatchRemoteCommands();
-    EXPECT_LE(now_.load() - start, RemoteServer::kDispatchBudgetNanoseconds);
+    Dispatch();
+    EXPECT_LE(now_.load() - start, inbox::CommandInbox::kRunBudgetNanoseconds);
     ++ticks;
     ASSERT_LT(ticks, 2000);
   }

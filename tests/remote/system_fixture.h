@@ -11,7 +11,8 @@
 namespace quorvane::remote::testing {
 
 struct SystemFixture {
-  // `serverClock` paces the server's broadcasts and bounds its dispatch (empty: the steady clock).
+  // `serverClock` paces the server's broadcasts and bounds each run of the inbox (empty: the
+  // steady clock).
   explicit SystemFixture(sim::Host& simHost, RemoteServer::SteadyClock serverClock = {})
       : core(simHost.Info()->GetFunc, Options(std::move(serverClock))) {
     core.Init();
@@ -30,6 +31,7 @@ struct SystemFixture {
   show::Setlist& setlist = core.Setlist();
   practise::PractiseSession& practise = core.Practise();
   show::ShowEngine& engine = core.Engine();
+  inbox::CommandInbox& inbox = core.Inbox();
   RemoteServer& server = core.Server();
   const SystemView& view = core.System();
 };

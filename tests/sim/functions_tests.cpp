@@ -17,20 +17,6 @@ namespace {
 
 using testing::Bind;
 
-TEST(SimFunctions, EntryRecordCarriesVersionAndBothFunctions) {
-  Host host;
-  reaper_plugin_info_t* info = host.Info();
-  EXPECT_EQ(info->caller_version, kReaperPluginVersion);
-  EXPECT_NE(info->Register, nullptr);
-  EXPECT_NE(info->GetFunc, nullptr);
-  host.SetCallerVersion(0x20D);
-  host.RemoveRegisterFunction();
-  host.RemoveGetFuncFunction();
-  EXPECT_EQ(info->caller_version, 0x20D);
-  EXPECT_EQ(info->Register, nullptr);
-  EXPECT_EQ(info->GetFunc, nullptr);
-}
-
 TEST(SimFunctions, EveryFunctionIsOfferedAndEveryLookupRecordedInOrder) {
   Host host;
   std::vector<std::string> expected;
@@ -43,21 +29,6 @@ TEST(SimFunctions, EveryFunctionIsOfferedAndEveryLookupRecordedInOrder) {
   EXPECT_EQ(host.Info()->GetFunc("NoSuchFunction"), nullptr);
   expected.push_back("NoSuchFunction");
   EXPECT_EQ(host.FunctionLookups(), expected);
-}
-
-TEST(SimFunctions, OptionalTrackReaderOnlyWhenOfferedAndAnyFunctionRemovable) {
-  Host host;
-  EXPECT_EQ(host.Info()->GetFunc("GetMediaTrackInfo"), nullptr);
-  host.OfferFunction("GetMediaTrackInfo");
-  EXPECT_NE(host.Info()->GetFunc("GetMediaTrackInfo"), nullptr);
-
-  host.RemoveFunction("OnPlayButton");
-  host.RemoveFunction("StopPreview");
-  host.RemoveFunction(platform::kClockSourceName);
-  EXPECT_EQ(host.Info()->GetFunc("OnPlayButton"), nullptr);
-  EXPECT_EQ(host.Info()->GetFunc("StopPreview"), nullptr);
-  EXPECT_EQ(host.Info()->GetFunc(platform::kClockSourceName), nullptr);
-  EXPECT_NE(host.Info()->GetFunc("OnStopButton"), nullptr);
 }
 
 TEST(SimFunctions, TheExtensionsHostBindingBindsAgainstTheSimulator) {
@@ -114,33 +85,6 @@ TEST(SimFunctions, TheNewestLiveHostIsCurrent) {
   EXPECT_EQ(outer.CountCalls("OnPlayButton"), 1);
 }
 
-TEST(SimFunctions, ConfigVariablesArePointersToLiveValuesWithTheirSizes) {
-  Host host;
-  auto getConfig = Bind<hostfn::get_config_var>(host, "get_config_var");
-  for (const char* name : {"projmetroen", "preroll", "smoothseek", "audioprshift"}) {
-    int size = -1;
-    auto* value = static_cast<int*>(getConfig(name, &size));
-    ASSERT_NE(value, nullptr) << name;
-    EXPECT_EQ(size, 4);
-    EXPECT_EQ(*value, 0);
-  }
-  int size = -1;
-  EXPECT_EQ(getConfig("nosuchvariable", &size), nullptr);
-  EXPECT_EQ(size, 0);
-
-  auto* smooth = static_cast<int*>(getConfig("smoothseek", &size));
-  *smooth = 3;
-  EXPECT_EQ(host.ConfigVar("smoothseek"), 3);
-  host.SetConfigVar("smoothseek", 1);
-  EXPECT_EQ(*smooth, 1);  // same size: same address
-  host.SetConfigVar("smoothseek", 1, 2);
-  EXPECT_NE(getConfig("smoothseek", &size), smooth);
-  EXPECT_EQ(size, 2);
-  host.RemoveConfigVar("smoothseek");
-  EXPECT_EQ(getConfig("smoothseek", &size), nullptr);
-  EXPECT_FALSE(host.HasConfigVar("smoothseek"));
-}
-
 TEST(SimFunctions, TracksReadAndWriteLiveValues) {
   Host host;
   host.AddTrack("Band", 1);
@@ -193,38 +137,6 @@ TEST(SimFunctions, TracksReadAndWriteLiveValues) {
 
 // The extension's own settings, as the host keeps them in its settings file: one store per host,
 // whatever project is open, with the persist flag of the last write.
-TEST(SimFunctions, ExtensionSettingsAreKeptPerHostWithTheirPersistFlag) {
-  Host host;
-  auto get = Bind<hostfn::GetExtState>(host, "GetExtState");
-  auto set = Bind<hostfn::SetExtState>(host, "SetExtState");
-  auto has = Bind<hostfn::HasExtState>(host, "HasExtState");
-  auto remove = Bind<hostfn::DeleteExtState>(host, "DeleteExtState");
-
-  EXPECT_STREQ(get("Quorvane", "port"), "");
-  EXPECT_FALSE(has("Quorvane", "port"));
-  set("Quorvane", "port", "4242", true);
-  set("Quorvane", "key", "abc", false);
-  host.SelectProject(host.AddProject("/shows/other.rpp"));  // not project state
-  EXPECT_STREQ(get("Quorvane", "port"), "4242");
-  EXPECT_TRUE(has("Quorvane", "key"));
-  EXPECT_FALSE(has("Other", "port"));
-  EXPECT_TRUE(host.GlobalExtStatePersists("Quorvane", "port"));
-  EXPECT_FALSE(host.GlobalExtStatePersists("Quorvane", "key"));
-  EXPECT_TRUE(host.Project().extState.empty());
-
-  remove("Quorvane", "port", true);
-  EXPECT_FALSE(host.HasGlobalExtState("Quorvane", "port"));
-  ASSERT_EQ(host.CallsTo("SetExtState").size(), 2u);
-  EXPECT_EQ(host.CallsTo("SetExtState")[1].text, "Quorvane/key=abc");
-  EXPECT_EQ(host.CallsTo("SetExtState")[1].flag, 0);
-  EXPECT_EQ(host.CallsTo("DeleteExtState")[0].text, "Quorvane/port");
-  EXPECT_EQ(host.CallsTo("DeleteExtState")[0].flag, 1);
-
-  Host other;  // a host of its own: its settings file is another one
-  host.SetGlobalExtState("Quorvane", "port", "1");
-  EXPECT_FALSE(has("Quorvane", "port"));
-}
-
 // Every edit of the project moves the count, regions and markers included, also an edit made
 // directly in the host's model; the transport and the edit cursor do not.
 TEST(SimFunctions, ProjectStateChangeCountMovesOnEveryEditOnly) {
@@ -314,37 +226,5 @@ TEST(SimFunctions, EachProjectCountsItsOwnEditsAndASilentMoveNone) {
 
 // Only the recent calls are kept, so that a long flood does not grow the record without bound;
 // how often each function was called is kept for the whole run.
-TEST(SimFunctions, TheCallRecordKeepsTheRecentCallsAndEveryCount) {
-  Host host;
-  auto seek = Bind<hostfn::SetEditCurPos>(host, "SetEditCurPos");
-  auto dirty = Bind<hostfn::MarkProjectDirty>(host, "MarkProjectDirty");
-  dirty(nullptr);
-  for (int i = 0; i < 10000; ++i)
-    seek(static_cast<double>(i), false, false);
-  EXPECT_EQ(host.Calls().size(), 4096u);
-  EXPECT_EQ(host.CallsRecorded(), 10001u);
-  EXPECT_EQ(host.Calls().front().time, 10000.0 - 4096.0);
-  EXPECT_EQ(host.Calls().back().time, 9999.0);
-  EXPECT_EQ(host.CountCalls("SetEditCurPos"), 10000);
-  EXPECT_EQ(host.CountCalls("MarkProjectDirty"), 1);  // long gone from the recent calls
-  EXPECT_TRUE(host.CallsTo("MarkProjectDirty").empty());
-  host.ClearCalls();
-  EXPECT_EQ(host.CountCalls("SetEditCurPos"), 0);
-}
-
-TEST(SimFunctions, ConsoleMessagesAreRecordedAndKept) {
-  Host host;
-  auto console = Bind<hostfn::ShowConsoleMsg>(host, "ShowConsoleMsg");
-  host.Advance(40);
-  console("\n=== SHOW STATE ===\n");
-  console("Status: LIVE\n");
-  EXPECT_EQ(host.ConsoleText(), "\n=== SHOW STATE ===\nStatus: LIVE\n");
-  ASSERT_EQ(host.CountCalls("ShowConsoleMsg"), 2);
-  EXPECT_EQ(host.CallsTo("ShowConsoleMsg")[1].text, "Status: LIVE\n");
-  EXPECT_EQ(host.CallsTo("ShowConsoleMsg")[0].atMs, static_cast<int64_t>(Host::kStartMs) + 40);
-  host.ClearCalls();
-  EXPECT_TRUE(host.Calls().empty());
-}
-
 }  // namespace
 }  // namespace quorvane::sim

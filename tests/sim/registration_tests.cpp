@@ -81,39 +81,6 @@ TEST_F(SimRegistration, CommandIdsAreNewSixteenBitIdsAndStablePerName) {
   EXPECT_EQ(Register("nosuchkey", first), 0);
 }
 
-TEST_F(SimRegistration, AcceleratorsKeepTheirDescriptionsAndActionsListThem) {
-  char name[] = "Quorvane_StartShow";
-  const int id = Register("command_id", name);
-  gaccel_register_t accel{{0, 0, static_cast<unsigned short>(id)}, "Quorvane: Start Show"};
-  EXPECT_EQ(Register("gaccel", &accel), 1);
-  EXPECT_EQ(host.AcceleratorDescriptions(), std::vector<std::string>{"Quorvane: Start Show"});
-  ASSERT_EQ(host.Actions().size(), 1u);
-  EXPECT_EQ(host.Actions()[0].name, "Quorvane_StartShow");
-  EXPECT_EQ(host.Actions()[0].id, id);
-  EXPECT_EQ(host.Actions()[0].description, "Quorvane: Start Show");
-  EXPECT_EQ(Register("-gaccel", &accel), 1);
-  EXPECT_EQ(host.RegisteredCount("gaccel"), 0);
-}
-
-TEST_F(SimRegistration, EveryCallIsRecordedInOrderWithWhatItCarriedAndItsResult) {
-  char name[] = "Quorvane_EndShow";
-  gaccel_register_t accel{{0, 0, 0}, "Quorvane: End Show"};
-  Register("timer", Callback(&CountingTimer));
-  const int id = Register("command_id", name);
-  Register("gaccel", &accel);
-  Register("-hookcommand", Callback(&CommandHook));
-  const auto& calls = host.Registrations();
-  ASSERT_EQ(calls.size(), 4u);
-  EXPECT_EQ(calls[0].name, "timer");
-  EXPECT_EQ(calls[0].result, 1);
-  EXPECT_EQ(calls[1].name, "command_id");
-  EXPECT_EQ(calls[1].what, "Quorvane_EndShow");
-  EXPECT_EQ(calls[1].result, id);
-  EXPECT_EQ(calls[2].what, "Quorvane: End Show");
-  EXPECT_EQ(calls[3].name, "-hookcommand");
-  EXPECT_EQ(calls[3].result, 0);
-}
-
 TEST_F(SimRegistration, FailedRegistrationsAnswerZeroAndRegisterNothing) {
   host.FailRegistration("timer");
   host.FailRegistration("command_id", "Quorvane_EndShow");
@@ -174,13 +141,6 @@ TEST_F(SimRegistration, MenuHooksBuildAMenuTheHostCanRead) {
   EXPECT_TRUE(host.BuildMenu("Main file", 0).empty());
   Register("-hookcustommenu", Callback(&MenuHook));
   EXPECT_TRUE(host.BuildMenu("Main extensions", 0).empty());
-}
-
-TEST_F(SimRegistration, ExtensionsMenuCallsAreCounted) {
-  auto add = Bind<hostfn::AddExtensionsMainMenu>(host, "AddExtensionsMainMenu");
-  EXPECT_TRUE(add());
-  EXPECT_EQ(host.ExtensionsMenuCalls(), 1);
-  EXPECT_EQ(host.CountCalls("AddExtensionsMainMenu"), 1);
 }
 
 }  // namespace

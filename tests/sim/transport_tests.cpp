@@ -145,27 +145,6 @@ TEST_F(SimTransport, NoLoopWithoutRepeatOrSelectionOrAfterTheSelection) {
   EXPECT_DOUBLE_EQ(position(), 10.0);
 }
 
-TEST_F(SimTransport, SelectionAndLoopPointsAreReadAndSetSeparately) {
-  SetSelection(4.0, 2.0);  // reversed: normalised
-  double start = 10.0;
-  double end = 12.0;
-  loopRange(true, true, &start, &end, true);
-  double s = 0.0;
-  double e = 0.0;
-  loopRange(false, false, &s, &e, false);
-  EXPECT_DOUBLE_EQ(s, 2.0);
-  EXPECT_DOUBLE_EQ(e, 4.0);
-  loopRange(false, true, &s, &e, false);
-  EXPECT_DOUBLE_EQ(s, 10.0);
-  EXPECT_DOUBLE_EQ(e, 12.0);
-  ASSERT_EQ(host.CountCalls("GetSet_LoopTimeRange"), 2);  // the reads are not recorded
-  const HostCall call = host.CallsTo("GetSet_LoopTimeRange")[1];
-  EXPECT_EQ(call.text, "loop");
-  EXPECT_DOUBLE_EQ(call.time, 10.0);
-  EXPECT_DOUBLE_EQ(call.endTime, 12.0);
-  EXPECT_EQ(call.flag, 1);
-}
-
 TEST_F(SimTransport, PlayRateScalesTheAdvance) {
   EXPECT_DOUBLE_EQ(rate(nullptr), 1.0);
   setRate(0.5);

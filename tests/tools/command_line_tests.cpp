@@ -9,8 +9,8 @@
 
 #include "quorvane_remote/command_line.h"
 #include "quorvane_remote/remote_tool.h"
-#include "remote/command_scanner.h"
-#include "remote/command_table.h"
+#include "protocol/command_scanner.h"
+#include "protocol/command_table.h"
 
 namespace quorvane::remote_cli {
 namespace {
@@ -57,23 +57,23 @@ TEST(CommandLine, StringsAndKeysAreEscapedIntoValidJson) {
 
 TEST(CommandLine, TheExtensionsScannerReadsTheBuiltLinesAsMeant) {
   const std::string duration = LineOf({"SETUP_DURATION", "minutes=60"});
-  EXPECT_EQ(remote::ReadCommandType(duration), "SETUP_DURATION");
-  EXPECT_EQ(remote::ReadIntField(duration, "minutes"), 60);
+  EXPECT_EQ(protocol::ReadCommandType(duration), "SETUP_DURATION");
+  EXPECT_EQ(protocol::ReadIntField(duration, "minutes"), 60);
 
   const std::string rate = LineOf({"rate", "0.75"});
-  EXPECT_EQ(remote::ReadCommandType(rate), "PRACTISE_RATE");
-  EXPECT_EQ(remote::ReadRateField(rate), 0.75);
+  EXPECT_EQ(protocol::ReadCommandType(rate), "PRACTISE_RATE");
+  EXPECT_EQ(protocol::ReadRateField(rate), 0.75);
 
   const std::string mute = LineOf({"mute", "2", "on"});
-  EXPECT_EQ(remote::ReadIntField(mute, "trackIndex"), 2);
-  EXPECT_EQ(remote::ReadBoolField(mute, "muted"), true);
-  EXPECT_EQ(remote::ReadBoolField(LineOf({"loop", "off"}), "enabled"), false);
+  EXPECT_EQ(protocol::ReadIntField(mute, "trackIndex"), 2);
+  EXPECT_EQ(protocol::ReadBoolField(mute, "muted"), true);
+  EXPECT_EQ(protocol::ReadBoolField(LineOf({"loop", "off"}), "enabled"), false);
 
   const std::string from = LineOf({"practise-from", "-2"});
-  EXPECT_EQ(remote::ReadIntField(from, "index"), -2);
+  EXPECT_EQ(protocol::ReadIntField(from, "index"), -2);
 
   // Quoted, a number is a string, which the integer reader refuses: hence the warning.
-  EXPECT_EQ(remote::ReadIntField(LineOf({"send", "SETUP_DURATION", "minutes=\"60\""}), "minutes"),
+  EXPECT_EQ(protocol::ReadIntField(LineOf({"send", "SETUP_DURATION", "minutes=\"60\""}), "minutes"),
             std::nullopt);
 }
 
@@ -208,13 +208,13 @@ TEST(CommandLine, TheCommandListIsExactlyWhatTheExtensionHandles) {
       listed.push_back(line.substr(2, line.find(' ', 2) - 2));
   }
   std::vector<std::string> handled;
-  for (const remote::CommandDefinition& command : remote::RemoteCommands()) {
+  for (const protocol::CommandDefinition& command : protocol::RemoteCommands()) {
     handled.emplace_back(command.name);
     std::ostringstream help;
     ASSERT_EQ(RunRemoteTool({"help", std::string(command.name)}, help, err), kExitOk);
-    for (const remote::FieldDefinition& field : command.fields) {
+    for (const protocol::FieldDefinition& field : command.fields) {
       const std::string described = "\"" + std::string(field.name) + "\", " +
-                                    std::string(remote::FieldTypeName(field.type)) +
+                                    std::string(protocol::FieldTypeName(field.type)) +
                                     "; missing: " + std::string(field.defaultValue);
       EXPECT_NE(help.str().find(described), std::string::npos) << command.name << help.str();
     }

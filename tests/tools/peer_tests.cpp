@@ -127,21 +127,28 @@ class ToolAgainstBareServer : public ::testing::Test {
  protected:
   void SetUp() override {
     server.SetStateProvider([] { return std::string(kState); });
-    server.SetCommandHandler([this](const std::string& line) { received.push_back(line); });
     ASSERT_TRUE(server.Start());
   }
 
   ToolResult Run(std::vector<std::string> args) {
     return RunBeside(args, [this](const std::string&) {
       server.BroadcastState();
-      server.DispatchRemoteCommands();
+      Dispatch();
     });
   }
 
   static constexpr const char* kState =
       R"({"type":"STATE","protocol":2,"instanceId":"0123456789ABCDEF","projectName":"Bare"})";
-  remote::RemoteServer server{0};     // a discovery port of its own, chosen by the system
-  std::vector<std::string> received;  // on this thread only
+  void Dispatch() {
+    inbox.Run([this](const std::string& line) {
+      received.push_back(line);
+      return std::string();
+    });
+  }
+
+  inbox::CommandInbox inbox;
+  remote::RemoteServer server{inbox, 0};  // a discovery port of its own, chosen by the system
+  std::vector<std::string> received;      // on this thread only
 };
 
 TEST_F(ToolAgainstBareServer, SendPutsExactlyTheBuiltLineOnTheWire) {
@@ -152,7 +159,7 @@ TEST_F(ToolAgainstBareServer, SendPutsExactlyTheBuiltLineOnTheWire) {
             kExitOk);
   EXPECT_EQ(Run({"mute", "3", "off", "--port", port}).code, kExitOk);
   EXPECT_EQ(Run({"select", "-1", "--port", port}).code, kExitOk);
-  server.DispatchRemoteCommands();
+  Dispatch();
   EXPECT_EQ(
       received,
       (std::vector<std::string>{

@@ -21,6 +21,9 @@ QUORVANE_EXPORT int ReaperPluginEntry(HINSTANCE instance, reaper_plugin_info_t* 
 namespace quorvane::web {
 namespace {
 
+// The web remotes here never run a command: one inbox for all of them.
+inbox::CommandInbox inbox;
+
 GlobalSettingsFunctions HostSettings(sim::Host& host) {
   GlobalSettingsFunctions settings;
   settings.get = reinterpret_cast<decltype(settings.get)>(host.Info()->GetFunc("GetExtState"));
@@ -36,7 +39,7 @@ TEST(WebRemote, KeysAreDrawnOnceAndKeptWithTheHostsSettings) {
   sim::Host host;
   std::string control;
   {
-    WebRemote first(HostSettings(host));
+    WebRemote first(inbox, HostSettings(host));
     ASSERT_TRUE(first.Start());
     control = first.Keys().control;
     EXPECT_TRUE(IsWellFormedAccessKey(control));
@@ -49,7 +52,7 @@ TEST(WebRemote, KeysAreDrawnOnceAndKeptWithTheHostsSettings) {
     EXPECT_EQ(KeyOf(addresses.front()), control);
     EXPECT_EQ(KeyOf(first.ViewAddresses().front()), first.Keys().view);
   }
-  WebRemote next(HostSettings(host));
+  WebRemote next(inbox, HostSettings(host));
   ASSERT_TRUE(next.Start());
   EXPECT_EQ(next.Keys().control, control);
   EXPECT_EQ(testing::Request(next.Server().Port(), "/?key=" + control).status, 200);
@@ -58,7 +61,7 @@ TEST(WebRemote, KeysAreDrawnOnceAndKeptWithTheHostsSettings) {
 TEST(WebRemote, PagesLoadedThroughANameTheBandGaveTheComputerMayConnect) {
   sim::Host host;
   host.SetGlobalExtState("Quorvane", "webHostNames", "Stage.Band, foh.local");
-  WebRemote remote(HostSettings(host));
+  WebRemote remote(inbox, HostSettings(host));
   ASSERT_TRUE(remote.Start());
   const uint16_t port = remote.Server().Port();
   const std::string target = "/ws?key=" + remote.Keys().control;
@@ -77,12 +80,12 @@ TEST(WebRemote, TheChosenPortIsUsedAndNewKeysRetireTheOldAddress) {
   // A port nobody uses right now: the one the system gives a first server.
   uint16_t chosen = 0;
   {
-    WebServer probe;
+    WebServer probe(inbox);
     ASSERT_TRUE(probe.Start(0, {"aaaaaaaaaa", "bbbbbbbbbb"}));
     chosen = probe.Port();
   }
   HostSettings(host).set("Quorvane", "webPort", std::to_string(chosen).c_str(), true);
-  WebRemote remote(HostSettings(host));
+  WebRemote remote(inbox, HostSettings(host));
   ASSERT_TRUE(remote.Start());
   EXPECT_EQ(remote.Server().Port(), chosen);
   const std::string old = remote.Keys().control;
@@ -94,7 +97,7 @@ TEST(WebRemote, TheChosenPortIsUsedAndNewKeysRetireTheOldAddress) {
 }
 
 TEST(WebRemote, WithoutTheHostsSettingsTheKeysLastForTheSession) {
-  WebRemote remote(GlobalSettingsFunctions{});
+  WebRemote remote(inbox, GlobalSettingsFunctions{});
   ASSERT_TRUE(remote.Start());
   EXPECT_TRUE(IsWellFormedAccessKey(remote.Keys().control));
   EXPECT_EQ(testing::Request(remote.Server().Port(), "/?key=" + remote.Keys().view).status, 200);

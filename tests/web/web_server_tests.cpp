@@ -51,10 +51,14 @@ class WebServerTest : public ::testing::Test {
       std::lock_guard lock(mutex);
       return document;
     });
-    server.SetCommandHandler([this](const std::string& line) {
+    handler = [this](const std::string& line) {
       std::lock_guard lock(mutex);
       received.push_back(line);
       return refusal;
+    };
+    inbox.SetFailureSink([this](std::string_view where, std::string_view what) {
+      std::lock_guard lock(mutex);
+      failures.push_back(std::string(where) + ": " + std::string(what));
     });
     server.SetFailureSink([this](std::string_view where, std::string_view what) {
       std::lock_guard lock(mutex);
@@ -76,6 +80,9 @@ class WebServerTest : public ::testing::Test {
     std::lock_guard lock(mutex);
     return failures;
   }
+
+  // The main thread's run of the inbox, with the fixture's handler.
+  void Dispatch() { inbox.Run(handler); }
 
   // The next message that is not a heartbeat.
   static std::optional<std::string> ReadAnswer(WebSocketClient& client) {
@@ -107,7 +114,9 @@ class WebServerTest : public ::testing::Test {
   std::vector<std::string> received;
   std::vector<std::string> failures;
   std::string refusal;
-  WebServer server;
+  inbox::CommandInbox::Runner handler;
+  inbox::CommandInbox inbox;
+  WebServer server{inbox};
   uint16_t port = 0;
 };
 
@@ -223,7 +232,7 @@ TEST_F(WebServerTest, CommandsReachTheHandlerAndARefusalIsAnswered) {
   ASSERT_TRUE(client->Read());
   client->Send(R"({"cmd":"LIVE_PLAY_NEXT"})");
   ASSERT_TRUE(WaitFor([&] {
-    server.DispatchCommands();
+    Dispatch();
     return !Received().empty();
   }));
   EXPECT_EQ(Received(), std::vector<std::string>{R"({"cmd":"LIVE_PLAY_NEXT"})"});
@@ -231,7 +240,7 @@ TEST_F(WebServerTest, CommandsReachTheHandlerAndARefusalIsAnswered) {
   refusal = "not now";
   client->Send(R"({"cmd":"LIVE_STOP"})");
   ASSERT_TRUE(WaitFor([&] {
-    server.DispatchCommands();
+    Dispatch();
     return Received().size() == 2;
   }));
   std::optional<std::string> reply;
@@ -241,33 +250,6 @@ TEST_F(WebServerTest, CommandsReachTheHandlerAndARefusalIsAnswered) {
   ASSERT_TRUE(reply);
   EXPECT_EQ(Json::parse(*reply),
             Json::parse(R"({"type":"REFUSED","cmd":"LIVE_STOP","reason":"not now"})"));
-}
-
-TEST_F(WebServerTest, AFloodOfCommandsRunsAFewMillisecondsAtATimeInOrder) {
-  // Each command takes 3 ms of the main thread: one run may start at most two of them.
-  server.SetCommandHandler([this](const std::string& line) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(3));
-    std::lock_guard lock(mutex);
-    received.push_back(line);
-    return std::string();
-  });
-  auto client = Join();
-  ASSERT_TRUE(client->Read());
-  std::vector<std::string> sent;
-  for (int i = 0; i < 12; ++i) {
-    sent.push_back(R"({"cmd":"LIVE_SELECT","index":)" + std::to_string(i) + "}");
-    client->Send(sent.back());
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // let them all arrive
-  size_t mostInOneRun = 0;
-  ASSERT_TRUE(WaitFor([&] {
-    const size_t before = Received().size();
-    server.DispatchCommands();
-    mostInOneRun = std::max(mostInOneRun, Received().size() - before);
-    return Received().size() == sent.size();
-  }));
-  EXPECT_LE(mostInOneRun, 2u);
-  EXPECT_EQ(Received(), sent);
 }
 
 TEST_F(WebServerTest, AViewOnlyClientSeesTheShowButEveryCommandIsRefused) {
@@ -280,7 +262,7 @@ TEST_F(WebServerTest, AViewOnlyClientSeesTheShowButEveryCommandIsRefused) {
   } while (reply == "{}");
   ASSERT_TRUE(reply);
   EXPECT_EQ(Json::parse(*reply)["reason"], "view only");
-  server.DispatchCommands();
+  Dispatch();
   EXPECT_TRUE(Received().empty());
 }
 
@@ -300,16 +282,16 @@ TEST_F(WebServerTest, ARefusalRepeatsOnlyTheStartOfALongCommandName) {
 }
 
 TEST_F(WebServerTest, AFailingCommandIsReportedAndRefused) {
-  server.SetCommandHandler([](const std::string& line) -> std::string {
+  handler = [](const std::string& line) -> std::string {
     if (line.find("THROW_INT") != std::string::npos) throw 42;
     throw std::runtime_error("disk full");
-  });
+  };
   auto client = Join();
   ASSERT_TRUE(client->Read());
   client->Send(R"({"cmd":"LIVE_SAVE"})");
   client->Send(R"({"cmd":"THROW_INT"})");
   ASSERT_TRUE(WaitFor([&] {
-    server.DispatchCommands();
+    Dispatch();
     return Failures().size() == 2;
   }));
   for (const char* name : {"LIVE_SAVE", "THROW_INT"}) {
@@ -326,14 +308,14 @@ TEST_F(WebServerTest, AFailingCommandIsReportedAndRefused) {
 }
 
 TEST_F(WebServerTest, ACommandMayReplaceTheKeysOrStopTheServerWithoutADeadlock) {
-  server.SetCommandHandler([this](const std::string& line) {
+  handler = [this](const std::string& line) {
     if (line.find("NEW_KEYS") != std::string::npos)
       server.ReplaceKeys({"newcontrol", "newview234"});
     if (line.find("STOP") != std::string::npos) server.Stop();
     std::lock_guard lock(mutex);
     received.push_back(line);
     return std::string();
-  });
+  };
   // The main thread's calls run on a thread of their own: a deadlock fails the test (and ends the
   // program, which could not end otherwise) instead of hanging the suite.
   const auto withinDeadline = [](std::function<void()> work) {
@@ -353,7 +335,7 @@ TEST_F(WebServerTest, ACommandMayReplaceTheKeysOrStopTheServerWithoutADeadlock) 
   client->Send(R"({"cmd":"NEW_KEYS"})");
   withinDeadline([&] {
     WaitFor([&] {
-      server.DispatchCommands();
+      Dispatch();
       return Received().size() == 1;
     });
   });
@@ -366,10 +348,10 @@ TEST_F(WebServerTest, ACommandMayReplaceTheKeysOrStopTheServerWithoutADeadlock) 
   next->Send(R"({"cmd":"AFTER_STOP"})");
   withinDeadline([&] {
     WaitFor([&] {
-      server.DispatchCommands();
+      Dispatch();
       return Received().size() == 2;
     });
-    server.DispatchCommands();  // a stopped server runs nothing more
+    Dispatch();  // a stopped server runs nothing more
   });
   EXPECT_FALSE(server.IsRunning());
   EXPECT_EQ(Received().size(), 2u);
@@ -533,7 +515,7 @@ TEST_F(WebServerTest, ABrokenRequestIsReportedButHangUpsAndStoppingAreNot) {
 }
 
 TEST_F(WebServerTest, ATakenPortMovesTheServerToAnotherOne) {
-  WebServer second;
+  WebServer second(inbox);
   ASSERT_TRUE(second.Start(port, kKeys));
   EXPECT_NE(second.Port(), port);
   EXPECT_EQ(Request(second.Port(), "/?key=" + kKeys.view).status, 200);

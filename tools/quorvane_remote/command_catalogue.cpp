@@ -2,15 +2,15 @@
 
 namespace quorvane::remote_cli {
 std::span<const CommandInfo> Commands() {
-  return remote::RemoteCommands();
+  return protocol::RemoteCommands();
 }
 
 const CommandInfo* FindCommand(std::string_view name) {
-  return remote::FindRemoteCommand(name);
+  return protocol::FindRemoteCommand(name);
 }
 
 const FieldInfo* FindField(const CommandInfo& command, std::string_view name) {
-  return remote::FindCommandField(command, name);
+  return protocol::FindCommandField(command, name);
 }
 
 const std::vector<AliasInfo>& Aliases() {

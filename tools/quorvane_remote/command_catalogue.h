@@ -7,16 +7,16 @@
 #include <string_view>
 #include <vector>
 
-#include "remote/command_table.h"
+#include "protocol/command_table.h"
 
 namespace quorvane::remote_cli {
 
 // The commands themselves are the extension's own table: the tool lists exactly what the server
 // handles, with the same fields.
-using FieldType = remote::FieldType;
-using FieldInfo = remote::FieldDefinition;
-using CommandInfo = remote::CommandDefinition;
-using remote::FieldTypeName;
+using FieldType = protocol::FieldType;
+using FieldInfo = protocol::FieldDefinition;
+using CommandInfo = protocol::CommandDefinition;
+using protocol::FieldTypeName;
 
 // A word that sends one command; its arguments are the command's fields, in order, all required.
 struct AliasInfo {

@@ -5,7 +5,7 @@
 #include <system_error>
 #include <utility>
 
-#include "remote/json_writer.h"
+#include "protocol/json_writer.h"
 
 namespace quorvane::remote_cli {
 namespace {
@@ -322,7 +322,7 @@ std::optional<FieldValue> AliasArgument(const FieldInfo& field, std::string_view
 }
 
 std::string BuildCommandLine(std::string_view command, const std::vector<FieldValue>& fields) {
-  remote::JsonWriter json;
+  protocol::JsonWriter json;
   json.BeginObject().Key("cmd").String(command);
   for (const FieldValue& field : fields) {
     json.Key(field.key);

@@ -6,7 +6,7 @@
 #include <system_error>
 #include <utility>
 
-#include "remote/json_writer.h"
+#include "protocol/json_writer.h"
 
 namespace quorvane::remote_cli {
 namespace {
@@ -202,7 +202,7 @@ class Parser {
         case 'u': {
           const std::optional<uint32_t> code = Escaped();
           if (!code) return std::nullopt;
-          remote::AppendUtf8(out, *code);
+          protocol::AppendUtf8(out, *code);
           break;
         }
         default:

@@ -9,7 +9,7 @@
 #include <span>
 #include <string_view>
 
-namespace quorvane::remote {
+namespace quorvane::protocol {
 
 enum class CommandId : uint8_t {
   kPing,
@@ -90,4 +90,4 @@ std::span<const CommandDefinition> RemoteCommands();
 const CommandDefinition* FindRemoteCommand(std::string_view name);
 const FieldDefinition* FindCommandField(const CommandDefinition& command, std::string_view name);
 
-}  // namespace quorvane::remote
+}  // namespace quorvane::protocol

@@ -1,4 +1,4 @@
-#include "remote/command_scanner.h"
+#include "protocol/command_scanner.h"
 
 #include <cerrno>
 #include <charconv>
@@ -7,9 +7,9 @@
 #include <cctype>
 #include <cstring>
 
-#include "remote/json_writer.h"
+#include "protocol/json_writer.h"
 
-namespace quorvane::remote {
+namespace quorvane::protocol {
 namespace {
 
 // The position right after the first colon that follows the first occurrence of "key".
@@ -128,10 +128,14 @@ StringField ReadStringField(const std::string& line, const char* key) {
   return {std::nullopt, "the string has no closing quote"};
 }
 
-std::optional<double> ReadRateField(const std::string& line) {
-  const auto start = ValueStart(line, "rate");
+std::optional<double> ReadRealField(const std::string& line, const char* key) {
+  const auto start = ValueStart(line, key);
   if (!start) return std::nullopt;
   return ReadLocaleFreeReal(line.c_str() + *start, line.c_str() + line.size());
+}
+
+std::optional<double> ReadRateField(const std::string& line) {
+  return ReadRealField(line, "rate");
 }
 
 std::optional<double> ReadLocaleFreeReal(const char* text, const char* end) {
@@ -163,4 +167,60 @@ std::optional<double> ReadLocaleFreeReal(const char* text, const char* end) {
   return negative ? -value : value;
 }
 
-}  // namespace quorvane::remote
+const DecodedField* DecodedCommand::Find(std::string_view name, FieldType type) const {
+  for (const DecodedField& field : fields_) {
+    if (field.definition->name == name && field.definition->type == type) return &field;
+  }
+  return nullptr;
+}
+
+std::optional<int> DecodedCommand::Int(std::string_view name) const {
+  const DecodedField* field = Find(name, FieldType::kInteger);
+  return field ? field->integer : std::nullopt;
+}
+
+std::optional<bool> DecodedCommand::Bool(std::string_view name) const {
+  const DecodedField* field = Find(name, FieldType::kBoolean);
+  return field ? field->boolean : std::nullopt;
+}
+
+std::optional<double> DecodedCommand::Real(std::string_view name) const {
+  const DecodedField* field = Find(name, FieldType::kReal);
+  return field ? field->real : std::nullopt;
+}
+
+StringField DecodedCommand::Text(std::string_view name) const {
+  const DecodedField* field = Find(name, FieldType::kString);
+  return field ? field->text : StringField{};
+}
+
+std::optional<DecodedCommand> DecodeCommand(const std::string& line) {
+  const CommandDefinition* definition = FindRemoteCommand(ReadCommandType(line));
+  if (!definition) return std::nullopt;
+  std::vector<DecodedField> fields;
+  fields.reserve(definition->fields.size());
+  for (const FieldDefinition& field : definition->fields) {
+    // The table's names are literals: each one ends in a null character.
+    const char* key = field.name.data();
+    DecodedField decoded;
+    decoded.definition = &field;
+    switch (field.type) {
+      case FieldType::kInteger:
+        decoded.integer = ReadIntField(line, key);
+        break;
+      case FieldType::kBoolean:
+        decoded.boolean = ReadBoolField(line, key);
+        break;
+      case FieldType::kReal:
+        decoded.real = ReadRealField(line, key);
+        break;
+      case FieldType::kString:
+        decoded.text = ReadStringField(line, key);
+        break;
+    }
+    fields.push_back(std::move(decoded));
+  }
+  return DecodedCommand(*definition, std::move(fields));
+}
+
+}  // namespace quorvane::protocol

@@ -6,8 +6,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
-namespace quorvane::remote {
+#include "protocol/command_table.h"
+
+namespace quorvane::protocol {
 
 // The text between the two double quotes that follow the first colon after "cmd"; empty when any
 // step finds nothing. Nothing is unescaped.
@@ -32,8 +35,9 @@ struct StringField {
 };
 StringField ReadStringField(const std::string& line, const char* key);
 
-// A real right after the colon of "rate", with strtod's rules in the "C" locale whatever the
-// process locale is.
+// A real right after the colon of `key`, with strtod's rules in the "C" locale whatever the
+// process locale is; ReadRateField reads "rate".
+std::optional<double> ReadRealField(const std::string& line, const char* key);
 std::optional<double> ReadRateField(const std::string& line);
 
 // A real at `text` (up to `end`) as strtod reads it in the "C" locale: white space, a sign, a
@@ -41,4 +45,41 @@ std::optional<double> ReadRateField(const std::string& line);
 // double's range.
 std::optional<double> ReadLocaleFreeReal(const char* text, const char* end);
 
-}  // namespace quorvane::remote
+// A command line decoded: its entry of the command table and each field the entry lists, read by
+// the field's type (and only those: other members of the line are never looked at).
+struct DecodedField {
+  const FieldDefinition* definition = nullptr;
+  std::optional<int> integer;   // kInteger
+  std::optional<bool> boolean;  // kBoolean
+  std::optional<double> real;   // kReal
+  StringField text;             // kString
+};
+
+class DecodedCommand {
+ public:
+  DecodedCommand(const CommandDefinition& definition, std::vector<DecodedField> fields)
+      : definition_(&definition), fields_(std::move(fields)) {}
+
+  const CommandDefinition& Definition() const { return *definition_; }
+  CommandId Id() const { return definition_->id; }
+  std::string_view Name() const { return definition_->name; }
+
+  // The field named `name` as read; none when the command lists no such field of that type, or
+  // the line did not hold a readable value for it.
+  std::optional<int> Int(std::string_view name) const;
+  std::optional<bool> Bool(std::string_view name) const;
+  std::optional<double> Real(std::string_view name) const;
+  // A string field: its decoded value, or why it was refused (empty reason: missing).
+  StringField Text(std::string_view name) const;
+
+ private:
+  const DecodedField* Find(std::string_view name, FieldType type) const;
+
+  const CommandDefinition* definition_;
+  std::vector<DecodedField> fields_;
+};
+
+// The line's command as the table lists it; none when its "cmd" names no command of the table.
+std::optional<DecodedCommand> DecodeCommand(const std::string& line);
+
+}  // namespace quorvane::protocol

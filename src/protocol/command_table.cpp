@@ -1,8 +1,8 @@
-#include "remote/command_table.h"
+#include "protocol/command_table.h"
 
 #include <array>
 
-namespace quorvane::remote {
+namespace quorvane::protocol {
 namespace {
 
 using enum CommandId;
@@ -127,4 +127,4 @@ const FieldDefinition* FindCommandField(const CommandDefinition& command, std::s
   return nullptr;
 }
 
-}  // namespace quorvane::remote
+}  // namespace quorvane::protocol

@@ -1,4 +1,4 @@
-#include "remote/json_writer.h"
+#include "protocol/json_writer.h"
 
 #include <algorithm>
 #include <array>
@@ -8,7 +8,7 @@
 #include <system_error>
 #include <utility>
 
-namespace quorvane::remote {
+namespace quorvane::protocol {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
@@ -271,4 +271,4 @@ std::string JsonWriter::Take() {
   return text;
 }
 
-}  // namespace quorvane::remote
+}  // namespace quorvane::protocol

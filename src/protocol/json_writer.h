@@ -16,7 +16,7 @@
 #include <string_view>
 #include <type_traits>
 
-namespace quorvane::remote {
+namespace quorvane::protocol {
 
 // Appends `text` as a JSON string with its quotes. Tab, line feed, carriage return, the quote and
 // the backslash get their backslash escapes, the other bytes below 32 \u00XX; a byte that is not
@@ -74,4 +74,4 @@ class JsonWriter {
   std::string text_;
 };
 
-}  // namespace quorvane::remote
+}  // namespace quorvane::protocol
