@@ -29,8 +29,8 @@ Core::Core(GetFunc getFunc, CoreOptions options)
       clock_(SimulatedClock(getFunc)),
       messages_(SimulatedMessages(getFunc)),
       projects_(host_),
-      practise_(host_, held_, clock_, messages_, &countIn_),
-      engine_(host_, held_, clock_, messages_, setlist_, practise_),
+      practise_(host_, held_, clock_, &countIn_),
+      engine_(host_, held_, clock_, setlist_, practise_),
       views_(ui_, practise_),
       operations_(host_, ui_, setlist_, engine_, practise_),
       inbox_(options.serverClock),
@@ -46,8 +46,6 @@ Core::~Core() {
 bool Core::Init() {
   if (!host_.Bind(getFunc_, hostMainWindow_)) return false;
   countIn_.SetPreviewFunctions(practise::PreviewFunctionsOf(host_));
-  engine_.SetListener(&views_);
-  practise_.SetListener(&views_);
   // The project open now is new to us: tracked here rather than on the first tick, which would
   // otherwise undo a command that arrived before it, as if the project had changed under it.
   if (!TrackProject()) engine_.InitShowEngine();  // no project open: the show starts empty

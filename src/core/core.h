@@ -14,6 +14,7 @@
 #include "host/failure_reports.h"
 #include "host/held_settings.h"
 #include "host/host_api.h"
+#include "host/listener_list.h"
 #include "host/project_tracker.h"
 #include "inbox/command_inbox.h"
 #include "inbox/transport.h"
@@ -140,6 +141,10 @@ class Core {
   practise::PractiseSession practise_;
   show::ShowEngine engine_;
   ui::ModelViews views_;
+  // The views follow the engine and the session from construction until they go.
+  host::ListenerScope<show::ShowEngine, show::ShowListener> showViews_{engine_, views_};
+  host::ListenerScope<practise::PractiseSession, practise::PractiseListener> practiseViews_{
+      practise_, views_};
   operations::UserOperations operations_;
   inbox::CommandInbox inbox_;
   remote::RemoteServer server_;

@@ -122,6 +122,9 @@ bool Extension::OnHookCommand(int command, int /*flag*/) {
 }
 
 void Extension::RunAction(Action action) {
+  // The host's actions are user operations like every other surface's; ending a show that is not
+  // running leaves the pages and the practise rate alone, as the action always did.
+  operations::UserOperations& operations = core_.Operations();
   switch (action) {
     case Action::kShowWindow:
       if (window_) window_->OpenOrToggleWindow();
@@ -130,19 +133,19 @@ void Extension::RunAction(Action action) {
       core_.Host().ShowConsoleMsg(SetlistReport().c_str());
       break;
     case Action::kEnginePlayCurrent:
-      core_.Engine().PlayCurrent();
+      operations.PlaySelected();
       break;
     case Action::kEnginePlayNext:
-      core_.Engine().PlayNext();
+      operations.PlayNext();
       break;
     case Action::kEngineStop:
-      core_.Engine().StopPlayback();
+      operations.StopPlayback();
       break;
     case Action::kStartShow:
-      core_.Engine().StartShow();
+      operations.StartShow();
       break;
     case Action::kEndShow:
-      core_.Engine().EndShow();
+      if (core_.Engine().Status() == show::ShowStatus::kLive) operations.EndShow();
       break;
     case Action::kShowState:
       core_.Host().ShowConsoleMsg(ShowStateReport().c_str());

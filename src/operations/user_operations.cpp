@@ -18,7 +18,7 @@ void UserOperations::EnterLiveMode() {
   if (setlist_.Empty()) {
     ui::ShowSetupPage(ui_);
   } else {
-    ui::ShowLivePage(ui_, practise_, engine_.Status());
+    BackToLive();
   }
 }
 
@@ -32,7 +32,7 @@ void UserOperations::EnterSoundCheckMode() {
 
 void UserOperations::ExitMode() {
   engine_.ResetShow();
-  ui_.ClearPlayedItems();
+  engine_.ClearPlayed();
   engine_.ResetAutoStart();
   engine_.ResetAutoStartClock();
   ui::ShowModeSelectPage(ui_);
@@ -43,7 +43,11 @@ void UserOperations::OpenSetup() {
 }
 
 void UserOperations::BackToLive() {
-  ui::ShowLivePage(ui_, practise_, engine_.Status());
+  // A show not yet started offers to play the selected song.
+  if (engine_.Status() == show::ShowStatus::kPrepared) {
+    engine_.SetLiveTransport(show::LiveTransport::kSelected);
+  }
+  ui::ShowLivePage(ui_, practise_);
 }
 
 void UserOperations::WindowDestroyed() {
@@ -67,10 +71,10 @@ void UserOperations::EndShow() {
   engine_.SnapshotShowState();
   practise_.ResetRateToNormal();
   ui_.page = ui::UiPage::kLive;
-  if (ui_.snapshot.status == show::ShowStatus::kPrepared) {
-    ui_.liveTransport = show::LiveTransport::kSelected;
+  if (engine_.Status() == show::ShowStatus::kPrepared) {
+    engine_.SetLiveTransport(show::LiveTransport::kSelected);
   }
-  if (ui_.window) ui_.window->ResetLivePageAfterShowEnd();
+  listeners_.Tell([](OperationsListener& views) { views.ShowEnded(); });
   ui::SyncWindowState(ui_, engine_.Snapshot());
 }
 
@@ -83,13 +87,18 @@ void UserOperations::Stop() {
   SyncViews();
 }
 
+void UserOperations::StopPlayback() {
+  engine_.StopPlayback();
+  SyncViews();
+}
+
 void UserOperations::PlaySelected() {
   engine_.PlayCurrent();
   SyncViews();
 }
 
-bool UserOperations::SelectItem(int32_t index, show::Refusal refusal) {
-  return engine_.SelectSong(index, refusal);
+host::Outcome UserOperations::SelectItem(int32_t index) {
+  return engine_.SelectSong(index);
 }
 
 // --- Setlist setup ---
@@ -140,10 +149,7 @@ bool UserOperations::SetShowDuration(int32_t minutes) {
   engine_.SaveSetlist();
   MarkProjectDirty();
   // The excess notice follows the new set time at once.
-  if (ui_.window) {
-    ui_.window->RefreshSetupPage();
-    ui_.window->InvalidateAll(false);
-  }
+  listeners_.Tell([](OperationsListener& views) { views.ShowDurationChanged(); });
   SyncViews();
   return true;
 }
@@ -158,10 +164,11 @@ bool UserOperations::SetAutoStartTime(int hour, int minute) {
 
 // --- Practise ---
 
-void UserOperations::StartPractise(practise::Report report) {
-  practise_.StartPractise(report);
+host::Outcome UserOperations::StartPractise() {
+  host::Outcome outcome = practise_.StartPractise();
   engine_.SnapshotShowState();
   RefreshPractiseDisplay();
+  return outcome;
 }
 
 void UserOperations::StopPractise() {
@@ -173,7 +180,7 @@ void UserOperations::SetLoop(bool on) {
   practise::PractiseSelection& selection = practise_.Selection();
   if (selection.loopEnabled == on) return;
   selection.loopEnabled = on;
-  if (ui_.window) ui_.window->ShowLoopToggle(on);
+  listeners_.Tell([on](OperationsListener& views) { views.LoopSwitched(on); });
   practise_.OnLoopToggled();
 }
 
@@ -182,10 +189,10 @@ void UserOperations::SetPrecount(int32_t beats) {
 }
 
 void UserOperations::RefreshPractiseDisplay() {
-  if (!ui_.window) return;
-  const practise::PractiseRun& run = practise_.Run();
-  ui_.window->RefreshPractiseStatus(run.active, run.countingIn, run.playing,
-                                    host_.GetPlayPositionSafe());
+  if (listeners_.Empty()) return;  // the position is read only for someone to show it
+  const double position = host_.GetPlayPositionSafe();
+  listeners_.Tell(
+      [&](OperationsListener& views) { views.PractiseDisplayChanged(practise_.Run(), position); });
 }
 
 // --- Sound check ---

@@ -1,9 +1,11 @@
 // The user's operations: one function for each thing a user can do with the show, the setlist,
 // practise and the tracks, shared by the window's click handlers and the remote commands. Each
 // one changes the model, stores it, marks the project modified and changes the page exactly
-// once, so that a button and its remote command cannot drift apart. What stays with a caller is
-// only how it reads its input and how it answers: the window explains a refusal in a message box,
-// a remote command stays silent.
+// once, so that a button and its remote command cannot drift apart. An operation that may say no
+// answers with its reason (host::Outcome); what stays with a caller is only how it reads its input
+// and how it answers: the window explains a refusal in a message box, the web remote replies with
+// it, a TCP remote command stays silent. The views hear of what the model does not report through
+// OperationsListener.
 //
 // Everything here runs on the host's main thread.
 #pragma once
@@ -11,6 +13,9 @@
 #include <cstdint>
 #include <string>
 
+#include "host/listener_list.h"
+#include "host/outcome.h"
+#include "operations/operations_listener.h"
 #include "practise/practise_session.h"
 #include "practise/track_row.h"
 #include "show/show_engine.h"
@@ -32,6 +37,11 @@ class UserOperations {
   UserOperations(host::HostApi& host, ui::PluginUI& ui, show::Setlist& setlist,
                  show::ShowEngine& engine, practise::PractiseSession& practise);
 
+  // The views told about changes, in the order added. Not owned: a listener is removed before it
+  // goes (host::ListenerScope does both).
+  void AddListener(OperationsListener& listener) { listeners_.Add(listener); }
+  void RemoveListener(OperationsListener& listener) { listeners_.Remove(listener); }
+
   // --- Modes and pages ---
   // The live page, or the setup page while the setlist is empty.
   void EnterLiveMode();
@@ -52,10 +62,14 @@ class UserOperations {
   // Ends a running show; the live page, the play rate back to normal.
   void EndShow();
   bool PlayNext();
+  // Stops the song and offers to replay it.
   void Stop();
+  // Stops the song and offers nothing (the host's "Engine Stop" action).
+  void StopPlayback();
   // Plays (or replays) the current song.
   void PlaySelected();
-  bool SelectItem(int32_t index, show::Refusal refusal);
+  // Makes an item current; refused while a song plays, with the reason.
+  host::Outcome SelectItem(int32_t index);
 
   // --- Setlist setup: on success the setlist is stored, the project marked modified and the
   // setup page shown; on failure nothing changes ---
@@ -74,7 +88,7 @@ class UserOperations {
   bool SetAutoStartTime(int hour, int minute);
 
   // --- Practise ---
-  void StartPractise(practise::Report report);
+  host::Outcome StartPractise();
   void StopPractise();
   void SetLoop(bool on);
   void SetPrecount(int32_t beats);
@@ -97,6 +111,7 @@ class UserOperations {
   show::Setlist& setlist_;
   show::ShowEngine& engine_;
   practise::PractiseSession& practise_;
+  host::ListenerList<OperationsListener> listeners_;
 };
 
 }  // namespace quorvane::operations

@@ -1,5 +1,6 @@
 // How the practise session tells the views (the practise and sound-check pages) that its selection
-// changed. The session knows nothing of windows; a session without views uses the defaults.
+// changed. The session knows nothing of windows; the views add themselves to it (any number of
+// them), and a session without views tells nobody.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +11,6 @@ class PractiseListener {
  public:
   virtual ~PractiseListener() = default;
 
-  // The owner of the session's message boxes (the main window's handle), or null.
-  virtual void* MessageOwner() const { return nullptr; }
   // Another song: its start and stop lists are filled anew.
   virtual void SongSelected() {}
   // The start (stop) choice changed; false when the view has no entry carrying it.

@@ -13,7 +13,6 @@ constexpr host::Holder kRun = host::Holder::kPractiseRun;
 constexpr host::Holder kRate = host::Holder::kPractiseRate;
 constexpr double kRateSnapTolerance = 0.001;
 constexpr double kMarkerLookAhead = 0.0005;
-constexpr const char* kBrandCaption = "KALVERN LIVE PLAYBACK SYSTEM";
 constexpr const char* kNoTempoMessage =
     "Could not determine the BPM at the selected start position.";
 
@@ -51,53 +50,36 @@ uint64_t CountInMilliseconds(int32_t beats, double bpm, double rate) {
   return ms < kLimit ? static_cast<uint64_t>(ms) : static_cast<uint64_t>(kLimit);
 }
 
-// Views that follow nothing, for a session nobody shows.
-PractiseListener& NoViews() {
-  static PractiseListener none;
-  return none;
-}
-
 }  // namespace
 
 PractiseSession::PractiseSession(host::HostApi& host, host::HeldSettings& held,
-                                 const platform::Clock& clock,
-                                 const platform::MessageBoxes& messages, CountInPlayer* countIn)
-    : host_(host),
-      held_(held),
-      clock_(clock),
-      messages_(messages),
-      listener_(&NoViews()),
-      countIn_(countIn) {}
+                                 const platform::Clock& clock, CountInPlayer* countIn)
+    : host_(host), held_(held), clock_(clock), countIn_(countIn) {}
 
-void PractiseSession::SetListener(PractiseListener* listener) {
-  listener_ = listener ? listener : &NoViews();
-}
-
-void PractiseSession::StartPractise(Report report) {
-  if (run_.active) return;
+host::Outcome PractiseSession::StartPractise() {
+  if (run_.active) return host::Outcome::Refused();
   const PractiseSelection& selection = selection_;
-  if (selection.songRegionId < 0) return;
+  if (selection.songRegionId < 0) return host::Outcome::Refused();
   double start = 0.0;
   double stop = 0.0;
   if (!SectionNow(host_, selection.songRegionId, selection.startChoice, selection.stopChoice,
                   &start, &stop)) {
-    return;
+    return host::Outcome::Refused();
   }
 
   const double tempo = host_.TimeMap_GetDividedBpmAtTime(start);
-  if (!(tempo > 0.0)) {
-    if (report == Report::kShowMessage) {
-      messages_.Show(listener_->MessageOwner(), kNoTempoMessage, kBrandCaption,
-                     platform::MessageIcon::kError);
-    }
-    return;
-  }
+  if (!(tempo > 0.0)) return host::Outcome::Failed(kNoTempoMessage);
   const double rate = selection.playbackRate;
   if (!std::isfinite(tempo) || !std::isfinite(rate) || !(rate > 0.0) ||
       !IsPrecountValue(selection.preCountBeats)) {
-    return;
+    return host::Outcome::Refused();
   }
+  BeginRun(start, stop, tempo, rate);
+  return run_.active ? host::Outcome::Applied() : host::Outcome::Refused();
+}
 
+void PractiseSession::BeginRun(double start, double stop, double tempo, double rate) {
+  const PractiseSelection& selection = selection_;
   run_.sectionStart = start;
   run_.sectionEnd = stop;
   run_.songRegionId = selection.songRegionId;
@@ -208,7 +190,7 @@ bool PractiseSession::SelectPractiseSong(int32_t regionId) {
     selection_.songRegionId = regionId;
     selection_.startChoice = -2;
     selection_.stopChoice = -1;
-    listener_->SongSelected();
+    listeners_.Tell([](PractiseListener& views) { views.SongSelected(); });
     return true;
   }
   return false;
@@ -217,19 +199,22 @@ bool PractiseSession::SelectPractiseSong(int32_t regionId) {
 bool PractiseSession::SetPractiseStartChoice(int32_t choice) {
   if (choice < -2) return false;
   selection_.startChoice = choice;
-  return listener_->StartChoiceSelected(choice);
+  // Stored all the same; false when a view has no entry carrying it.
+  return listeners_.All(
+      [choice](PractiseListener& views) { return views.StartChoiceSelected(choice); });
 }
 
 bool PractiseSession::SetPractiseStopChoice(int32_t choice) {
   if (choice < -1) return false;
   selection_.stopChoice = choice;
-  return listener_->StopChoiceSelected(choice);
+  return listeners_.All(
+      [choice](PractiseListener& views) { return views.StopChoiceSelected(choice); });
 }
 
 void PractiseSession::SetPractisePrecount(int32_t beats) {
   if (!IsPrecountValue(beats)) return;
   selection_.preCountBeats = beats;
-  listener_->PrecountChanged(beats);
+  listeners_.Tell([beats](PractiseListener& views) { views.PrecountChanged(beats); });
 }
 
 bool PractiseSession::SetPractiseRate(double rate) {
@@ -245,7 +230,7 @@ bool PractiseSession::SetPractiseRate(double rate) {
   // Written so that a rate that is not a number is refused too.
   if (!(bestDistance <= kRateSnapTolerance)) return false;
   selection_.playbackRate = kPlaybackRateTable[best];
-  listener_->RateSelected(static_cast<int>(best));
+  listeners_.Tell([best](PractiseListener& views) { views.RateSelected(static_cast<int>(best)); });
   held_.TakePlayRate(kRate, selection_.playbackRate);
   return true;
 }
@@ -284,8 +269,10 @@ void PractiseSession::EnterPractisePage() {
   selection.preCountBeats = 0;
   selection.loopEnabled = false;
   run_.loopActive = false;
-  listener_->PrecountChanged(0);
-  listener_->LoopChanged(false);
+  listeners_.Tell([](PractiseListener& views) {
+    views.PrecountChanged(0);
+    views.LoopChanged(false);
+  });
 }
 
 void PractiseSession::EnterSoundCheckPage() {

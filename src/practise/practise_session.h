@@ -9,8 +9,9 @@
 
 #include "host/held_settings.h"
 #include "host/host_api.h"
+#include "host/listener_list.h"
+#include "host/outcome.h"
 #include "platform/clock.h"
-#include "platform/message_box.h"
 #include "practise/practise_listener.h"
 
 namespace quorvane::practise {
@@ -51,20 +52,20 @@ struct PractiseRun {
   int32_t stopChoice = -1;
 };
 
-// Whether a refused start tells the user. Remote commands fail silently; the window's PLAY
-// button explains why nothing happened.
-enum class Report { kShowMessage, kSilent };
-
 class PractiseSession {
  public:
   // `countIn` may be null (no click can play then).
   PractiseSession(host::HostApi& host, host::HeldSettings& held, const platform::Clock& clock,
-                  const platform::MessageBoxes& messages, CountInPlayer* countIn);
+                  CountInPlayer* countIn);
 
-  // The views told about changes; null (the default) tells nobody. Not owned.
-  void SetListener(PractiseListener* listener);
+  // The views told about changes, in the order added; none tells nobody. Not owned: a listener
+  // is removed before it goes (host::ListenerScope does both).
+  void AddListener(PractiseListener& listener) { listeners_.Add(listener); }
+  void RemoveListener(PractiseListener& listener) { listeners_.Remove(listener); }
 
-  void StartPractise(Report report = Report::kShowMessage);
+  // Starts a run of the selected section; refused when nothing is selected, a run is on, the
+  // section cannot be found or played, or the host knows no tempo at its start (with the reason).
+  host::Outcome StartPractise();
   void StopPractise();
   void ResetPractise();
   void PractiseTick();
@@ -91,14 +92,15 @@ class PractiseSession {
   const PractiseRun& Run() const { return run_; }
 
  private:
+  // The rest of a start once the section is known: the host settings, the seek, the count-in.
+  void BeginRun(double start, double stop, double tempo, double rate);
   bool ApplyPractiseTransport();
   void RestorePractiseHostSettings();
 
   host::HostApi& host_;
   host::HeldSettings& held_;
   const platform::Clock& clock_;
-  const platform::MessageBoxes& messages_;
-  PractiseListener* listener_;
+  host::ListenerList<PractiseListener> listeners_;
   CountInPlayer* countIn_;
   PractiseSelection selection_;
   PractiseRun run_;

@@ -91,6 +91,11 @@ class Command {
     }
     return refusal_.empty();
   }
+  // Runs an operation that may say no; its reason goes to the clients that are told.
+  bool Answer(const host::Outcome& outcome) {
+    if (!outcome.applied) refusal_ = outcome.reason;
+    return outcome.applied;
+  }
   bool SetAutoStartTime() const {
     const auto hour = Int("hour");
     const auto minute = Int("minute");
@@ -157,10 +162,9 @@ std::optional<bool> Command::Run() {
       ops.EndShow();
       return true;
     case CommandId::kLiveSelect:
-      // A refusal during playback stays silent: a message box would block the stage computer
-      // until someone clicks it.
-      return WithInt("index",
-                     [&](int index) { return ops.SelectItem(index, show::Refusal::kSilent); });
+      // A refusal during playback opens no message box: it would block the stage computer until
+      // someone clicks it. The web remote hears the reason; the TCP remote stays silent.
+      return WithInt("index", [&](int index) { return Answer(ops.SelectItem(index)); });
 
     // Setlist setup.
     case CommandId::kSetupAddRegion:
@@ -191,7 +195,7 @@ std::optional<bool> Command::Run() {
 
     // Practise.
     case CommandId::kPractisePlay:
-      ops.StartPractise(practise::Report::kSilent);
+      Answer(ops.StartPractise());
       return true;
     case CommandId::kPractiseStop:
       ops.StopPractise();

@@ -12,8 +12,9 @@
 
 namespace quorvane::remote {
 
-// What a command came to: `applied` when it changed something; `refusal` says why it was refused,
-// for the clients that are told (the web remote), and stays empty otherwise.
+// What a command came to: `applied` when it changed something; `refusal` says why it was refused
+// (a note, a selection during playback, a practise start without a tempo), for the clients that
+// are told (the web remote), and stays empty otherwise.
 struct CommandResult {
   bool applied = false;
   std::string refusal;

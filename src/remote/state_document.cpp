@@ -154,7 +154,7 @@ void WriteSetlist(JsonWriter& json, const SystemView& system, const RegionLookup
         .Key("autoStart")
         .Bool(item.autoStart)
         .Key("played")
-        .Bool(system.ui.IsItemPlayed(static_cast<int32_t>(i)))
+        .Bool(system.engine.Played().IsPlayed(static_cast<int32_t>(i)))
         .Key("note")
         .String(item.note)
         .EndObject();
@@ -341,7 +341,7 @@ std::string WriteDocument(const SystemView& system, const ProjectView& project,
       .Key("delaySeconds")
       .Real(snapshot.delay)
       .Key("liveTransport")
-      .String(show::LiveTransportName(ui.liveTransport))
+      .String(show::LiveTransportName(system.engine.LiveTransportChoice()))
       .Key("timeSignature")
       .String(signatureKnown ? std::to_string(signature.numerator) + "/" +
                                    std::to_string(signature.denominator)
@@ -387,7 +387,7 @@ std::string StateDocumentBuilder::Build(const SystemView& system) {
   const RegionLookup regions(project);
   const uint64_t serial = project.walk ? project.walk->Serial() : 0;
   const bool kept = serial != 0 && serial == walkSerial_ && system.setlist.Items() == items_ &&
-                    system.ui.PlayedIndexes() == played_;
+                    system.engine.Played().Indexes() == played_;
   if (!kept) {
     walkSerial_ = 0;  // nothing stale is left behind if writing throws
     ProjectSections sections = WriteProjectSections(system, project, regions);
@@ -396,7 +396,7 @@ std::string StateDocumentBuilder::Build(const SystemView& system) {
     songCount_ = sections.totals.songCount;
     musicTime_ = sections.totals.musicTime;
     items_ = system.setlist.Items();
-    played_ = system.ui.PlayedIndexes();
+    played_ = system.engine.Played().Indexes();
     walkSerial_ = serial;
   }
   return WriteDocument(system, project, regions,

@@ -8,14 +8,12 @@
 #include "host/held_settings.h"
 #include "host/host_api.h"
 #include "platform/clock.h"
-#include "platform/message_box.h"
 #include "practise/practise_session.h"
 #include "show/project_store.h"
 
 namespace quorvane::show {
 namespace {
 
-constexpr const char* kMessageTitle = "Quorvane";
 // The play position must move by more than this to count as motion.
 constexpr double kMotionEpsilon = 0.001;
 // A song whose position has not moved for this long is paused or stuck.
@@ -23,32 +21,19 @@ constexpr uint64_t kStallMs = 700;
 // Positions this close to the song's end count as its natural end, not an interruption.
 constexpr double kEndTolerance = 0.05;
 
-// Views that follow nothing, for an engine nobody shows.
-ShowListener& NoViews() {
-  static ShowListener none;
-  return none;
-}
-
 }  // namespace
 
 ShowEngine::ShowEngine(host::HostApi& host, host::HeldSettings& held, const platform::Clock& clock,
-                       const platform::MessageBoxes& messages, Setlist& setlist,
-                       practise::PractiseSession& practise)
+                       Setlist& setlist, practise::PractiseSession& practise)
     : host_(host),
       held_(held),
       clock_(clock),
-      messages_(messages),
       setlist_(setlist),
       practise_(practise),
-      listener_(&NoViews()),
       player_(host, held, setlist) {}
 
-void ShowEngine::SetListener(ShowListener* listener) {
-  listener_ = listener ? listener : &NoViews();
-}
-
-void* ShowEngine::MessageOwner() const {
-  return listener_->MessageOwner();
+bool ShowEngine::LivePageShown() const {
+  return listeners_.Any([](const ShowListener& views) { return views.LivePageShown(); });
 }
 
 bool ShowEngine::SaveShowState() const {
@@ -66,7 +51,7 @@ void ShowEngine::InitShowEngine() {
   setlist_.Clear();
   if (!LoadSetlist(host_, setlist_)) setlist_.Clear();
   player_.Reset();
-  listener_->SetlistLoaded();
+  listeners_.Tell([](ShowListener& views) { views.SetlistLoaded(); });
 }
 
 void ShowEngine::ReleaseHostSettings() {
@@ -81,7 +66,7 @@ void ShowEngine::ResetForProjectChange() {
   held_.ReleaseAll();
   ResetShow();
   ResetAutoStart();
-  listener_->PlayedCleared();
+  ClearPlayed();
   ResetAutoStartClock();
   setlist_.Clear();
 }
@@ -162,7 +147,7 @@ void ShowEngine::CheckAutoStart() {
   } else if (autoStart_.fired) {
     return;
   }
-  if (!listener_->LivePageShown()) return;
+  if (!LivePageShown()) return;
 
   const platform::LocalTimeOfDay now = clock_.LocalTime();
   const int nowMinutes = now.hour * 60 + now.minute;
@@ -187,8 +172,10 @@ void ShowEngine::HandleSongFinished() {
   // Played marks, the play button and the show's own progress belong to a LIVE show.
   if (record_.status != ShowStatus::kLive) return;
   if (finished < 0) finished = snapshot_.currentIndex;
-  listener_->SongPlayed(finished);
-  listener_->LiveTransportChanged(LiveTransport::kNext);
+  if (played_.Mark(finished)) {
+    listeners_.Tell([finished](ShowListener& views) { views.SongPlayed(finished); });
+  }
+  SetLiveTransport(LiveTransport::kNext);
   if (wasChained) return;
 
   // The player stopped at the end of a song.
@@ -294,37 +281,39 @@ void ShowEngine::SnapshotShowState() {
 
 void ShowEngine::StopLive() {
   player_.StopPlayback();
-  listener_->LiveTransportChanged(LiveTransport::kReplay);
+  SetLiveTransport(LiveTransport::kReplay);
 }
 
-bool ShowEngine::SelectSong(int32_t index, Refusal refusal) {
-  const bool tell = refusal == Refusal::kShowMessage;
+host::Outcome ShowEngine::SelectSong(int32_t index) {
   if (player_.Playing()) {
-    if (tell) {
-      messages_.Show(MessageOwner(), "Cannot select another song during playback.", kMessageTitle,
-                     platform::MessageIcon::kWarning);
-    }
-    return false;
+    return host::Outcome::Refused("Cannot select another song during playback.");
   }
   if (!setlist_.SetCurrentIndex(index, host_)) {
-    if (tell) {
-      messages_.Show(MessageOwner(), "Could not select this song.", kMessageTitle,
-                     platform::MessageIcon::kError);
-    }
-    return false;
+    return host::Outcome::Failed("Could not select this song.");
   }
   SaveSetlist();
   if (record_.status == ShowStatus::kLive) {
-    listener_->LiveTransportChanged(setlist_.IsPause(index) ? LiveTransport::kNext
-                                                            : LiveTransport::kSelected);
+    SetLiveTransport(setlist_.IsPause(index) ? LiveTransport::kNext : LiveTransport::kSelected);
   }
-  return true;
+  return host::Outcome::Applied();
+}
+
+void ShowEngine::ClearPlayed() {
+  played_.Clear();
+  SetLiveTransport(LiveTransport::kNext);
+  listeners_.Tell([](ShowListener& views) { views.PlayedCleared(); });
+}
+
+void ShowEngine::SetLiveTransport(LiveTransport transport) {
+  if (liveTransport_ == transport) return;
+  liveTransport_ = transport;
+  listeners_.Tell([transport](ShowListener& views) { views.LiveTransportChanged(transport); });
 }
 
 // --- Show ---
 
 bool ShowEngine::StartShow() {
-  listener_->PlayedCleared();
+  ClearPlayed();
   const int32_t first = setlist_.NextSongAfter(-1);  // leading pauses are skipped
   if (first < 0) return false;
   if (!setlist_.SetCurrentIndex(first, host_)) return false;
@@ -341,7 +330,8 @@ bool ShowEngine::StartShow() {
   SaveShowState();
 
   if (PlayCurrent()) {
-    listener_->ShowStarted(record_.status);
+    const ShowStatus status = record_.status;
+    listeners_.Tell([status](ShowListener& views) { views.ShowStarted(status); });
     return true;
   }
   record_.status = ShowStatus::kPrepared;
@@ -377,14 +367,14 @@ void ShowEngine::ResetAutoStartClock() {
 
 void ShowEngine::SetAutoStartEnabled(bool enabled) {
   autoStartSettings_.enabled = enabled;
-  listener_->AutoStartChanged(false);
+  listeners_.Tell([](ShowListener& views) { views.AutoStartChanged(false); });
 }
 
 bool ShowEngine::SetAutoStartTime(int hour, int minute) {
   if (hour < 0 || hour > 23 || minute < 0 || minute > 59) return false;
   autoStartSettings_.hour = hour;
   autoStartSettings_.minute = minute;
-  listener_->AutoStartChanged(false);
+  listeners_.Tell([](ShowListener& views) { views.AutoStartChanged(false); });
   return true;
 }
 
@@ -393,11 +383,11 @@ void ShowEngine::ResetAutoStart() {
   settings.enabled = false;
   if (settings.hour >= 0) settings.hour = 0;
   if (settings.minute >= 0) settings.minute = 0;
-  listener_->AutoStartChanged(true);
+  listeners_.Tell([](ShowListener& views) { views.AutoStartChanged(true); });
 }
 
 std::string ShowEngine::AutoStartBannerText() const {
-  if (!listener_->LivePageShown() || record_.status != ShowStatus::kPrepared) return {};
+  if (!LivePageShown() || record_.status != ShowStatus::kPrepared) return {};
   if (!autoStartSettings_.enabled || !autoStartSettings_.HasTime()) return {};
   const int hour = autoStartSettings_.hour;
   const int minute = autoStartSettings_.minute;

@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <string>
 
+#include "host/listener_list.h"
+#include "host/outcome.h"
+#include "show/played_songs.h"
 #include "show/setlist.h"
 #include "show/show_listener.h"
 #include "show/show_record.h"
@@ -19,17 +22,12 @@ class HostApi;
 }  // namespace quorvane::host
 namespace quorvane::platform {
 class Clock;
-class MessageBoxes;
-}  // namespace quorvane::platform
+}
 namespace quorvane::practise {
 class PractiseSession;
 }
 
 namespace quorvane::show {
-
-// Whether a refused selection tells the user. Remote commands fail silently; the window's clicks
-// explain why nothing happened.
-enum class Refusal { kShowMessage, kSilent };
 
 // What the interruption check reads before the player's tick.
 struct TransportReading {
@@ -60,11 +58,12 @@ struct AutoStartSettings {
 class ShowEngine {
  public:
   ShowEngine(host::HostApi& host, host::HeldSettings& held, const platform::Clock& clock,
-             const platform::MessageBoxes& messages, Setlist& setlist,
-             practise::PractiseSession& practise);
+             Setlist& setlist, practise::PractiseSession& practise);
 
-  // The views told about changes; null (the default) tells nobody. Not owned.
-  void SetListener(ShowListener* listener);
+  // The views told about changes, in the order added; none tells nobody. Not owned: a listener
+  // is removed before it goes (host::ListenerScope does both).
+  void AddListener(ShowListener& listener) { listeners_.Add(listener); }
+  void RemoveListener(ShowListener& listener) { listeners_.Remove(listener); }
 
   // --- Load and project change ---
   // Loads the project's setlist (an empty one when nothing usable is stored), binds it to the
@@ -97,8 +96,16 @@ class ShowEngine {
   bool StopPlayback() { return player_.StopPlayback(); }
   // Stops and offers to replay the song.
   void StopLive();
-  // The live page's selection; refused while a song plays.
-  bool SelectSong(int32_t index, Refusal refusal = Refusal::kShowMessage);
+  // The live page's selection; refused while a song plays, with the reason.
+  host::Outcome SelectSong(int32_t index);
+
+  // --- Played marks and the play button (model state the views and the state document read) ---
+  const PlayedSongs& Played() const { return played_; }
+  // Forgets the played marks; the play button back to NEXT.
+  void ClearPlayed();
+  LiveTransport LiveTransportChoice() const { return liveTransport_; }
+  // The listeners hear of it only when it changed.
+  void SetLiveTransport(LiveTransport transport);
 
   // --- Show ---
   bool StartShow();
@@ -131,18 +138,19 @@ class ShowEngine {
   const AutoStartClock& AutoStart() const { return autoStart_; }
 
  private:
-  void* MessageOwner() const;
+  bool LivePageShown() const;
 
   host::HostApi& host_;
   host::HeldSettings& held_;
   const platform::Clock& clock_;
-  const platform::MessageBoxes& messages_;
   Setlist& setlist_;
   practise::PractiseSession& practise_;
-  ShowListener* listener_;
+  host::ListenerList<ShowListener> listeners_;
 
   SongPlayer player_;
   ShowRecord record_;
+  PlayedSongs played_{setlist_};
+  LiveTransport liveTransport_ = LiveTransport::kNext;
   ShowSnapshot snapshot_;
   AutoStartClock autoStart_;
   AutoStartSettings autoStartSettings_;

@@ -1,6 +1,7 @@
 // How the show engine tells the views (the window, whatever else shows the show) about changes
 // they follow, and the one thing it asks of them. The engine knows nothing of windows: the views
-// implement this, and an engine without views uses the defaults, which do nothing.
+// implement this and add themselves to the engine (any number of them); an engine without views
+// tells nobody.
 #pragma once
 
 #include <cstdint>
@@ -13,17 +14,15 @@ class ShowListener {
  public:
   virtual ~ShowListener() = default;
 
-  // The owner of the engine's message boxes (the main window's handle), or null.
-  virtual void* MessageOwner() const { return nullptr; }
-  // The show starts by itself only while the live page is in front.
+  // The show starts by itself only while the live page is in front (of any view).
   virtual bool LivePageShown() const { return false; }
 
   // The setlist was loaded anew (load, project change).
   virtual void SetlistLoaded() {}
-  // Played marks of this show: one song finished, or all forgotten.
+  // Played marks of this show (the engine's Played()): one song marked, or all forgotten.
   virtual void SongPlayed(int32_t /*index*/) {}
   virtual void PlayedCleared() {}
-  // What the live page's play button does next.
+  // What the live page's play button does next changed (the engine's LiveTransportChoice()).
   virtual void LiveTransportChanged(LiveTransport /*transport*/) {}
   // A show started: the live page comes to the front.
   virtual void ShowStarted(ShowStatus /*status*/) {}

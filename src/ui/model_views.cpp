@@ -5,10 +5,6 @@
 
 namespace quorvane::ui {
 
-void* ModelViews::MessageOwner() const {
-  return ui_.window ? ui_.window->MessageOwner() : nullptr;
-}
-
 bool ModelViews::LivePageShown() const {
   return ui_.IsLivePage();
 }
@@ -17,20 +13,20 @@ void ModelViews::SetlistLoaded() {
   if (ui_.window) ui_.window->RebuildSetlistViews();
 }
 
-void ModelViews::SongPlayed(int32_t index) {
-  ui_.MarkItemPlayed(index);
+void ModelViews::SongPlayed(int32_t /*index*/) {
+  if (ui_.window && ui_.IsLivePage()) ui_.window->RebuildLiveList();
 }
 
 void ModelViews::PlayedCleared() {
-  ui_.ClearPlayedItems();
+  if (ui_.window && ui_.IsLivePage()) ui_.window->RebuildLiveList();
 }
 
-void ModelViews::LiveTransportChanged(show::LiveTransport transport) {
-  ui_.SetLiveTransport(transport);
+void ModelViews::LiveTransportChanged(show::LiveTransport /*transport*/) {
+  if (ui_.window && ui_.IsLivePage()) ui_.window->RefreshLiveTransport();
 }
 
-void ModelViews::ShowStarted(show::ShowStatus status) {
-  ShowLivePage(ui_, practise_, status);
+void ModelViews::ShowStarted(show::ShowStatus /*status*/) {
+  ShowLivePage(ui_, practise_);
 }
 
 void ModelViews::AutoStartChanged(bool reset) {

@@ -1,6 +1,7 @@
 // The views' side of the model's listeners: what the show engine and the practise session report
-// lands in the window state record and, while a window exists, on its controls. Wired at load
-// (Core::Init); without a window everything but the window's part still happens.
+// lands in the window state record and, while a window exists, on its controls (the model keeps
+// its own state; the window reads it there). Added to both at load (Core::Init); without a window
+// everything but the window's part still happens.
 #pragma once
 
 #include "practise/practise_listener.h"
@@ -17,9 +18,6 @@ class PluginUI;
 class ModelViews final : public show::ShowListener, public practise::PractiseListener {
  public:
   ModelViews(PluginUI& ui, practise::PractiseSession& practise) : ui_(ui), practise_(practise) {}
-
-  // Both listeners ask for it.
-  void* MessageOwner() const override;
 
   // --- show::ShowListener ---
   bool LivePageShown() const override;

@@ -16,11 +16,9 @@ void ShowModeSelectPage(PluginUI& ui) {
   EnterPage(ui, UiPage::kModeSelect);
 }
 
-void ShowLivePage(PluginUI& ui, practise::PractiseSession& practise, show::ShowStatus status) {
+void ShowLivePage(PluginUI& ui, practise::PractiseSession& practise) {
   practise.ResetRateToNormal();
   ui.page = UiPage::kLive;
-  // The page's own re-lay below shows the new choice; no separate refresh is needed.
-  if (status == show::ShowStatus::kPrepared) ui.liveTransport = show::LiveTransport::kSelected;
   if (ui.window) ui.window->EnterPage(UiPage::kLive);
 }
 

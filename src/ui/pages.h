@@ -13,8 +13,8 @@ class PractiseSession;
 namespace quorvane::ui {
 
 void ShowModeSelectPage(PluginUI& ui);
-// `status` is the show's status now: a show not yet started offers to play the selected song.
-void ShowLivePage(PluginUI& ui, practise::PractiseSession& practise, show::ShowStatus status);
+// The play button's choice is the engine's: the operations that open the page set it first.
+void ShowLivePage(PluginUI& ui, practise::PractiseSession& practise);
 void ShowSetupPage(PluginUI& ui);
 void ShowPractisePage(PluginUI& ui, practise::PractiseSession& practise);
 void ShowSoundCheckPage(PluginUI& ui, practise::PractiseSession& practise);

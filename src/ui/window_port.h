@@ -32,9 +32,6 @@ class WindowPort {
   // The live transport choice or the played set changed: re-lay and redraw pages 1 and 7.
   virtual void RefreshLiveTransport() {}
   virtual void RebuildLiveList() {}
-  // Everything the remote end-of-show does on the live page's controls.
-  virtual void ResetLivePageAfterShowEnd() {}
-  virtual void RefreshSetupPage() {}
 
   // Practise and sound-check controls.
   virtual void RefreshPractiseLists() {}
@@ -44,8 +41,6 @@ class WindowPort {
   virtual void SelectPractiseRateIndex(int /*index*/) {}
   virtual void ShowPrecountToggles(int /*beats*/) {}
   virtual void ShowLoopToggle(bool /*on*/) {}
-  virtual void RefreshPractiseStatus(bool /*active*/, bool /*countingIn*/, bool /*playing*/,
-                                     double /*position*/) {}
   virtual void RefreshTracksList() {}
   // The two option check boxes follow the options.
   virtual void ShowOptions() {}

@@ -14,6 +14,7 @@
 namespace quorvane::window {
 namespace {
 
+constexpr char kMessageTitle[] = "Quorvane";
 constexpr wchar_t kPlaySelectedCaption[] = L"PLAY SELECTED SONG";
 constexpr wchar_t kReplayCaption[] = L"RE-PLAY CURRENT SONG";
 
@@ -130,7 +131,8 @@ void LivePage::RefreshTransportButtons() {
   Enable(c_.startShow, !live);
   Show(c_.endShow, true);
   Enable(c_.endShow, live);
-  const show::LiveTransport mode = live ? ui_.liveTransport : show::LiveTransport::kSelected;
+  const show::LiveTransport mode =
+      live ? context_.engine.LiveTransportChoice() : show::LiveTransport::kSelected;
   const bool playing = snapshot.playing;
 
   const bool next = mode == show::LiveTransport::kNext;
@@ -277,7 +279,7 @@ void LivePage::RebuildList() {
         const host::ProjectRegion* region = FindIn(regions, item.regionId);
         row.name = ToWide(SongName(region, item.regionId));
         row.durationText = MinutesSeconds(region ? region->end - region->start : 0.0);
-        row.played = ui_.IsItemPlayed(i);
+        row.played = context_.engine.Played().IsPlayed(i);
       }
       const LRESULT added =
           SendMessageW(c_.liveList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.name.c_str()));
@@ -317,7 +319,8 @@ void LivePage::OnSelectionChanged() {
   if (selected < 0) return;
   const bool wasPlaying = ui_.snapshot.playing;
   const int32_t wasCurrent = ui_.snapshot.currentIndex;
-  context_.operations.SelectItem(static_cast<int32_t>(selected), show::Refusal::kShowMessage);
+  ExplainRefusal(context_, Window(), context_.operations.SelectItem(static_cast<int32_t>(selected)),
+                 kMessageTitle);
   if (!Window()) return;
   ui_.snapshot.currentIndex = wasPlaying ? wasCurrent : static_cast<int32_t>(selected);
   ScrollList();

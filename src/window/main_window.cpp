@@ -351,12 +351,14 @@ void MainWindow::RebuildLiveList() {
   live_.RebuildList();
 }
 
-void MainWindow::ResetLivePageAfterShowEnd() {
-  live_.ResetAfterShowEnd();
+void MainWindow::ShowEnded() {
+  if (ui_.window == this) live_.ResetAfterShowEnd();
 }
 
-void MainWindow::RefreshSetupPage() {
+void MainWindow::ShowDurationChanged() {
+  if (ui_.window != this) return;
   setup_.Refresh();
+  InvalidateAll(false);
 }
 
 void MainWindow::ShowOptions() {
@@ -407,9 +409,14 @@ void MainWindow::ShowLoopToggle(bool on) {
   practise_.Shared().ShowLoopToggle(on);
 }
 
-void MainWindow::RefreshPractiseStatus(bool active, bool countingIn, bool playing,
-                                       double position) {
-  if (hwnd_) CurrentPage().ShowPractiseStatus({active, countingIn, playing, position});
+void MainWindow::LoopSwitched(bool on) {
+  if (ui_.window == this) practise_.Shared().ShowLoopToggle(on);
+}
+
+void MainWindow::PractiseDisplayChanged(const practise::PractiseRun& run, double position) {
+  if (ui_.window == this && hwnd_) {
+    CurrentPage().ShowPractiseStatus({run.active, run.countingIn, run.playing, position});
+  }
 }
 
 void MainWindow::RefreshTracksList() {

@@ -3,7 +3,8 @@
 // window's messages and routes them to the current page (or, for a control's colours and rows, to
 // the page that owns the control). Every page's controls are created with the window; a page
 // change hides them all and lays out the controls of the new page. The window follows the engine
-// on every host tick (SyncWindow).
+// on every host tick (SyncWindow), hears the model's changes through the window seam (WindowPort)
+// and what the user operations did through OperationsListener.
 //
 // The object outlives its window: "HIDE PLUGIN INTERFACE" destroys the window and its pictures
 // but keeps this object, its pages, its fonts and the window state record, so that the next open
@@ -14,6 +15,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "host/listener_list.h"
+#include "operations/operations_listener.h"
+#include "operations/user_operations.h"
 #include "ui/plugin_ui.h"
 #include "ui/window_host.h"
 #include "ui/window_port.h"
@@ -41,7 +45,9 @@ inline constexpr int kWindowHeight = 800;
 LRESULT CALLBACK PluginUIWindowProc(HWND window, UINT message, WPARAM wParam,
                                     LPARAM lParam) noexcept;
 
-class MainWindow final : public ui::WindowPort, private PageFrame {
+class MainWindow final : public ui::WindowPort,
+                         public operations::OperationsListener,
+                         private PageFrame {
  public:
   explicit MainWindow(const ui::WindowContext& context);
   ~MainWindow() override;
@@ -71,18 +77,21 @@ class MainWindow final : public ui::WindowPort, private PageFrame {
   void RebuildSetlistViews() override;
   void RefreshLiveTransport() override;
   void RebuildLiveList() override;
-  void ResetLivePageAfterShowEnd() override;
-  void RefreshSetupPage() override;
   void RefreshPractiseLists() override;
   bool SelectPractiseStartChoice(int32_t choice) override;
   bool SelectPractiseStopChoice(int32_t choice) override;
   void SelectPractiseRateIndex(int index) override;
   void ShowPrecountToggles(int beats) override;
   void ShowLoopToggle(bool on) override;
-  void RefreshPractiseStatus(bool active, bool countingIn, bool playing, double position) override;
   void RefreshTracksList() override;
   void ShowOptions() override;
   void Destroy() override;
+
+  // --- OperationsListener: heard only while the window exists ---
+  void ShowEnded() override;
+  void ShowDurationChanged() override;
+  void LoopSwitched(bool on) override;
+  void PractiseDisplayChanged(const practise::PractiseRun& run, double position) override;
 
  private:
   // Brushes handed out for control colours, made on first use.
@@ -145,6 +154,9 @@ class MainWindow final : public ui::WindowPort, private PageFrame {
   std::array<Page*, 7> pages_;
 
   LayoutKey laidOutFor_;
+  // Last: the operations stop telling this object before any of the above goes.
+  host::ListenerScope<operations::UserOperations, operations::OperationsListener> operations_{
+      context_.operations, *this};
 };
 
 }  // namespace quorvane::window

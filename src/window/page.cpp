@@ -2,6 +2,7 @@
 #include "window/page.h"
 
 #include "host/failure_reports.h"
+#include "platform/message_box.h"
 #include "ui/pages.h"
 #include "window/theme.h"
 
@@ -62,6 +63,14 @@ void Enable(HWND control, bool enabled) {
 
 void Show(HWND control, bool shown) {
   ShowWindow(control, shown ? SW_SHOWNA : SW_HIDE);
+}
+
+void ExplainRefusal(const ui::WindowContext& context, HWND owner, const host::Outcome& outcome,
+                    const char* caption) {
+  if (outcome.applied || outcome.reason.empty()) return;
+  context.messages.Show(
+      owner, outcome.reason, caption,
+      outcome.failure ? platform::MessageIcon::kError : platform::MessageIcon::kWarning);
 }
 
 void SetToggle(HWND toggle, bool on) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "host/outcome.h"
 #include "operations/user_operations.h"
 #include "ui/plugin_ui.h"
 #include "ui/window_host.h"
@@ -141,6 +142,10 @@ void Place(HWND control, int x, int y, int width, int height, bool enabled = tru
 void SetFont(HWND control, const OwnedFont& font);
 void Enable(HWND control, bool enabled);
 void Show(HWND control, bool shown);
+// Explains a refused operation in a message box owned by `owner`: a warning, or an error when
+// something failed. An operation applied, or refused with nothing to tell, shows nothing.
+void ExplainRefusal(const ui::WindowContext& context, HWND owner, const host::Outcome& outcome,
+                    const char* caption);
 // An owner-drawn toggle button's state, kept where its painter reads it.
 void SetToggle(HWND toggle, bool on);
 // Answers a list's WM_MEASUREITEM with `height` when it comes from the list with `listId`.

@@ -12,6 +12,7 @@
 namespace quorvane::window {
 namespace {
 
+constexpr char kMessageTitle[] = "KALVERN LIVE PLAYBACK SYSTEM";
 constexpr int32_t kStartOfSong = -2;
 constexpr int32_t kEndOfSong = -1;
 constexpr double kSamePosition = 1e-6;
@@ -122,7 +123,10 @@ bool PractiseControls::OnCommand(int id, int code) {
       if (code == CBN_SELCHANGE) OnBoxChanged(id);
       return true;
     case id::kPractisePlay:
-      if (clicked) context_.operations.StartPractise(practise::Report::kShowMessage);
+      if (clicked) {
+        ExplainRefusal(context_, frame_.Handle(), context_.operations.StartPractise(),
+                       kMessageTitle);
+      }
       return true;
     case id::kPractiseStop:
       if (clicked) context_.operations.StopPractise();

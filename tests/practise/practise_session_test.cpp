@@ -59,7 +59,7 @@ class PractiseTest : public ::testing::Test {
     if (!session_) {
       api_.Bind(host_.Info()->GetFunc);
       countIn_ = std::make_unique<CountInPlayer>(PreviewFunctionsOf(api_));
-      session_ = std::make_unique<PractiseSession>(api_, held_, clock_, messages_, countIn_.get());
+      session_ = std::make_unique<PractiseSession>(api_, held_, clock_, countIn_.get());
     }
     return *session_;
   }
@@ -92,7 +92,6 @@ class PractiseTest : public ::testing::Test {
   host::HostApi api_;
   host::HeldSettings held_{api_};
   platform::Clock clock_{host_.ClockSource()};
-  platform::MessageBoxes messages_{host_.MessageSink()};
   std::unique_ptr<CountInPlayer> countIn_;
   std::unique_ptr<PractiseSession> session_;
 };
@@ -266,16 +265,15 @@ TEST_F(PractiseTest, MissingPreviewAbandonsOnlyPrecountedRuns) {
   EXPECT_EQ(host_.Transport(), TransportState::kPlaying);
 }
 
-TEST_F(PractiseTest, NoTempoAtTheStartShowsTheMessageAndTouchesNothing) {
+TEST_F(PractiseTest, NoTempoAtTheStartIsRefusedWithItsReasonAndTouchesNothing) {
   host_.RemoveFunction("TimeMap_GetDividedBpmAtTime");
   Select(1, -2, -1, 0, true);
   host_.ClearCalls();
-  Session().StartPractise();
-  ASSERT_EQ(host_.Messages().size(), 1u);
-  EXPECT_EQ(host_.Messages()[0].text,
-            "Could not determine the BPM at the selected start position.");
-  EXPECT_EQ(host_.Messages()[0].title, "KALVERN LIVE PLAYBACK SYSTEM");
-  EXPECT_EQ(host_.Messages()[0].icon, platform::MessageIcon::kError);
+  const host::Outcome outcome = Session().StartPractise();
+  EXPECT_FALSE(outcome.applied);
+  EXPECT_EQ(outcome.reason, "Could not determine the BPM at the selected start position.");
+  EXPECT_TRUE(outcome.failure);
+  EXPECT_TRUE(host_.Messages().empty());  // the window explains it, not the session
   EXPECT_TRUE(host_.Calls().empty());
   EXPECT_EQ(host_.ConfigVar("projmetroen"), 9);
   EXPECT_FALSE(Session().Run().active);
@@ -330,7 +328,7 @@ TEST_F(PractiseTest, StopDuringTheCountInSilencesTheClickAndNeverPlays) {
 
 TEST_F(PractiseTest, RateSnapsToTheNearestTableEntryOrIsRefused) {
   RecordingWindow window;
-  Session().SetListener(&window);
+  Session().AddListener(window);
   EXPECT_TRUE(Session().SetPractiseRate(0.7505));
   EXPECT_EQ(Session().Selection().playbackRate, 0.75);
   EXPECT_EQ(window.rateIndex, 5);
@@ -349,7 +347,7 @@ TEST_F(PractiseTest, RateSnapsToTheNearestTableEntryOrIsRefused) {
   EXPECT_EQ(host_.PlayRate(), 0.75);
   EXPECT_EQ(window.rateIndex, 5);
   EXPECT_EQ(host_.CountCalls("CSurf_OnPlayRateChange"), 0);
-  Session().SetListener(nullptr);
+  Session().RemoveListener(window);
 }
 
 TEST_F(PractiseTest, ChoicesAndPrecountFollowTheWindowWhenThereIsOne) {
@@ -359,7 +357,7 @@ TEST_F(PractiseTest, ChoicesAndPrecountFollowTheWindowWhenThereIsOne) {
   EXPECT_TRUE(Session().SetPractiseStopChoice(4));
 
   RecordingWindow window;
-  Session().SetListener(&window);
+  Session().AddListener(window);
   EXPECT_FALSE(Session().SetPractiseStartChoice(5));  // no entry carries it, yet it is stored
   EXPECT_EQ(Session().Selection().startChoice, 5);
   EXPECT_TRUE(Session().SetPractiseStartChoice(1));
@@ -370,12 +368,33 @@ TEST_F(PractiseTest, ChoicesAndPrecountFollowTheWindowWhenThereIsOne) {
   Session().SetPractisePrecount(8);
   EXPECT_EQ(Session().Selection().preCountBeats, 8);
   EXPECT_EQ(window.precountToggles, 8);
-  Session().SetListener(nullptr);
+  Session().RemoveListener(window);
+}
+
+TEST_F(PractiseTest, EveryViewHearsTheSelectionAndOneRemovedHearsNothingMore) {
+  RecordingWindow first;
+  RecordingWindow second;
+  second.startEntries = {-2};
+  {
+    const host::ListenerScope<PractiseSession, PractiseListener> scope(Session(), first);
+    Session().AddListener(second);
+    Session().SetPractisePrecount(4);
+    EXPECT_EQ(first.precountToggles, 4);
+    EXPECT_EQ(second.precountToggles, 4);
+    EXPECT_FALSE(Session().SetPractiseStartChoice(1));  // the second view lists no such entry
+    EXPECT_EQ(Session().Selection().startChoice, 1);
+    Session().RemoveListener(second);
+    EXPECT_TRUE(Session().SetPractiseStartChoice(1));
+    Session().SetPractisePrecount(8);
+    EXPECT_EQ(second.precountToggles, 4);
+  }
+  Session().SetPractisePrecount(0);
+  EXPECT_EQ(first.precountToggles, 8);  // its scope has ended
 }
 
 TEST_F(PractiseTest, SongSelectionAndPageEntryResetTheSelection) {
   RecordingWindow window;
-  Session().SetListener(&window);
+  Session().AddListener(window);
   Select(1, 1, 0, 8, true);
   EXPECT_FALSE(Session().SelectPractiseSong(9));
   EXPECT_EQ(Session().Selection().songRegionId, 1);
@@ -402,7 +421,7 @@ TEST_F(PractiseTest, SongSelectionAndPageEntryResetTheSelection) {
   Session().Selection().songRegionId = 42;
   Session().EnterSoundCheckPage();
   EXPECT_EQ(Session().Selection().songRegionId, 1);
-  Session().SetListener(nullptr);
+  Session().RemoveListener(window);
 }
 
 TEST_F(PractiseTest, CurrentMarkerFollowsThePlayPosition) {

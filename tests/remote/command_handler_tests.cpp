@@ -149,12 +149,12 @@ TEST_F(RemoteCommands, ARemotePlayWithoutTempoIsRefusedWithoutAMessage) {
   host.RemoveFunction("TimeMap_GetDividedBpmAtTime");
   SystemFixture noTempo(host);
   noTempo.practise.Selection().songRegionId = 1;
-  noTempo.core.RunRemoteCommand(R"({"cmd":"PRACTISE_PLAY"})");
+  const quorvane::remote::CommandResult result =
+      noTempo.core.RunRemoteCommand(R"({"cmd":"PRACTISE_PLAY"})");
   EXPECT_FALSE(noTempo.practise.Run().active);
   EXPECT_TRUE(host.Messages().empty());
-  // The window's own button still explains it.
-  noTempo.core.Operations().StartPractise(quorvane::practise::Report::kShowMessage);
-  EXPECT_EQ(host.Messages().size(), 1u);
+  // A client that is told (the web remote) hears why.
+  EXPECT_EQ(result.refusal, "Could not determine the BPM at the selected start position.");
 }
 
 TEST_F(RemoteCommands, PagesAndOptionsChangeWithoutAWindow) {

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include <optional>
+#include <set>
 #include <string>
 
 #include "remote/state_document.h"
@@ -203,9 +204,16 @@ TEST_F(KeptDocument, EveryChangeShowsInTheNextDocument) {
   ExpectFresh("auto-start switched");
   system->setlist.SetNote(0, "capo 2");
   ExpectFresh("a note written");
-  system->ui.MarkItemPlayed(0);
+  ASSERT_TRUE(system->core.Operations().RemoveItem(0));  // its region is gone
+  ExpectFresh("a song removed");
+  ASSERT_TRUE(system->core.Operations().StartShow());
+  for (int tick = 0; tick < 2000; ++tick) {  // 66 s: the first song (60 s) plays to its end
+    host.Advance(33);
+    system->core.Tick();
+  }
+  ASSERT_EQ(system->engine.Played().Indexes(), std::set<int32_t>{1});
   ExpectFresh("a song played");
-  system->ui.ClearPlayedItems();
+  system->core.Operations().ExitMode();
   ExpectFresh("the played marks cleared");
 }
 

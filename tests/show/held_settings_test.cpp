@@ -123,7 +123,7 @@ class HeldSetting : public ShowTest, public ::testing::WithParamInterface<Case> 
         practise.Selection().preCountBeats = fail ? 4 : 0;
         practise.Selection().loopEnabled = true;
         practise.OnLoopToggled();
-        practise.StartPractise(practise::Report::kSilent);
+        practise.StartPractise();
         ASSERT_EQ(practise.Run().active, !fail);
         RunFor(1000);
         break;
@@ -197,7 +197,7 @@ TEST_F(ShowTest, PractiseRightAfterAShowSongRemembersTheUsersValuesNotTheShows) 
   practise.Selection().songRegionId = 1;
   practise.Selection().loopEnabled = true;
   practise.OnLoopToggled();
-  practise.StartPractise(practise::Report::kSilent);
+  practise.StartPractise();
   ASSERT_TRUE(practise.Run().active);
   EXPECT_TRUE(host.RepeatOn());
   EXPECT_EQ(host.Project().selectionEnd, 8.0);
@@ -215,7 +215,7 @@ TEST_F(ShowTest, WhatTheUserSetsWhileNothingIsHeldStaysTheirs) {
   host.SetConfigVar("projmetroen", 9);
   host.SetRepeat(true);
   practise.Selection().songRegionId = 1;
-  practise.StartPractise(practise::Report::kSilent);
+  practise.StartPractise();
   ASSERT_EQ(host.ConfigVar("projmetroen"), 1);
   practise.StopPractise();
   ASSERT_TRUE(engine.PlayCurrent());
@@ -225,7 +225,7 @@ TEST_F(ShowTest, WhatTheUserSetsWhileNothingIsHeldStaysTheirs) {
 
   // A show goes live at normal speed, whatever rate the user had set.
   host.Project().playRate = 0.9;
-  ui::ShowLivePage(ui, practise, engine.Status());
+  ui::ShowLivePage(ui, practise);
   EXPECT_EQ(host.PlayRate(), 1.0);
 
   // The user's own changes after everything was given back.

@@ -180,7 +180,7 @@ TEST_F(ProjectStore, DamagedOrPartialSetlistLoadsEmpty) {
     Setlist loaded;
     loaded.AddRegionToSetlist(8);
     host::HeldSettings freshHeld{freshApi};
-    ShowEngine freshEngine{freshApi, freshHeld, clock, messages, loaded, practise};
+    ShowEngine freshEngine{freshApi, freshHeld, clock, loaded, practise};
     freshEngine.InitShowEngine();
     EXPECT_TRUE(loaded.Empty());
     EXPECT_EQ(loaded.CurrentIndex(), -1);

@@ -49,7 +49,7 @@ TEST_F(RegionMoves, ReplayGoesWhereTheSongIsNowAfterAMoveTheCountMissed) {
   EXPECT_NEAR(engine.Snapshot().playbackRemaining, 9.0 + 10.0, 0.05);
   RunFor(9500);
   EXPECT_EQ(setlist.CurrentIndex(), 0);
-  EXPECT_EQ(ui.liveTransport, LiveTransport::kNext);  // the song ended at its new end
+  EXPECT_EQ(engine.LiveTransportChoice(), LiveTransport::kNext);  // the song ended at its new end
 }
 
 TEST_F(RegionMoves, SelectingAndPlayingNextSeekWhereTheSongIsNow) {
@@ -65,7 +65,7 @@ TEST_F(RegionMoves, SelectingAndPlayingNextSeekWhereTheSongIsNow) {
 
   core.RunRemoteCommand(R"({"cmd":"LIVE_STOP"})");
   ASSERT_TRUE(host.MoveRegionSilently(3, 300.0, 310.0));
-  ASSERT_TRUE(engine.SelectSong(2, Refusal::kSilent));
+  ASSERT_TRUE(engine.SelectSong(2).applied);
   EXPECT_EQ(host.EditCursor(), 300.0);
 }
 

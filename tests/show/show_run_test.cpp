@@ -20,7 +20,7 @@ class ShowRun : public test::ShowTest {
   double PositionAt(const sim::HostCall& call) const {
     return static_cast<double>(call.atMs - host.CallsTo("OnPlayButton").front().atMs) / 1000.0;
   }
-  std::set<int32_t> Played() const { return ui.PlayedIndexes(); }
+  std::set<int32_t> Played() const { return engine.Played().Indexes(); }
 };
 
 struct BarLineCase {
@@ -60,7 +60,7 @@ TEST_P(ChainAtBarLine, AutoStartSongTakesOverAtTheBarLine) {
   EXPECT_NEAR(host.PlayPosition(), 40.5, 0.05);
   EXPECT_EQ(setlist.CurrentIndex(), 1);
   EXPECT_EQ(Played(), std::set<int32_t>{0});
-  EXPECT_EQ(ui.liveTransport, LiveTransport::kNext);
+  EXPECT_EQ(engine.LiveTransportChoice(), LiveTransport::kNext);
   EXPECT_EQ(host.ConfigVar("smoothseek"), 4);  // the user's setting is back
   EXPECT_EQ(Key("Setlist.Count"), "2");        // the moved current item is stored
   EXPECT_EQ(engine.Snapshot().regionStart, 40.0);
@@ -126,7 +126,7 @@ TEST_P(ChainWithoutAShow, EveryAutoStartSongFollowsAndTheLastOneStops) {
   EXPECT_EQ(host.Transport(), TransportState::kStopped);
   EXPECT_FALSE(ui.snapshot.playing);
   EXPECT_TRUE(Played().empty());  // marks belong to a show
-  EXPECT_EQ(ui.liveTransport, LiveTransport::kNext);
+  EXPECT_EQ(engine.LiveTransportChoice(), LiveTransport::kNext);
 }
 
 INSTANTIATE_TEST_SUITE_P(RunThroughAndEncore, ChainWithoutAShow, ::testing::Bool(),
@@ -146,10 +146,11 @@ TEST_F(ShowRun, AHostStoppedOutsideAShowEndsThePlayersRun) {
   host.UserStop();
   RunFor(1000);
   EXPECT_FALSE(ui.snapshot.playing);
-  EXPECT_TRUE(host.RepeatOn());                       // the user's repeat is back
-  EXPECT_EQ(ui.liveTransport, LiveTransport::kNext);  // nothing to replay outside a show
+  EXPECT_TRUE(host.RepeatOn());  // the user's repeat is back
+  EXPECT_EQ(engine.LiveTransportChoice(),
+            LiveTransport::kNext);  // nothing to replay outside a show
   EXPECT_TRUE(Played().empty());
-  EXPECT_TRUE(engine.SelectSong(1));
+  EXPECT_TRUE(engine.SelectSong(1).applied);
   EXPECT_TRUE(host.Messages().empty());
   EXPECT_EQ(host.EditCursor(), 10.0);
 }
@@ -190,8 +191,8 @@ TEST_F(ShowRun, PlayedMarksFollowTheirSongsWhenTheSetlistIsEdited) {
 
   ASSERT_TRUE(setlist.MoveItemDown(0));  // [Second, Opener, Third]
   EXPECT_EQ(Played(), std::set<int32_t>{1});
-  EXPECT_FALSE(ui.IsItemPlayed(0));
-  EXPECT_TRUE(ui.IsItemPlayed(1));
+  EXPECT_FALSE(engine.Played().IsPlayed(0));
+  EXPECT_TRUE(engine.Played().IsPlayed(1));
   ASSERT_TRUE(setlist.RemoveItem(0));  // [Opener, Third]
   EXPECT_EQ(Played(), std::set<int32_t>{0});
   ASSERT_TRUE(setlist.AddPause());
@@ -213,7 +214,7 @@ TEST_F(ShowRun, SongBeforeAPauseStopsAndThePauseBecomesCurrent) {
   EXPECT_EQ(host.Transport(), TransportState::kStopped);
   EXPECT_EQ(setlist.CurrentIndex(), 1);
   EXPECT_EQ(Played(), std::set<int32_t>{0});
-  EXPECT_EQ(ui.liveTransport, LiveTransport::kNext);
+  EXPECT_EQ(engine.LiveTransportChoice(), LiveTransport::kNext);
   EXPECT_EQ(Key("Setlist.Count"), "3");
 
   RunFor(5000);  // the show waits on the pause
@@ -279,7 +280,7 @@ class Interruption : public ShowRun {
   void ExpectReadyToReplay() {
     EXPECT_FALSE(engine.Player().Playing());
     EXPECT_EQ(engine.Record().status, ShowStatus::kLive);
-    EXPECT_EQ(ui.liveTransport, LiveTransport::kReplay);
+    EXPECT_EQ(engine.LiveTransportChoice(), LiveTransport::kReplay);
     EXPECT_TRUE(Played().empty());
     EXPECT_EQ(setlist.CurrentIndex(), 0);
 
@@ -370,7 +371,7 @@ TEST_F(ShowRun, ProjectChangeMidShowGivesEverythingBack) {
   EXPECT_EQ(engine.Record().status, ShowStatus::kPrepared);
   EXPECT_EQ(Key("show_status"), "PREPARED");  // written into the new project
   EXPECT_TRUE(Played().empty());
-  EXPECT_EQ(ui.liveTransport, LiveTransport::kNext);
+  EXPECT_EQ(engine.LiveTransportChoice(), LiveTransport::kNext);
   EXPECT_EQ(window.autoStartResets, 1);
   EXPECT_TRUE(setlist.Empty());
 
@@ -381,32 +382,32 @@ TEST_F(ShowRun, ProjectChangeMidShowGivesEverythingBack) {
   EXPECT_EQ(host.Transport(), TransportState::kStopped);
 }
 
-TEST_F(ShowRun, SelectionIsRefusedDuringPlayback) {
+TEST_F(ShowRun, SelectionIsRefusedDuringPlaybackWithItsReason) {
   host.AddRegion(1, "Opener", 0.0, 8.0);
   host.AddRegion(2, "Second", 10.0, 16.0);
   UseSetlist({1, 0, 2, 9});
   ASSERT_TRUE(engine.StartShow());
 
-  EXPECT_FALSE(engine.SelectSong(2));
-  ASSERT_EQ(host.Messages().size(), 1u);
-  EXPECT_EQ(host.Messages()[0].text, "Cannot select another song during playback.");
-  EXPECT_EQ(host.Messages()[0].title, "Quorvane");
-  EXPECT_EQ(host.Messages()[0].icon, platform::MessageIcon::kWarning);
-  EXPECT_FALSE(engine.SelectSong(2, Refusal::kSilent));  // a remote command says nothing
-  EXPECT_EQ(host.Messages().size(), 1u);
+  // The model opens no box: each surface answers in its own way.
+  const host::Outcome playing = core.Operations().SelectItem(2);
+  EXPECT_FALSE(playing.applied);
+  EXPECT_EQ(playing.reason, "Cannot select another song during playback.");
+  EXPECT_FALSE(playing.failure);
+  EXPECT_TRUE(host.Messages().empty());
   EXPECT_EQ(setlist.CurrentIndex(), 0);
 
   engine.StopLive();
-  EXPECT_TRUE(engine.SelectSong(1));
-  EXPECT_EQ(ui.liveTransport, LiveTransport::kNext);
-  EXPECT_TRUE(engine.SelectSong(2));
-  EXPECT_EQ(ui.liveTransport, LiveTransport::kSelected);
+  EXPECT_TRUE(engine.SelectSong(1).applied);
+  EXPECT_EQ(engine.LiveTransportChoice(), LiveTransport::kNext);
+  EXPECT_TRUE(engine.SelectSong(2).applied);
+  EXPECT_EQ(engine.LiveTransportChoice(), LiveTransport::kSelected);
   EXPECT_EQ(host.EditCursor(), 10.0);
 
-  EXPECT_FALSE(engine.SelectSong(3));  // region 9 is gone
-  ASSERT_EQ(host.Messages().size(), 2u);
-  EXPECT_EQ(host.Messages()[1].text, "Could not select this song.");
-  EXPECT_EQ(host.Messages()[1].icon, platform::MessageIcon::kError);
+  const host::Outcome gone = engine.SelectSong(3);  // region 9 is gone
+  EXPECT_FALSE(gone.applied);
+  EXPECT_EQ(gone.reason, "Could not select this song.");
+  EXPECT_TRUE(gone.failure);
+  EXPECT_TRUE(host.Messages().empty());
   EXPECT_EQ(setlist.CurrentIndex(), 2);
 }
 

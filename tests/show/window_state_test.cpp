@@ -1,6 +1,9 @@
 // The window state record and the page switches, with and without a window.
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "show/played_songs.h"
 #include "show_fixture.h"
 
 namespace quorvane::show {
@@ -22,44 +25,76 @@ class WindowState : public test::ShowTest {
   test::FakeWindow window;
 };
 
-TEST_F(WindowState, PlayedSongsAndTransportRefreshTheLivePageOnly) {
+TEST_F(WindowState, PlayedMarksFollowTheSongAndRefreshTheLivePageOnly) {
   UseSetlist({4, 0, 7});
-  ui.MarkItemPlayed(1);  // a pause
-  ui.MarkItemPlayed(3);
-  ui.MarkItemPlayed(-1);
-  EXPECT_TRUE(ui.PlayedIndexes().empty());
-  ui.MarkItemPlayed(2);  // no window: recorded all the same
-  EXPECT_TRUE(ui.IsItemPlayed(2));
+  PlayedSongs played(setlist);
+  EXPECT_FALSE(played.Mark(1));  // a pause
+  EXPECT_FALSE(played.Mark(3));
+  EXPECT_FALSE(played.Mark(-1));
+  EXPECT_TRUE(played.Mark(2));
+  ASSERT_TRUE(setlist.MoveItemUp(2));  // the mark goes with the song
+  EXPECT_EQ(played.Indexes(), std::set<int32_t>{1});
+  EXPECT_FALSE(played.IsPlayed(2));
 
   ui.window = &window;
   ui.page = UiPage::kSetlistSetup;
-  ui.MarkItemPlayed(0);
-  ui.SetLiveTransport(LiveTransport::kReplay);
-  EXPECT_EQ(window.liveListRebuilds, 0);
+  engine.SetLiveTransport(LiveTransport::kReplay);
   EXPECT_EQ(window.transportRefreshes, 0);
 
   ui.page = UiPage::kFinished;
-  ui.SetLiveTransport(LiveTransport::kReplay);  // unchanged
+  engine.SetLiveTransport(LiveTransport::kReplay);  // unchanged
   EXPECT_EQ(window.transportRefreshes, 0);
-  ui.ClearPlayedItems();
-  EXPECT_TRUE(ui.PlayedIndexes().empty());
-  EXPECT_EQ(ui.liveTransport, LiveTransport::kNext);
+  engine.ClearPlayed();
+  EXPECT_TRUE(engine.Played().Indexes().empty());
+  EXPECT_EQ(engine.LiveTransportChoice(), LiveTransport::kNext);
   EXPECT_EQ(window.transportRefreshes, 1);
   EXPECT_EQ(window.liveListRebuilds, 1);
 }
 
+// Counts the play button's changes; leaves the engine on the first one when asked to.
+class TransportView : public ShowListener {
+ public:
+  TransportView(ShowEngine& engine, bool leaves) : engine_(engine), leaves_(leaves) {}
+  int heard = 0;
+  void LiveTransportChanged(LiveTransport /*transport*/) override {
+    ++heard;
+    if (leaves_) engine_.RemoveListener(*this);
+  }
+
+ private:
+  ShowEngine& engine_;
+  bool leaves_;
+};
+
+TEST_F(WindowState, EveryViewHearsTheEngineAndOneThatLeftHearsNothingMore) {
+  TransportView leaving(engine, true);
+  TransportView staying(engine, false);
+  engine.AddListener(leaving);
+  const host::ListenerScope<ShowEngine, ShowListener> scope(engine, staying);
+  engine.SetLiveTransport(LiveTransport::kReplay);
+  engine.SetLiveTransport(LiveTransport::kSelected);
+  EXPECT_EQ(leaving.heard, 1);
+  EXPECT_EQ(staying.heard, 2);
+}
+
 TEST_F(WindowState, PageSwitchesWithAndWithoutAWindow) {
+  host.AddRegion(1, "Opener", 0.0, 8.0);
+  UseSetlist({1});
   ASSERT_TRUE(practise.SetPractiseRate(0.8));
-  ui::ShowLivePage(ui, practise, show::ShowStatus::kPrepared);
+  core.Operations().EnterLiveMode();
   EXPECT_EQ(ui.page, UiPage::kLive);
-  EXPECT_EQ(ui.liveTransport, LiveTransport::kSelected);  // the show is not running yet
+  EXPECT_EQ(engine.LiveTransportChoice(), LiveTransport::kSelected);  // not running yet
   ASSERT_GE(host.CountCalls("CSurf_OnPlayRateChange"), 2);
   EXPECT_EQ(host.CallsTo("CSurf_OnPlayRateChange").back().time, 1.0);  // the practise rate ends
 
+  ASSERT_TRUE(engine.StartShow());
+  engine.StopLive();
+  core.Operations().OpenSetup();
+  core.Operations().BackToLive();  // a running show keeps its choice
+  EXPECT_EQ(engine.LiveTransportChoice(), LiveTransport::kReplay);
+
   ui.window = &window;
-  ui.liveTransport = LiveTransport::kReplay;
-  ui::ShowLivePage(ui, practise, show::ShowStatus::kLive);
-  EXPECT_EQ(ui.liveTransport, LiveTransport::kReplay);
+  ui::ShowLivePage(ui, practise);
   ui.aboutScroll = 120;
   ui::ShowAboutPage(ui);
   EXPECT_EQ(ui.aboutScroll, 0);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <atomic>
 #include <chrono>
 #include <optional>
@@ -145,6 +147,43 @@ TEST(WebRemote, ABrowserCommandRunsAtOnceWithoutWaitingForATick) {
     host.DeliverMessages();
   }
   EXPECT_TRUE(host.Track(0).mute);
+  ReaperPluginEntry(nullptr, nullptr);
+}
+
+TEST(WebRemote, ASelectionRefusedDuringPlaybackTellsTheBrowserWhy) {
+  sim::Host host;
+  host.AddRegion(1, "Opener", 0.0, 60.0);
+  host.AddRegion(2, "Second", 60.0, 120.0);
+  host.SetExtState("Quorvane", "Setlist.Count", "2");
+  host.SetExtState("Quorvane", "Setlist.Item.0.RegionID", "1");
+  host.SetExtState("Quorvane", "Setlist.Item.1.RegionID", "2");
+  ASSERT_EQ(ReaperPluginEntry(nullptr, host.Info()), 1);
+  host.Run(100);
+  ASSERT_TRUE(host.RunAction("Quorvane_StartShow"));
+  const auto port =
+      static_cast<uint16_t>(std::stoi(host.GlobalExtState("Quorvane", "webPortInUse")));
+  testing::WebSocketClient client;
+  ASSERT_EQ(client.Connect(port, "/ws?key=" + host.GlobalExtState("Quorvane", "webControlKey")),
+            101);
+  ASSERT_TRUE(client.Send(R"({"cmd":"LIVE_SELECT","index":1})"));
+
+  // The wake runs the command; the refusal comes among the state documents.
+  nlohmann::json refused;
+  for (int round = 0; round < 100 && refused.is_null(); ++round) {
+    host.WaitForPostedWake(50);
+    host.DeliverMessages();
+    for (int read = 0; read < 5 && refused.is_null(); ++read) {
+      const std::optional<std::string> message = client.Read(std::chrono::milliseconds(20));
+      if (!message) break;
+      const nlohmann::json parsed = nlohmann::json::parse(*message, nullptr, false);
+      if (parsed.is_object() && parsed.value("type", "") == "REFUSED") refused = parsed;
+    }
+  }
+  ASSERT_FALSE(refused.is_null());
+  EXPECT_EQ(refused["cmd"], "LIVE_SELECT");
+  EXPECT_EQ(refused["reason"], "Cannot select another song during playback.");
+  EXPECT_TRUE(host.Messages().empty());  // nobody on stage has a box to click away
+  EXPECT_LT(host.PlayPosition(), 60.0);  // the first song plays on
   ReaperPluginEntry(nullptr, nullptr);
 }
 

@@ -242,6 +242,18 @@ TEST_F(LivePage, BeforeTheShowOffersOnlyStartTheListSetupAndExit) {
       << "a disabled END SHOW is grey";
 }
 
+TEST_F(LivePage, PickingASongWhoseRegionIsGoneExplainsWhyInAnErrorBox) {
+  std::erase_if(stage.host.Project().regions,
+                [](const sim::SimRegion& region) { return region.name == "Closer"; });
+  stage.host.ProjectEdited();
+  stage.ClickListRow(C(ids::kLiveList), 4, 100);
+  stage.Run(100);
+  ASSERT_EQ(stage.host.Messages().size(), 1u);
+  EXPECT_EQ(stage.host.Messages()[0].text, "Could not select this song.");
+  EXPECT_EQ(stage.host.Messages()[0].title, "Quorvane");
+  EXPECT_EQ(stage.host.Messages()[0].icon, platform::MessageIcon::kError);
+}
+
 TEST_F(LivePage, AShowRunsStopsOffersAReplayAndEnds) {
   const int w = ClientWidth();
   ASSERT_TRUE(stage.Click(ids::kStartShow));
