@@ -263,12 +263,57 @@
     text('replay', doc.liveTransport === 'REPLAY' ? 'Re-play' : 'Play current');
     $('end').disabled = !s.live;
     renderSongs($('live-list'), false);
+    renderSections();
+  }
+
+  // The playing song's sections: where play is, where a queued jump goes and when it lands.
+  function sectionState() {
+    var sections = doc.sections || [];
+    var queued = doc.queuedSection >= 0 ? sections[doc.queuedSection] : null;
+    var name = function (i) { return sections[i].name || 'Section ' + (i + 1); };
+    var lands = '';
+    if (queued) {
+      var wait = doc.playing ? Math.max(0, Math.ceil(doc.queuedAt - doc.position)) : 0;
+      lands = '→ ' + name(doc.queuedSection) + (doc.queuedAt > 0 ? ' in ' + wait + ' s' : ' at the section end');
+    }
+    return { sections: sections, name: name, lands: lands };
+  }
+
+  function renderSections() {
+    var q = sectionState();
+    var shown = doc.playing && q.sections.length > 0;
+    $('section-row').hidden = !shown;
+    $('queued').hidden = !q.lands;
+    text('queued', q.lands);
+    var vamp = $('vamp');
+    vamp.classList.toggle('on', !!doc.vamp);
+    vamp.setAttribute('aria-pressed', String(!!doc.vamp));
+    vamp.dataset.enabled = String(!doc.vamp);
+    var strip = $('sections');
+    var signature = JSON.stringify([q.sections, doc.sectionIndex, doc.queuedSection]);
+    if (strip.dataset.sig === signature) return;
+    strip.dataset.sig = signature;
+    strip.replaceChildren.apply(strip, q.sections.map(function (section, i) {
+      var b = el('button', 'section', q.name(i));
+      if (i === doc.sectionIndex) { b.classList.add('now'); b.setAttribute('aria-current', 'true'); }
+      if (i === doc.queuedSection) b.classList.add('queued');
+      // Tapping the queued section again takes the jump back.
+      b.dataset.cmd = i === doc.queuedSection ? 'LIVE_CANCEL_JUMP' : 'LIVE_JUMP_SECTION';
+      b.dataset.index = i;
+      b.disabled = !control;
+      b.style.flexGrow = String(Math.max(1, Math.round(section.end - section.start)));
+      return b;
+    }));
   }
 
   function renderMonitor(s) {
     if (text('m-song', s.item ? s.item.name : '—')) fitSong($('m-song'));
     text('m-marker', doc.currentMarkerName || '');
     text('m-note', s.item ? s.item.note || '' : '');
+    var q = sectionState();
+    $('m-vamp').hidden = !(doc.playing && doc.vamp);
+    $('m-queued').hidden = !q.lands;
+    text('m-queued', q.lands);
     text('m-left', s.leftText);
     setClass('m-left', s.songLevel[0]);
     text('m-left-tag', s.songLevel[1]);
@@ -398,6 +443,8 @@
     var c = { cmd: button.dataset.cmd };
     if (button.dataset.index !== undefined) c.index = Number(button.dataset.index);
     if (button.dataset.region !== undefined) c.regionId = Number(button.dataset.region);
+    if (c.cmd === 'LIVE_JUMP_SECTION') c.when = 1;  // on the next bar line
+    if (button.dataset.enabled !== undefined) c.enabled = button.dataset.enabled === 'true';
     if (button.dataset.track !== undefined) {
       c.trackIndex = Number(button.dataset.track);
       c[c.cmd === 'PROJECT_TRACK_MUTE' ? 'muted' : 'soloed'] = button.dataset.value === 'true';

@@ -133,14 +133,15 @@ bool HeldSettings::TakeRepeat(Holder holder, bool on) {
   return host_.SetRepeat(on);
 }
 
-bool HeldSettings::TakeSmoothSeek(Holder holder) {
+bool HeldSettings::TakeSmoothSeek(Holder holder, bool atBarLine) {
   if (!Take(holder, HeldSetting::kSmoothSeek)) return false;
   int* live = host_.ConfigInt(ConfigName(HeldSetting::kSmoothSeek));
   if (!live) {
     Release(holder, HeldSetting::kSmoothSeek);
     return false;
   }
-  *live = SlotOf(HeldSetting::kSmoothSeek).user.integer | kSmoothSeekOn;
+  const int users = SlotOf(HeldSetting::kSmoothSeek).user.integer;
+  *live = atBarLine ? users | kSmoothSeekOn : users & ~kSmoothSeekOn;
   return true;
 }
 

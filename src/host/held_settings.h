@@ -32,6 +32,8 @@ enum class Holder : uint8_t {
   kSongPlayer,    // the show's songs: repeat off, no time selection, smooth seek for a chain
   kPractiseRun,   // a practise run: repeat and time selection for its loop, no host count-in
   kPractiseRate,  // the practise rate chosen, with the pitch kept
+  kLiveSection,   // live control in a song: repeat and time selection for a vamp, smooth seek for
+                  // a jump
 };
 
 class HeldSettings {
@@ -46,7 +48,8 @@ class HeldSettings {
   // Repeat on or off; false too when the toggle does not end up as wanted.
   bool TakeRepeat(Holder holder, bool on);
   // Smooth seek with the user's value OR 3: a seek while playing waits for the next bar line.
-  bool TakeSmoothSeek(Holder holder);
+  // With `atBarLine` false, smooth seek off instead: a seek while playing happens at once.
+  bool TakeSmoothSeek(Holder holder, bool atBarLine = true);
   // The host's own count-in and pre-roll off (their bits cleared), so only our click sounds.
   bool TakeHostCountInOff(Holder holder);
   bool TakeHostPrerollOff(Holder holder);

@@ -101,6 +101,31 @@ host::Outcome UserOperations::SelectItem(int32_t index) {
   return engine_.SelectSong(index);
 }
 
+host::Outcome UserOperations::SetVamp(bool enabled) {
+  return AfterLiveControl(engine_.SetVamp(enabled));
+}
+
+host::Outcome UserOperations::JumpToSection(int32_t index, show::JumpWhen when) {
+  return AfterLiveControl(engine_.JumpToSection(index, when));
+}
+
+host::Outcome UserOperations::NextSection() {
+  return AfterLiveControl(engine_.NextSection());
+}
+
+host::Outcome UserOperations::PreviousSection() {
+  return AfterLiveControl(engine_.PreviousSection());
+}
+
+host::Outcome UserOperations::CancelJump() {
+  return AfterLiveControl(engine_.CancelJump());
+}
+
+host::Outcome UserOperations::AfterLiveControl(host::Outcome outcome) {
+  if (outcome.applied) SyncViews();
+  return outcome;
+}
+
 // --- Setlist setup ---
 
 bool UserOperations::AddSong(int32_t regionId) {

@@ -71,6 +71,13 @@ class UserOperations {
   // Makes an item current; refused while a song plays, with the reason.
   host::Outcome SelectItem(int32_t index);
 
+  // --- Live control inside the song playing: each refused while none plays, with the reason ---
+  host::Outcome SetVamp(bool enabled);
+  host::Outcome JumpToSection(int32_t index, show::JumpWhen when);
+  host::Outcome NextSection();
+  host::Outcome PreviousSection();
+  host::Outcome CancelJump();
+
   // --- Setlist setup: on success the setlist is stored, the project marked modified and the
   // setup page shown; on failure nothing changes ---
   bool AddSong(int32_t regionId);
@@ -105,6 +112,8 @@ class UserOperations {
   bool AfterSetlistEdit(bool edited);
   void MarkProjectDirty();
   void SyncViews();
+  // The window shows a vamp or a queued jump at once.
+  host::Outcome AfterLiveControl(host::Outcome outcome);
 
   host::HostApi& host_;
   ui::PluginUI& ui_;

@@ -12,6 +12,9 @@ constexpr FieldDefinition kIndex[] = {{"index", kInteger, "-1", "INDEX"}};
 constexpr FieldDefinition kEnabledOrCurrent[] = {
     {"enabled", kBoolean, "the current value", "on|off"}};
 constexpr FieldDefinition kEnabled[] = {{"enabled", kBoolean, "false", "on|off"}};
+// A jump's moment: 0 at once, 1 at the next bar line, 2 at the end of the section playing.
+constexpr FieldDefinition kJump[] = {{"index", kInteger, "-1", "SECTION"},
+                                     {"when", kInteger, "1", "WHEN"}};
 constexpr FieldDefinition kRegionId[] = {{"regionId", kInteger, "-1", "REGION"}};
 // The index comes first: the scanner finds a key wherever its quoted name first stands, and a
 // note may quote one.
@@ -64,6 +67,21 @@ constexpr std::array kCommands = std::to_array<CommandDefinition>({
     {kLiveEndShow, "LIVE_END_SHOW", {}, kAlways, "end the show"},
     {kLiveSelect, "LIVE_SELECT", kIndex, kNo,
      "make a setlist item current (ignored during playback)"},
+    {kLiveVamp, "LIVE_VAMP", kEnabledOrCurrent, kAlways,
+     "repeat the section playing until released"},
+    {kLiveJumpSection, "LIVE_JUMP_SECTION", kJump, kAlways,
+     "jump to a section of the song: when 0 at once, 1 at the next bar, 2 at the section's end"},
+    {kLiveNextSection,
+     "LIVE_NEXT_SECTION",
+     {},
+     kAlways,
+     "jump to the next section at the next bar"},
+    {kLivePreviousSection,
+     "LIVE_PREVIOUS_SECTION",
+     {},
+     kAlways,
+     "jump back to this section's start (in its first bar: the section before) at the next bar"},
+    {kLiveCancelJump, "LIVE_CANCEL_JUMP", {}, kAlways, "drop the queued jump"},
     {kSetupAddRegion, "SETUP_ADD_REGION", kRegionId, kNo, "append a song by its region number"},
     {kSetupAddPause, "SETUP_ADD_PAUSE", {}, kNo, "append a pause"},
     {kSetupRemove, "SETUP_REMOVE", kIndex, kNo, "remove a setlist item"},

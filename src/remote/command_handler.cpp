@@ -96,6 +96,15 @@ class Command {
     if (!outcome.applied) refusal_ = outcome.reason;
     return outcome.applied;
   }
+  bool JumpToSection() {
+    const int when = Int("when").value_or(1);
+    if (when < 0 || when > 2) {
+      refusal_ = "when: 0 (at once), 1 (next bar) or 2 (end of the section)";
+      return false;
+    }
+    return Answer(
+        Ops().JumpToSection(Int("index").value_or(-1), static_cast<show::JumpWhen>(when)));
+  }
   bool SetAutoStartTime() const {
     const auto hour = Int("hour");
     const auto minute = Int("minute");
@@ -165,6 +174,17 @@ std::optional<bool> Command::Run() {
       // A refusal during playback opens no message box: it would block the stage computer until
       // someone clicks it. The web remote hears the reason; the TCP remote stays silent.
       return WithInt("index", [&](int index) { return Answer(ops.SelectItem(index)); });
+    case CommandId::kLiveVamp:
+      if (const auto enabled = Bool("enabled")) return Answer(ops.SetVamp(*enabled));
+      return false;
+    case CommandId::kLiveJumpSection:
+      return JumpToSection();
+    case CommandId::kLiveNextSection:
+      return Answer(ops.NextSection());
+    case CommandId::kLivePreviousSection:
+      return Answer(ops.PreviousSection());
+    case CommandId::kLiveCancelJump:
+      return Answer(ops.CancelJump());
 
     // Setlist setup.
     case CommandId::kSetupAddRegion:

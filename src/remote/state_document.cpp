@@ -289,6 +289,31 @@ struct SectionsText {
   SetupTotals totals;
 };
 
+// The song playing's sections and what live control does with them; at the document's end, after
+// every member older clients know.
+void WriteLiveSections(protocol::JsonWriter& json, const show::LiveSections& live) {
+  json.Key("sections").BeginArray();
+  for (const show::SongSection& section : live.Sections()) {
+    json.BeginObject()
+        .Key("name")
+        .String(section.name)
+        .Key("start")
+        .Real(section.start)
+        .Key("end")
+        .Real(section.end)
+        .EndObject();
+  }
+  json.EndArray()
+      .Key("sectionIndex")
+      .Integer(live.SectionIndex())
+      .Key("vamp")
+      .Bool(live.Vamping())
+      .Key("queuedSection")
+      .Integer(live.QueuedSection())
+      .Key("queuedAt")
+      .Real(live.QueuedAt());
+}
+
 std::string WriteDocument(const SystemView& system, const ProjectView& project,
                           const RegionLookup& regions, const SectionsText& sections) {
   const host::HostApi& host = system.host;
@@ -367,8 +392,9 @@ std::string WriteDocument(const SystemView& system, const ProjectView& project,
       .BeginObject()
       .Key("clients")
       .Integer(static_cast<uint64_t>(system.server.ClientCount()))
-      .EndObject()
       .EndObject();
+  WriteLiveSections(json, system.engine.Sections());
+  json.EndObject();
   return json.Take();
 }
 

@@ -310,6 +310,32 @@ void ShowEngine::SetLiveTransport(LiveTransport transport) {
   listeners_.Tell([transport](ShowListener& views) { views.LiveTransportChanged(transport); });
 }
 
+// --- Live control inside the song ---
+
+bool ShowEngine::SongMoving() const {
+  return player_.Playing() && !player_.ChainArmed();
+}
+
+host::Outcome ShowEngine::SetVamp(bool enabled) {
+  return player_.Sections().SetVamp(enabled, SongMoving());
+}
+
+host::Outcome ShowEngine::JumpToSection(int32_t index, JumpWhen when) {
+  return player_.Sections().QueueJump(index, when, SongMoving());
+}
+
+host::Outcome ShowEngine::NextSection() {
+  return player_.Sections().QueueNext(SongMoving());
+}
+
+host::Outcome ShowEngine::PreviousSection() {
+  return player_.Sections().QueuePrevious(SongMoving());
+}
+
+host::Outcome ShowEngine::CancelJump() {
+  return player_.Sections().CancelJump();
+}
+
 // --- Show ---
 
 bool ShowEngine::StartShow() {

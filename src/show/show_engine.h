@@ -107,6 +107,15 @@ class ShowEngine {
   // The listeners hear of it only when it changed.
   void SetLiveTransport(LiveTransport transport);
 
+  // --- Live control inside the song playing (refused while none plays or the next song is
+  // being cued in its last bar) ---
+  host::Outcome SetVamp(bool enabled);
+  host::Outcome JumpToSection(int32_t index, JumpWhen when);
+  host::Outcome NextSection();
+  host::Outcome PreviousSection();
+  host::Outcome CancelJump();
+  const LiveSections& Sections() const { return player_.Sections(); }
+
   // --- Show ---
   bool StartShow();
   bool EndShow();
@@ -139,6 +148,8 @@ class ShowEngine {
 
  private:
   bool LivePageShown() const;
+  // A setlist song plays and no chain into the next one is under way.
+  bool SongMoving() const;
 
   host::HostApi& host_;
   host::HeldSettings& held_;

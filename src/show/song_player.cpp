@@ -64,6 +64,7 @@ void SongPlayer::AbandonChain() {
 }
 
 void SongPlayer::ReleaseHostSettings() {
+  sections_.Release();
   held_.Release(kPlayer);
 }
 
@@ -99,6 +100,7 @@ bool SongPlayer::StopPlayback() {
   regionStart_ = 0.0;
   regionEnd_ = 0.0;
   currentRegionId_ = -1;
+  sections_.Release();
   held_.Release(kPlayer);
   return true;
 }
@@ -165,7 +167,9 @@ void SongPlayer::FinishSong() {
 void SongPlayer::PlayerTick() {
   if (!playing_) return;
   const double pos = host_.GetPlayPositionSafe();
-  if (!chainArmed_ && pos < regionEnd_ && host_.TimeMap2_timeToBeats &&
+  sections_.FollowSong(currentRegionId_);
+  sections_.Tick(pos);
+  if (!chainArmed_ && !sections_.HoldsChain() && pos < regionEnd_ && host_.TimeMap2_timeToBeats &&
       host_.TimeMap2_beatsToTime) {
     if (!PreRoll(pos)) return;
   }

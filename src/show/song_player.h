@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "show/live_sections.h"
 #include "show/setlist.h"
 
 namespace quorvane::host {
@@ -21,7 +22,7 @@ namespace quorvane::show {
 class SongPlayer {
  public:
   SongPlayer(host::HostApi& host, host::HeldSettings& held, Setlist& setlist)
-      : host_(host), held_(held), setlist_(setlist) {}
+      : host_(host), held_(held), setlist_(setlist), sections_(host, held) {}
 
   // Plays the setlist's current item from its region start. False for a pause, a song whose
   // region is gone, or a host that cannot seek or play.
@@ -51,6 +52,9 @@ class SongPlayer {
   bool ChainArmed() const { return chainArmed_; }
   int32_t PendingFromIndex() const { return pendingFromIndex_; }
   int32_t PendingRegionId() const { return pendingRegionId_; }
+  // Vamps and jumps inside the song playing; a chain into the next song waits for them.
+  LiveSections& Sections() { return sections_; }
+  const LiveSections& Sections() const { return sections_; }
 
  private:
   void ClearPending();
@@ -81,6 +85,7 @@ class SongPlayer {
   int32_t pendingRegionId_ = -1;
   double pendingStart_ = 0.0;
   double pendingEnd_ = 0.0;
+  LiveSections sections_;
 };
 
 }  // namespace quorvane::show
