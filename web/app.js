@@ -301,7 +301,6 @@
       b.dataset.cmd = i === doc.queuedSection ? 'LIVE_CANCEL_JUMP' : 'LIVE_JUMP_SECTION';
       b.dataset.index = i;
       b.disabled = !control;
-      b.style.flexGrow = String(Math.max(1, Math.round(section.end - section.start)));
       return b;
     }));
   }

@@ -14,7 +14,19 @@ namespace {
 
 constexpr double kReconnectSeconds = 5.0;  // a failed search may block for most of a second
 
+std::string Seconds(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", seconds);
+  return text;
+}
+
 std::string DescribeEvent(const ObservedEvent& event) {
+  if (event.kind == ObservedEvent::Kind::kMoved) {
+    return (event.looped
+                ? "looped back to " + Seconds(event.position)
+                : "jumped from " + Seconds(event.from) + " to " + Seconds(event.position)) +
+           " in \"" + event.name + "\"";
+  }
   if (event.kind == ObservedEvent::Kind::kStopped) {
     return event.name.empty() ? "playback stopped" : "playback stopped in \"" + event.name + "\"";
   }

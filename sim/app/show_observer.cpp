@@ -29,6 +29,19 @@ void ShowObserver::Update(const Host& host) {
     chained_ += event.chained ? 1 : 0;
     events_.push_back(std::move(event));
   }
+  const bool moved = position < position_ - 0.000001 || position > position_ + kForwardJumpSeconds;
+  if (playing && wasPlaying && under && region == region_ && moved) {
+    ObservedEvent event;
+    event.kind = ObservedEvent::Kind::kMoved;
+    event.region = region;
+    event.name = under->name;
+    event.position = position;
+    event.from = position_;
+    const SimProject& project = host.Project();
+    event.looped = host.RepeatOn() && project.selectionEnd > project.selectionStart &&
+                   position >= project.selectionStart && position < position_;
+    events_.push_back(std::move(event));
+  }
   if (wasPlaying && !playing) {
     ObservedEvent event;
     event.kind = ObservedEvent::Kind::kStopped;

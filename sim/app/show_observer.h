@@ -12,12 +12,15 @@
 namespace quorvane::sim {
 
 struct ObservedEvent {
-  enum class Kind { kSongStarted, kStopped };
+  // kMoved: the play position jumped inside a song while it played (a seek, or the host's loop).
+  enum class Kind { kSongStarted, kStopped, kMoved };
   Kind kind = Kind::kSongStarted;
   int region = 0;  // the song's region number (kStopped: where playback stood; 0 outside songs)
   std::string name;
   bool chained = false;  // kSongStarted: followed on from the song before without a stop
   double position = 0.0;
+  double from = 0.0;    // kMoved: where play stood before
+  bool looped = false;  // kMoved: the host's repeat took play back to the time selection's start
 };
 
 class ShowObserver {
@@ -25,6 +28,8 @@ class ShowObserver {
   // A song start is recognised this close after its region's start, and a follow-on only when
   // the song before was this close to its end in the tick before.
   static constexpr double kEdgeSeconds = 0.5;
+  // Play that moves on by more than this between two updates jumped.
+  static constexpr double kForwardJumpSeconds = 0.5;
 
   // Call after every tick.
   void Update(const Host& host);

@@ -314,11 +314,13 @@ class ScriptRunner {
       if (!event) return false;
       const StateView* state = Checkpoint();
       if (!state) return false;
+      if (event->kind == ObservedEvent::Kind::kMoved) continue;
       if (event->kind == ObservedEvent::Kind::kSongStarted) {
         Say((event->chained ? Quoted(event->name) + " follows on by itself (auto-start)"
                             : "Playing " + Quoted(event->name)) +
             ": " + Clocks(*state) + ".");
         summary_.delay = state->delaySeconds;
+        if (!vamped_ && !VampAndJump()) return false;
         continue;
       }
       if (state->showStatus == "FINISHED") {
@@ -351,6 +353,67 @@ class ScriptRunner {
     return true;
   }
 
+  // In the first song with a chorus: the band vamps on it once round, then jumps back to the
+  // section before it on the next bar line.
+  bool VampAndJump() {
+    const remote_cli::JsonValue* document = link_.Document();
+    if (!document) return true;
+    const std::vector<remote_cli::JsonValue>& sections = (*document)["sections"].Items();
+    size_t chorus = 0;
+    while (chorus < sections.size() && sections[chorus]["name"].Text() != "Chorus")
+      ++chorus;
+    if (chorus == 0 || chorus >= sections.size()) return true;  // no chorus after a section
+    vamped_ = true;
+    // Copied: the document is replaced as states arrive.
+    const double start = sections[chorus]["start"].Number(0.0);
+    const std::string before = sections[chorus - 1]["name"].Text();
+    Host& host = session_.GetHost();
+    if (!RunUntil([&] { return host.PlayPosition() >= start + 0.5; }, kQuietLimitMs,
+                  "the chorus")) {
+      return false;
+    }
+    const double vampedAt = host.PlayPosition();
+    const int64_t vampedAtMs = host.ElapsedMs();
+    if (!Send(R"({"cmd":"LIVE_VAMP","enabled":true})")) return false;
+    Say("LIVE_VAMP: the singer talks to the crowd; the band vamps on the chorus.");
+    if (!AwaitMove(true, "the chorus' loop")) return false;
+    const StateView* state = Checkpoint();
+    if (!state) return false;
+    Say("At the chorus' end the host goes back to its start: the vamp holds (" + Clocks(*state) +
+        ").");
+    if (!Send(R"({"cmd":"LIVE_JUMP_SECTION","index":)" + std::to_string(chorus - 1) +
+              R"(,"when":1})")) {
+      return false;
+    }
+    Say("LIVE_JUMP_SECTION: once more from " + Quoted(before) + ", on the next bar line.");
+    if (!AwaitMove(false, "the jump")) return false;
+    summary_.liveControlSeconds = static_cast<double>(host.ElapsedMs() - vampedAtMs) / 1000.0 -
+                                  (host.PlayPosition() - vampedAt);
+    state = Checkpoint();
+    if (!state) return false;
+    Say("On the bar line the song goes back to " + Quoted(before) + "; the vamp is released (" +
+        Clocks(*state) + ").");
+    return true;
+  }
+
+  // Plays on until the host's play position moves (the loop when `looped`, else a jump).
+  bool AwaitMove(bool looped, const std::string& what) {
+    auto moved = events_.end();
+    if (!RunUntil(
+            [&] {
+              moved = std::find_if(events_.begin(), events_.end(), [&](const ObservedEvent& e) {
+                return e.kind == ObservedEvent::Kind::kMoved && e.looped == looped;
+              });
+              return moved != events_.end();
+            },
+            kQuietLimitMs, what)) {
+      return false;
+    }
+    events_.erase(moved);
+    return true;
+  }
+
+  bool vamped_ = false;
   ShowSession& session_;
   StateLink& link_;
   Pacer pacer_;
@@ -379,6 +442,10 @@ std::string FormatSummary(const ScriptSummary& summary) {
   lines += "  show clock     " + FormatClock(summary.elapsed) + " for a " +
            std::to_string(summary.durationMinutes) + "-minute set\n";
   lines += "  delay          " + FormatClock(summary.delay) + " when the last song started\n";
+  if (summary.liveControlSeconds > 0.0) {
+    lines += "  live control   a vamp on a chorus and a jump back, " +
+             FormatClock(summary.liveControlSeconds) + " more music\n";
+  }
   std::snprintf(text, sizeof text, "  rehearsal      %d run%s with a %d-beat count-in\n",
                 summary.practiseRuns, summary.practiseRuns == 1 ? "" : "s", summary.countInBeats);
   lines += text;

@@ -32,6 +32,8 @@ struct ScriptSummary {
   int chained = 0;       // followed on from the song before without a stop
   int practiseRuns = 0;
   int countInBeats = 0;  // of the practise run
+  // Played on top of the songs by the vamp on a chorus and the jump back (0 without a chorus).
+  double liveControlSeconds = 0.0;
   double elapsed = 0.0;  // the show clock at the end, seconds
   int64_t durationMinutes = 0;
   double delay = 0.0;        // the delay the show clock showed when the last song started, seconds

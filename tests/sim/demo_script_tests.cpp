@@ -90,8 +90,14 @@ TEST(SimDemoScript, TheDemoShowPlaysEverySongAndReportsTheExtensionsNumbers) {
   EXPECT_EQ(summary.durationMinutes, 5);  // 3:57 of music: the shortest set
 
   // Every song once, three rounds of applause (after the songs nothing follows by itself but the
-  // pause) and the talk at the pause; each wait starts at the first tick after a song's end.
-  const double expected = MusicSeconds(host) + 3 * 8.0 + 60.0;
+  // pause) and the talk at the pause; each wait starts at the first tick after a song's end. The
+  // vamp on the first chorus (8 s, once round) and the jump back to the verse before it (about a
+  // bar into the chorus again) add their music.
+  EXPECT_GT(summary.liveControlSeconds, 8.0 + 8.0);
+  EXPECT_LT(summary.liveControlSeconds, 8.0 + 8.0 + 2.0 + 1.0);
+  EXPECT_EQ(CountOf(told, "the vamp holds"), 1u) << told;
+  EXPECT_EQ(CountOf(told, "On the bar line the song goes back"), 1u) << told;
+  const double expected = MusicSeconds(host) + summary.liveControlSeconds + 3 * 8.0 + 60.0;
   EXPECT_NEAR(summary.elapsed, expected, 0.3);
   // The last song started this late for a five-minute set, and nothing waited after it.
   EXPECT_NEAR(summary.delay, summary.elapsed - 300.0, 0.2);
@@ -129,7 +135,8 @@ TEST(SimDemoScript, AProjectFilesShowRunsOnItsOwnSetlistAndSetLength) {
   EXPECT_EQ(summary.chained, 2);
   EXPECT_EQ(summary.durationMinutes, 30);
   EXPECT_EQ(summary.delay, 0.0);  // well within half an hour
-  EXPECT_NEAR(summary.elapsed, MusicSeconds(host) + 2 * 8.0 + 5.0, 0.3);
+  EXPECT_NEAR(summary.elapsed, MusicSeconds(host) + summary.liveControlSeconds + 2 * 8.0 + 5.0,
+              0.3);
 }
 
 TEST(SimDemoScript, AnInterruptedScriptSaysSoAndDoesNotClaimTheShow) {

@@ -261,6 +261,29 @@ try {
   await monitor.locator('.m-deck', { hasText: 'Glass Harbour' }).waitFor({ timeout: deadline });
   check(true, 'play next plays the next song in the host; the monitor shows the one after next on deck');
 
+  // --- live control: a tapped section comes on the bar line; VAMP loops the section playing ---
+  // Back to the song's first section (ten seconds before "Verse"), so the loop comes soon.
+  await phone.locator('#sections .section.now').waitFor({ timeout: deadline });
+  mark = sim.output.length;
+  await phone.click('#sections .section >> nth=0');
+  await waitForOutput(sim, /jumped from [\d.]+ s to 240\.0 s in "Northbound/, mark);
+  await phone.locator('#sections .section.now >> nth=0').waitFor({ timeout: deadline });
+  check(await phone.locator('#sections .section >> nth=0').getAttribute('aria-current') === 'true',
+    'a tapped section is jumped to on the bar line in the host, and marked playing on the page');
+  mark = sim.output.length;
+  await phone.click('#vamp');
+  await phone.locator('#vamp.on').waitFor({ timeout: deadline });
+  await monitor.locator('#m-vamp').waitFor({ state: 'visible', timeout: deadline });
+  await waitForOutput(sim, /looped back to 240\.0 s in "Northbound/, mark);
+  check(true, 'VAMP on the page makes the host loop the section; the monitor says VAMP');
+  await phone.screenshot({ path: join(args.out, 'web-stage-vamp.png') });
+  mark = sim.output.length;
+  await phone.click('#sections .section:has-text("Chorus")');
+  await phone.locator('#queued', { hasText: 'Chorus' }).waitFor({ timeout: deadline }).catch(() => {});
+  await waitForOutput(sim, /jumped from [\d.]+ s to 300\.0 s in "Northbound/, mark);
+  await phone.locator('#sections .section.now', { hasText: 'Chorus' }).waitFor({ timeout: deadline });
+  check(await phone.locator('#vamp.on').count() === 0, 'a jump during a vamp releases the vamp');
+
   // Back from the pocket: a fresh connection and a fresh document at once.
   const fresh = new Promise((resolve) => phone.on('websocket', (socket) =>
     socket.on('framereceived', (frame) => { if (String(frame.payload).includes('"STATE"')) resolve(Date.now()); })));
