@@ -104,7 +104,13 @@ void Main_OnCommand(int command, int flag) {
 int GetToggleCommandState(int command_id) {
   Host::State* s = Model(__func__);
   if (!s) return -1;
-  return command_id == kRepeatToggleCommand ? (s->repeat ? 1 : 0) : -1;
+  if (command_id == kRepeatToggleCommand) return s->repeat ? 1 : 0;
+  // An extension's toggle answers for its own actions, as the host asks it.
+  const std::vector<ToggleActionCallback> hooks = s->toggleHooks;
+  for (ToggleActionCallback hook : hooks) {
+    if (const int state = hook(command_id); state >= 0) return state;
+  }
+  return -1;
 }
 
 // --- Tempo map ---

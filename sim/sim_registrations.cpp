@@ -75,6 +75,11 @@ int Host::State::Register(const char* name, void* infostruct) {
       result = infostruct ? 1 : 0;
     } else if (key == "-hookcommand") {
       result = EraseFirst(&commandHooks, reinterpret_cast<HookCommandCallback>(infostruct)) ? 1 : 0;
+    } else if (key == "toggleaction") {
+      if (infostruct) toggleHooks.push_back(reinterpret_cast<ToggleActionCallback>(infostruct));
+      result = infostruct ? 1 : 0;
+    } else if (key == "-toggleaction") {
+      result = EraseFirst(&toggleHooks, reinterpret_cast<ToggleActionCallback>(infostruct)) ? 1 : 0;
     } else if (key == "hookcustommenu") {
       if (infostruct) menuHooks.push_back(reinterpret_cast<HookCustomMenuCallback>(infostruct));
       result = infostruct ? 1 : 0;
@@ -180,6 +185,7 @@ const std::vector<RegistrationCall>& Host::Registrations() const {
 int Host::RegisteredCount(const std::string& key) const {
   if (key == "timer") return static_cast<int>(state_->timers.size());
   if (key == "hookcommand") return static_cast<int>(state_->commandHooks.size());
+  if (key == "toggleaction") return static_cast<int>(state_->toggleHooks.size());
   if (key == "hookcustommenu") return static_cast<int>(state_->menuHooks.size());
   if (key == "gaccel") return static_cast<int>(state_->accelerators.size());
   if (key == "command_id") return static_cast<int>(state_->commandIds.size());

@@ -45,6 +45,7 @@ struct Host::State {
   std::vector<RegistrationCall> registrations;
   std::vector<TimerCallback> timers;
   std::vector<HookCommandCallback> commandHooks;
+  std::vector<ToggleActionCallback> toggleHooks;
   std::vector<HookCustomMenuCallback> menuHooks;
   std::vector<Accelerator> accelerators;
   std::vector<std::pair<std::string, int>> commandIds;  // in registration order

@@ -73,7 +73,11 @@ bool Extension::Load() {
   for (size_t i = 1; i < kActions.size(); ++i) {
     if (!RegisterAction(static_cast<Action>(i))) return false;
   }
-  return registrations_.Add("hookcommand", reinterpret_cast<void*>(&Extension::HookCommandThunk));
+  if (!registrations_.Add("hookcommand", reinterpret_cast<void*>(&Extension::HookCommandThunk)))
+    return false;
+  // Only a light on a controller depends on it: a host without it still runs the actions.
+  registrations_.Add("toggleaction", reinterpret_cast<void*>(&Extension::ToggleActionThunk));
+  return true;
 }
 
 void Extension::ReportMissingFunctions() {
@@ -150,7 +154,24 @@ void Extension::RunAction(Action action) {
     case Action::kShowState:
       core_.Host().ShowConsoleMsg(ShowStateReport().c_str());
       break;
+    case Action::kVampSection:
+      operations.SetVamp(!core_.Engine().Sections().Vamping());
+      break;
+    case Action::kNextSection:
+      operations.NextSection();
+      break;
+    case Action::kPreviousSection:
+      operations.PreviousSection();
+      break;
+    case Action::kCancelJump:
+      operations.CancelJump();
+      break;
   }
+}
+
+int Extension::ToggleState(int command) {
+  if (command == 0 || command != commandIds_[static_cast<size_t>(Action::kVampSection)]) return -1;
+  return core_.Engine().Sections().Vamping() ? 1 : 0;
 }
 
 std::string Extension::SetlistReport() {
@@ -218,6 +239,16 @@ bool Extension::HookCommandThunk(int command, int flag) noexcept {
   } catch (...) {
     ReportFailure("the command hook");
     return false;
+  }
+}
+
+int Extension::ToggleActionThunk(int command) noexcept {
+  try {
+    const platform::OwnCodeScope ours;
+    return current_ ? current_->ToggleState(command) : -1;
+  } catch (...) {
+    ReportFailure("the toggle state");
+    return -1;
   }
 }
 

@@ -41,6 +41,7 @@ class Extension {
   static void TimerThunk() noexcept;
   static bool HookCommandThunk(int command, int flag) noexcept;
   static void HookCustomMenuThunk(const char* menuId, HMENU menu, int flag) noexcept;
+  static int ToggleActionThunk(int command) noexcept;
   // The main thread woken between ticks (wake.h); `target` is the extension.
   static void WakeThunk(void* target, int reason) noexcept;
   static void SetCurrent(Extension* extension) { current_ = extension; }
@@ -50,6 +51,7 @@ class Extension {
 
  private:
   void RunAction(Action action);
+  int ToggleState(int command);
   // Tells the user, in a message box as hosts do at load, which required functions are missing.
   void ReportMissingFunctions();
 

@@ -1,4 +1,4 @@
-// The eight host actions, in the order they are registered.
+// The host actions, in the order they are registered.
 #pragma once
 
 #include <array>
@@ -15,6 +15,10 @@ enum class Action : std::size_t {
   kStartShow,
   kEndShow,
   kShowState,
+  kVampSection,
+  kNextSection,
+  kPreviousSection,
+  kCancelJump,
 };
 
 struct ActionInfo {
@@ -22,7 +26,7 @@ struct ActionInfo {
   const char* description;  // shown in the host's action list
 };
 
-inline constexpr std::array<ActionInfo, 8> kActions = {{
+inline constexpr std::array<ActionInfo, 12> kActions = {{
     {"Quorvane_ShowWindow", "KALVERN LIVE PLAYBACK SYSTEM: Show/Hide Window"},
     {"Quorvane_ShowSetlist", "Quorvane: Show Setlist"},
     {"Quorvane_EnginePlayCurrent", "Quorvane: Engine Play Current"},
@@ -31,6 +35,11 @@ inline constexpr std::array<ActionInfo, 8> kActions = {{
     {"Quorvane_StartShow", "Quorvane: Start Show"},
     {"Quorvane_EndShow", "Quorvane: End Show"},
     {"Quorvane_ShowState", "Quorvane: Show State"},
+    // A toggle: the host asks its state ("toggleaction") to light a controller's button.
+    {"Quorvane_VampSection", "Quorvane: Vamp Current Section"},
+    {"Quorvane_NextSection", "Quorvane: Next Section"},
+    {"Quorvane_PreviousSection", "Quorvane: Previous Section"},
+    {"Quorvane_CancelJump", "Quorvane: Cancel Queued Jump"},
 }};
 
 inline constexpr const char* kMenuText = "KALVERN LIVE PLAYBACK SYSTEM";

@@ -90,6 +90,9 @@ QUORVANE_HOST_FUNCTIONS(QUORVANE_HOSTFN_SIGNATURE_, QUORVANE_HOSTFN_SIGNATURE_,
 // Callbacks we register.
 using TimerCallback = void (*)();
 using HookCommandCallback = bool (*)(int command, int flag);
+// "toggleaction": the state of an action of ours for the host to show (a menu tick, a
+// controller's light): 1 on, 0 off, -1 not ours or not a toggle.
+using ToggleActionCallback = int (*)(int command);
 using HookCustomMenuCallback = void (*)(const char* menuidstr, HMENU menu, int flag);
 
 // Host command id of the transport's repeat toggle.

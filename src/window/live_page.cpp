@@ -189,6 +189,24 @@ std::string LivePage::CurrentItemDisplayName() const {
   return text;
 }
 
+// The section playing, a vamp on it and a queued jump, for the status row: "  |  Chorus  |  VAMP".
+std::wstring LivePage::SectionStatus(const show::LiveSections& live) {
+  const std::vector<show::SongSection>& sections = live.Sections();
+  const auto name = [&sections](int32_t index) {
+    const std::string& named = sections[static_cast<size_t>(index)].name;
+    return named.empty() ? L"SECTION " + std::to_wstring(index + 1) : ToWide(named);
+  };
+  const int32_t index = live.SectionIndex();
+  if (index < 0 || index >= static_cast<int32_t>(sections.size())) return {};
+  std::wstring text = L"  |  " + name(index);
+  if (live.Vamping()) text += L"  |  VAMP";
+  const int32_t queued = live.QueuedSection();
+  if (queued >= 0 && queued < static_cast<int32_t>(sections.size())) {
+    text += L"  |  NEXT: " + name(queued);
+  }
+  return text;
+}
+
 void LivePage::RefreshPanel() {
   if (!Window()) return;
   host::HostApi& host = context_.host;
@@ -236,7 +254,7 @@ void LivePage::RefreshPanel() {
 
   std::wstring status = L"SHOW READY";
   if (snapshot.status == show::ShowStatus::kLive) {
-    status = snapshot.playing ? L"PLAYING" : L"STOPPED";
+    status = snapshot.playing ? L"PLAYING" + SectionStatus(context_.engine.Sections()) : L"STOPPED";
   } else if (snapshot.status == show::ShowStatus::kFinished) {
     status = L"SHOW FINISHED";
   }

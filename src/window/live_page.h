@@ -31,6 +31,7 @@ class LivePage final : public Page, private ListHook {
 
   // The status panel's texts follow the engine; rows whose text changed are invalidated.
   void RefreshPanel();
+  static std::wstring SectionStatus(const show::LiveSections& live);
   // Shows, enables and names the transport buttons for the show's state.
   void RefreshTransportButtons();
   void RebuildList();

@@ -12,6 +12,7 @@
 #include "host/host_functions.h"
 #include "host/reaper_api.h"
 #include "platform/main_thread_wake.h"
+#include "sim/demo_project.h"
 #include "sim/sim_host.h"
 
 QUORVANE_EXPORT int ReaperPluginEntry(HINSTANCE instance, reaper_plugin_info_t* rec);
@@ -58,7 +59,8 @@ std::vector<std::string> RegistrationsMade(const Host& host) {
 
 int RegisteredHooks(const Host& host) {
   return host.RegisteredCount("timer") + host.RegisteredCount("hookcommand") +
-         host.RegisteredCount("hookcustommenu") + host.RegisteredCount("gaccel");
+         host.RegisteredCount("toggleaction") + host.RegisteredCount("hookcustommenu") +
+         host.RegisteredCount("gaccel");
 }
 
 class EntryPoint : public ::testing::Test {
@@ -80,12 +82,13 @@ TEST_F(EntryPoint, RegistersTimerActionsMenuHookAndCommandHookInOrder) {
   for (size_t i = 1; i < quorvane::host::kActions.size(); ++i)
     addAction(i);
   expected.push_back("hookcommand");
+  expected.push_back("toggleaction");
   EXPECT_EQ(RegistrationsMade(host), expected);
 
   for (const auto& action : quorvane::host::kActions) {
     EXPECT_GT(host.CommandId(action.commandName), 0) << action.commandName;
   }
-  EXPECT_EQ(host.AcceleratorDescriptions().size(), 8u);
+  EXPECT_EQ(host.AcceleratorDescriptions().size(), 12u);
 }
 
 TEST_F(EntryPoint, UnloadLeavesNothingRegistered) {
@@ -96,7 +99,8 @@ TEST_F(EntryPoint, UnloadLeavesNothingRegistered) {
   int removals = 0;
   for (const auto& call : host.Registrations())
     removals += call.name[0] == '-' ? 1 : 0;
-  EXPECT_EQ(removals, 11);  // timer, menu hook, command hook and eight accelerators
+  // Timer, menu hook, command hook, toggle state and twelve accelerators.
+  EXPECT_EQ(removals, 16);
 }
 
 TEST_F(EntryPoint, UnloadWithoutLoadTouchesNothing) {
@@ -299,6 +303,40 @@ TEST_F(EntryPoint, MissingMenuFunctionFailsAndRollsBack) {
   other.RemoveFunction("AddExtensionsMainMenu");
   EXPECT_EQ(Load(other), 0);
   EXPECT_EQ(RegisteredHooks(other), 0);
+}
+
+// The vamp action is a toggle whose state the host can light on a controller; the section
+// actions work the show as the remote's commands do. A host that cannot ask for the state still
+// runs them.
+TEST_F(EntryPoint, SectionActionsWorkTheSongAndTheVampIsAToggleTheHostCanShow) {
+  for (const bool withToggle : {true, false}) {
+    Host sim;
+    if (!withToggle) sim.FailRegistration("toggleaction", "");
+    quorvane::sim::BuildDemoProject(sim);  // "Opening Lights": Intro, Verse 1 at 8 s, ...
+    ASSERT_EQ(Load(sim), 1);
+    sim.RunAction("Quorvane_StartShow");
+    sim.Run(1000);
+    const int vamp = sim.CommandId("Quorvane_VampSection");
+    const auto toggleState = reinterpret_cast<hostfn::GetToggleCommandState>(
+        sim.Info()->GetFunc("GetToggleCommandState"));
+    EXPECT_EQ(toggleState(vamp), withToggle ? 0 : -1);
+    EXPECT_TRUE(sim.RunAction("Quorvane_VampSection"));
+    EXPECT_TRUE(sim.RepeatOn());  // the host loops the section
+    EXPECT_EQ(toggleState(vamp), withToggle ? 1 : -1);
+    EXPECT_TRUE(sim.RunAction("Quorvane_VampSection"));
+    EXPECT_FALSE(sim.RepeatOn());
+    EXPECT_EQ(toggleState(vamp), withToggle ? 0 : -1);
+
+    EXPECT_TRUE(sim.RunAction("Quorvane_NextSection"));  // the verse, on the next bar line
+    sim.Run(1500);
+    EXPECT_GE(sim.PlayPosition(), 8.0);
+    EXPECT_TRUE(sim.RunAction("Quorvane_PreviousSection"));  // in its first bar: the intro
+    EXPECT_TRUE(sim.RunAction("Quorvane_CancelJump"));
+    sim.Run(1000);
+    EXPECT_GE(sim.PlayPosition(), 9.0);  // the jump back was cancelled
+    EXPECT_EQ(Unload(), 0);
+    EXPECT_EQ(RegisteredHooks(sim), 0);
+  }
 }
 
 TEST_F(EntryPoint, AnswersOnlyItsOwnCommands) {
