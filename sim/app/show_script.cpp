@@ -375,6 +375,11 @@ class ScriptRunner {
     const double vampedAt = host.PlayPosition();
     const int64_t vampedAtMs = host.ElapsedMs();
     if (!Send(R"({"cmd":"LIVE_VAMP","enabled":true})")) return false;
+    // The show stands still until the extension has taken the command, however fast it runs.
+    if (!AwaitDocument([](const remote_cli::JsonValue& d) { return d["vamp"].Boolean(false); },
+                       "the vamp")) {
+      return false;
+    }
     Say("LIVE_VAMP: the singer talks to the crowd; the band vamps on the chorus.");
     if (!AwaitMove(true, "the chorus' loop")) return false;
     const StateView* state = Checkpoint();
@@ -383,6 +388,14 @@ class ScriptRunner {
         ").");
     if (!Send(R"({"cmd":"LIVE_JUMP_SECTION","index":)" + std::to_string(chorus - 1) +
               R"(,"when":1})")) {
+      return false;
+    }
+    const auto target = static_cast<int64_t>(chorus - 1);
+    if (!AwaitDocument(
+            [target](const remote_cli::JsonValue& d) {
+              return d["queuedSection"].Integer(-1) == target;
+            },
+            "the queued jump")) {
       return false;
     }
     Say("LIVE_JUMP_SECTION: once more from " + Quoted(before) + ", on the next bar line.");
@@ -394,6 +407,16 @@ class ScriptRunner {
     Say("On the bar line the song goes back to " + Quoted(before) + "; the vamp is released (" +
         Clocks(*state) + ").");
     return true;
+  }
+
+  bool AwaitDocument(const std::function<bool(const remote_cli::JsonValue&)>& wanted,
+                     const std::string& what) {
+    return AwaitState(
+               [&](const StateView&) {
+                 const remote_cli::JsonValue* document = link_.Document();
+                 return document && wanted(*document);
+               },
+               what) != nullptr;
   }
 
   // Plays on until the host's play position moves (the loop when `looped`, else a jump).
