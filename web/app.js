@@ -270,7 +270,8 @@
   function sectionState() {
     var sections = doc.sections || [];
     var queued = doc.queuedSection >= 0 ? sections[doc.queuedSection] : null;
-    var name = function (i) { return sections[i].name || 'Section ' + (i + 1); };
+    // The part before a song's first marker has no name: it is where the song starts.
+    var name = function (i) { return sections[i].name || (i === 0 ? 'Start' : 'Section ' + (i + 1)); };
     var lands = '';
     if (queued) {
       var wait = doc.playing ? Math.max(0, Math.ceil(doc.queuedAt - doc.position)) : 0;
