@@ -1,5 +1,6 @@
 #include "show/bar_grid.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "host/host_api.h"
@@ -41,6 +42,13 @@ bool BarStartAt(const host::HostApi& host, double time, double* barStart) {
     if (!MeasureStart(host, measure - 1, &start)) return false;
   }
   *barStart = start;
+  return true;
+}
+
+bool LastBarStart(const host::HostApi& host, double start, double end, double* lastBar) {
+  double bar = 0.0;
+  if (!BarStartAt(host, std::max(end - 0.001, start), &bar)) return false;
+  *lastBar = std::max(start, bar);
   return true;
 }
 

@@ -41,13 +41,15 @@ void LiveSections::Tick(double position) {
     if (movedBack || arrived) DropJump();
   }
   if (queued_.index >= 0 && !queued_.asked && queued_.when == JumpWhen::kSectionEnd && now >= 0) {
-    double lastBar = 0.0;
-    const SongSection& section = sections_[static_cast<size_t>(now)];
-    if (!BarStartAt(host_, std::max(section.start, section.end - 0.001), &lastBar)) {
-      lastBar = section.start;
+    if (queued_.waitsIn != now) {  // asked of the host once per section, not every tick
+      const SongSection& section = sections_[static_cast<size_t>(now)];
+      if (!LastBarStart(host_, section.start, section.end, &queued_.askFrom)) {
+        queued_.askFrom = section.start;
+      }
+      queued_.waitsIn = now;
+      queued_.at = section.end;
     }
-    queued_.at = section.end;
-    if (position >= lastBar && !AskHostToJump()) DropJump();
+    if (position >= queued_.askFrom && !AskHostToJump()) DropJump();
   }
   // Somebody moved the play position out of the vamped section: the loop no longer holds it.
   if (vamp_ && now != sectionIndex_ && !(position < lastPosition_ - kBackwards)) StopVamp();

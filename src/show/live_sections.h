@@ -59,6 +59,9 @@ class LiveSections {
     JumpWhen when = JumpWhen::kNextBar;
     double at = 0.0;
     bool asked = false;  // the host was told to seek
+    // For a jump at a section's end: the section it waits in and where its last bar begins.
+    int32_t waitsIn = -1;
+    double askFrom = 0.0;
   };
 
   host::Outcome Refusal(bool songMoving) const;

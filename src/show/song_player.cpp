@@ -5,6 +5,7 @@
 
 #include "host/held_settings.h"
 #include "host/host_api.h"
+#include "show/bar_grid.h"
 
 namespace quorvane::show {
 namespace {
@@ -119,29 +120,9 @@ void SongPlayer::ArmChain(int32_t fromIndex, const host::ProjectRegion& next) {
   chainArmed_ = true;
 }
 
-bool SongPlayer::LastBarStart(double* lastBar) const {
-  const double t = std::max(regionEnd_ - 0.001, regionStart_);
-  int measures = 0;
-  int measureBeats = 0;
-  double fullBeats = 0.0;
-  int denominator = 0;
-  const double beatsInMeasure =
-      host_.TimeMap2_timeToBeats(nullptr, t, &measures, &measureBeats, &fullBeats, &denominator);
-  if (measureBeats <= 0 || !std::isfinite(beatsInMeasure) || !std::isfinite(fullBeats)) {
-    return false;
-  }
-  double barBeats = fullBeats - beatsInMeasure;
-  // A song ending right on a bar line: its last bar is the one before.
-  if (std::fabs(beatsInMeasure) <= 0.0001) barBeats -= measureBeats;
-  const double barTime = host_.TimeMap2_beatsToTime(nullptr, barBeats, nullptr);
-  if (!std::isfinite(barTime)) return false;
-  *lastBar = std::max(regionStart_, barTime);
-  return true;
-}
-
 bool SongPlayer::PreRoll(double pos) {
   double lastBar = 0.0;
-  if (!LastBarStart(&lastBar) || pos < lastBar) return true;
+  if (!LastBarStart(host_, regionStart_, regionEnd_, &lastBar) || pos < lastBar) return true;
   const int32_t index = setlist_.CurrentIndex();
   const int32_t next = index + 1;
   if (setlist_.IsPause(next)) return false;

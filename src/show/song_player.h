@@ -60,8 +60,6 @@ class SongPlayer {
   void ClearPending();
   // Drops the song-finished event and any pre-rolled chain, giving back the smooth-seek override.
   void AbandonChain();
-  // Time map: the start of the bar that holds the song's last moment; false when unknown.
-  bool LastBarStart(double* lastBar) const;
   // Seeks into the next song during the current song's last bar. False ends the whole tick.
   bool PreRoll(double pos);
   void ArmChain(int32_t fromIndex, const host::ProjectRegion& next);
