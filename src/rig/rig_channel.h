@@ -1,0 +1,43 @@
+// The two ends of the rig channel as the main thread sees them. The web server carries the main's
+// end; the backup dials the main's control address. Both hand what arrived to the main thread,
+// which takes it each tick; neither ever blocks the main thread.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "rig/rig_wire.h"
+
+namespace quorvane::rig {
+
+// On the main: every connected backup.
+class BackupLinks {
+ public:
+  virtual ~BackupLinks() = default;
+  // Sent to every backup connected now (and the hello and last state to each one that connects).
+  virtual void Send(const FromMain& message) = 0;
+  // What the backups sent since the last call, in arrival order.
+  virtual std::vector<FromBackup> TakeArrived() = 0;
+  virtual std::size_t ConnectedBackups() const = 0;
+};
+
+// On the backup: the one link to the main.
+class MainLink {
+ public:
+  virtual ~MainLink() = default;
+  // Dials `controlAddress` ("http://HOST:PORT/?key=KEY"), and again after a loss, until Close.
+  virtual void Open(const std::string& controlAddress, BackupHello hello) = 0;
+  virtual void Close() = 0;
+  virtual bool Connected() const = 0;
+  // What the main sent since the last call, in arrival order.
+  virtual std::vector<FromMain> TakeArrived() = 0;
+  // When the last message of any kind came from the main (steady clock); none yet: nullopt.
+  virtual std::optional<std::chrono::steady_clock::time_point> LastHeard() const = 0;
+  // False when not connected (the caller decides: a command is then run here or dropped).
+  virtual bool Send(const FromBackup& message) = 0;
+};
+
+}  // namespace quorvane::rig
