@@ -11,6 +11,7 @@
 #include "practise/track_row.h"
 #include "show/show_snapshot.h"
 
+#include "ui/rig_status.h"
 #include "ui/ui_page.h"
 #include "ui/window_port.h"
 
@@ -34,6 +35,8 @@ class PluginUI {
 
   bool showMarkerNames = true;
   bool showTimeSignatureAndBpm = true;
+
+  RigStatus rig;  // the two-rig show, as the pages show it
 
   int32_t aboutScroll = 0;
   int32_t aboutScrollMax = 0;
