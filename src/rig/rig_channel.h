@@ -41,3 +41,21 @@ class MainLink {
 };
 
 }  // namespace quorvane::rig
+
+namespace quorvane::rig {
+
+// What plays the main's show on the backup and samples it on the main (the follower). The core
+// hands it the channel's show traffic and calls it every tick; the channel's own business (hellos,
+// keys, forwarded commands, the project comparison) stays with the core.
+class ShowFollowing {
+ public:
+  virtual ~ShowFollowing() = default;
+  // Backup: a MainState or TimelineSample from the main, in arrival order.
+  virtual void OnMainMessage(const FromMain& message) = 0;
+  // Every tick, after the commands and the show ran. On the main `backups` is the channel's main
+  // end (timeline samples go out through it); on the backup `main` is its link to the main (the
+  // failover watches when it was last heard). Either may be null.
+  virtual void Tick(BackupLinks* backups, MainLink* main) = 0;
+};
+
+}  // namespace quorvane::rig
