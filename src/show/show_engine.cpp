@@ -93,28 +93,23 @@ void ShowEngine::InitShowEngine(std::string_view projectPath) {
   lastShowOurs_ = !projectPath_.empty() && LastShowProject(host_) == projectPath_;
   std::optional<StoredShow> stored = LoadLastShow(host_, projectPath_);
   if (!stored) stored = LoadShowState(host_);
-  const bool resumed = stored && ResumeShow(*stored);
+  if (stored) ResumeShow(*stored);
   kept_ = StoredNow();
   // Either the show as it goes on (what no longer matches the setlist dropped) or a fresh one
   // over whatever was stored.
   SaveShowState();
-  if (resumed) {
-    SaveLastShow(host_, projectPath_, kept_, !lastShowOurs_);
-    lastShowOurs_ = !projectPath_.empty();
-  } else if (lastShowOurs_) {
-    ClearLastShow(host_);
-    lastShowOurs_ = false;
-  }
+  KeepLastShow(kept_);
   listeners_.Tell([](ShowListener& views) { views.SetlistLoaded(); });
 }
 
 bool ShowEngine::ResumeShow(const StoredShow& stored) {
   if (stored.status != ShowStatus::kLive || stored.startMs <= 0) return false;
   const int64_t age = clock_.WallClockMilliseconds() - stored.startMs;
-  const auto limit = static_cast<int64_t>(stored.duration * 1000.0) + kResumeMarginMs;
+  // In doubles: a duration edited by hand may be far beyond any integer.
+  const double limit = stored.duration * 1000.0 + static_cast<double>(kResumeMarginMs);
   // A start ahead of the calendar is a clock set back: nothing to trust.
   constexpr int64_t kClockSkewMs = 60 * 1000;
-  if (age < -kClockSkewMs || age > limit) return false;
+  if (age < -kClockSkewMs || static_cast<double>(age) > limit) return false;
 
   record_ = ShowRecord{};
   record_.status = ShowStatus::kLive;

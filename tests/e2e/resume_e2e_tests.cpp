@@ -40,8 +40,8 @@ struct HostRun {
   HostRun(const std::string& settingsFile, int64_t wallClockMs, const ProjectEdit& edit) {
     host.SetWallClock(wallClockMs);
     quorvane::e2e::BuildBandProject(host);
-    if (edit) edit(host);
     host.Project().path = kProjectPath;
+    if (edit) edit(host);
     host.UseSettingsFile(settingsFile);
     loaded = core.Init();
     core.Tick();
@@ -200,6 +200,37 @@ TEST_F(ShowAfterRestart, EndShowClearsWhatARestartWouldResume) {
   HostRun& second = Start(Crash() + 10 * kSecond);
   EXPECT_EQ(second.State()["showStatus"], "PREPARED");
   EXPECT_TRUE(PlayedIndexes(second.State()).empty());
+}
+
+TEST_F(ShowAfterRestart, AProjectNeverSavedKeepsItsShowInItsOwnKeysOnly) {
+  HostRun& first = Start(Host::kWallClockStartMs, [](Host& host) { host.Project().path.clear(); });
+  ASSERT_TRUE(first.core.Operations().StartShow());
+  first.Run(70 * kSecond);
+  EXPECT_EQ(first.host.ExtState("Quorvane", "show_status"), "LIVE");
+  EXPECT_EQ(first.host.ExtState("Quorvane", "show_played"), "1");
+  // No path to know it by: a restart could not tell it from any other new project.
+  EXPECT_FALSE(first.host.HasGlobalExtState("Quorvane", "lastShowState"));
+  EXPECT_FALSE(first.host.HasGlobalExtState("Quorvane", "lastShowProject"));
+}
+
+TEST_F(ShowAfterRestart, AShowLeftForAnotherTabGoesOnWhenItsTabComesBack) {
+  HostRun& first = Start(Host::kWallClockStartMs);
+  ASSERT_TRUE(first.core.Operations().StartShow());
+  first.Run(70 * kSecond);
+  const int other = first.host.AddProject("/shows/other.rpp");
+  first.host.SelectProject(other);
+  first.Run(1000);
+  EXPECT_EQ(first.State()["showStatus"], "PREPARED");
+  EXPECT_EQ(first.host.ExtState("Quorvane", "show_status"), "PREPARED");  // the other project's
+
+  first.host.SelectProject(0);
+  first.Run(1000);
+  const json state = first.State();
+  EXPECT_EQ(state["showStatus"], "LIVE");
+  EXPECT_EQ(state["currentIndex"], 1);
+  EXPECT_EQ(state["liveTransport"], "REPLAY");
+  EXPECT_EQ(PlayedIndexes(state), (std::vector<int>{0}));
+  EXPECT_EQ(first.host.Transport(), TransportState::kStopped);
 }
 
 TEST_F(ShowAfterRestart, ASetlistEditedMeanwhileKeepsWhatStillMatches) {
