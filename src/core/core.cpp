@@ -131,6 +131,8 @@ void Core::RunQueuedCommands() {
 
 void Core::PublishState(inbox::Offer offer) {
   engine_.UpdateShowTiming();
+  // Whatever changed the show (a tick, a command, an action) is stored before anyone sees it.
+  engine_.KeepShowState();
   engine_.SnapshotShowState();
   ui::SyncWindowState(ui_, engine_.Snapshot());
   operations_.RefreshPractiseDisplay();
@@ -176,11 +178,16 @@ bool Core::TrackProject() {
       break;
     case host::ProjectTracker::Change::kOpened:
       engine_.ResetForProjectChange();
-      engine_.InitShowEngine();
+      engine_.InitShowEngine(projects_.Path());
       break;
   }
   server_.SetProjectName(projects_.DisplayName());
-  ui::ShowModeSelectPage(ui_);
+  // A show that went on after a restart is on stage at once.
+  if (engine_.Status() == show::ShowStatus::kLive) {
+    ui::ShowLivePage(ui_, practise_);
+  } else {
+    ui::ShowModeSelectPage(ui_);
+  }
   return true;
 }
 

@@ -57,10 +57,7 @@ void UserOperations::WindowDestroyed() {
 // --- Live ---
 
 bool UserOperations::StartShow() {
-  if (!setlist_.Empty()) {
-    setlist_.SetCurrentIndex(0, host_);
-    engine_.SaveSetlist();
-  }
+  if (!setlist_.Empty()) setlist_.SetCurrentIndex(0, host_);
   const bool started = engine_.StartShow();
   SyncViews();
   return started;

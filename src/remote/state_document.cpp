@@ -394,6 +394,7 @@ std::string WriteDocument(const SystemView& system, const ProjectView& project,
       .Integer(static_cast<uint64_t>(system.server.ClientCount()))
       .EndObject();
   WriteLiveSections(json, system.engine.Sections());
+  json.Key("resumed").Bool(snapshot.resumed);
   json.EndObject();
   return json.Take();
 }
