@@ -60,8 +60,10 @@ bool Core::Init() {
     transport->SetStateProvider([this] { return StateDocument(); });
   }
   // The web remote keeps its port and keys with the host's settings (a session's memory when the
-  // host lacks them).
+  // host lacks them), as the options keep the Link switch.
   web_.UseSettings({host_.GetExtState, host_.SetExtState});
+  operations_.LoadLinkOption();
+  UpdateLinkMembership();
   // Without the servers the extension still runs, only not remotely.
   if (listen_) {
     InitRig();
@@ -80,6 +82,26 @@ void Core::Shutdown() {
     (*transport)->Stop();
   practise_.StopPractise();
   held_.ReleaseAll();  // the rest: the practise rate and its pitch mode
+  link_.Leave();
+  ui_.link.joined = false;
+  ui_.link.peers = 0;
+}
+
+void Core::UpdateLinkMembership() {
+  if (shuttingDown_) return;
+  const bool wanted = ui_.link.option || ui_.rig.role == "main" || ui_.rig.role == "backup";
+  if (wanted) {
+    link_.Join();
+  } else {
+    link_.Leave();
+  }
+  ui_.link.joined = link_.Joined();
+  ui_.link.peers = ui_.link.joined ? static_cast<int32_t>(link_.Peers()) : 0;
+}
+
+bool Core::LeadsTheRoomsBeat() const {
+  return ui_.rig.leading && engine_.Player().Playing() && host_.IsHostPlaying() &&
+         !practise_.Run().active;
 }
 
 void Core::AttachWake(const platform::MainThreadWake* wake) {
@@ -100,6 +122,8 @@ void Core::Tick() {
   engine_.Tick();
   if (practise_.Run().active) practise_.PractiseTick();
   if (following_) following_->Tick(backups_.get(), mainLink_.get());
+  UpdateLinkMembership();
+  roomBeat_.Tick(host_, LeadsTheRoomsBeat());
   PublishState(inbox::Offer::kTick);
   ArmWakeTimer();
   failures_.Flush();
@@ -139,6 +163,8 @@ void Core::RunQueuedCommands() {
 
 void Core::PublishState(inbox::Offer offer) {
   engine_.UpdateShowTiming();
+  // Whatever changed the show (a tick, a command, an action) is stored before anyone sees it.
+  engine_.KeepShowState();
   engine_.SnapshotShowState();
   ui::SyncWindowState(ui_, engine_.Snapshot());
   operations_.RefreshPractiseDisplay();
@@ -185,18 +211,25 @@ bool Core::TrackProject() {
       break;
     case host::ProjectTracker::Change::kOpened:
       engine_.ResetForProjectChange();
-      engine_.InitShowEngine();
+      engine_.InitShowEngine(projects_.Path());
       break;
   }
   server_.SetProjectName(projects_.DisplayName());
-  ui::ShowModeSelectPage(ui_);
+  // A show that went on after a restart is on stage at once.
+  if (engine_.Status() == show::ShowStatus::kLive) {
+    ui::ShowLivePage(ui_, practise_);
+  } else {
+    ui::ShowModeSelectPage(ui_);
+  }
   return true;
 }
 
 remote::CommandResult Core::RunRemoteCommand(const std::string& line) {
   const std::optional<protocol::DecodedCommand> command = protocol::DecodeCommand(line);
   if (!command) return {false, "unknown command"};
-  return remote::HandleRemoteCommand(system_, *command);
+  remote::CommandResult result = remote::HandleRemoteCommand(system_, *command);
+  UpdateLinkMembership();  // the command may have switched Link on or off
+  return result;
 }
 
 std::string Core::StateDocument() const {

@@ -20,6 +20,7 @@
 #include "host/project_tracker.h"
 #include "inbox/command_inbox.h"
 #include "inbox/transport.h"
+#include "link/link_session.h"
 #include "operations/user_operations.h"
 #include "platform/clock.h"
 #include "platform/main_thread_wake.h"
@@ -31,6 +32,7 @@
 #include "remote/remote_server.h"
 #include "remote/state_document.h"
 #include "remote/system_view.h"
+#include "core/room_beat.h"
 #include "rig/main_link_client.h"
 #include "rig/rig_channel.h"
 #include "rig/rig_settings.h"
@@ -97,6 +99,12 @@ class Core {
   // sends a command's result that the TCP server's pace held.
   void OnWake(platform::WakeReason reason);
 
+  // Joins the room's Link session while the "Ableton Link" option is on or this rig is a main or
+  // a backup, leaves it otherwise (a single rig without the option stays silent on the network),
+  // and notes what the pages show of it. Every tick and every remote command calls it; the rig's
+  // code calls it at once after a change of role.
+  void UpdateLinkMembership();
+
   // One remote command line, decoded and run as the inbox runs it between ticks; a line that names
   // no command is refused as "unknown command".
   remote::CommandResult RunRemoteCommand(const std::string& line);
@@ -118,6 +126,7 @@ class Core {
   web::WebRemote& Web() { return web_; }
   const rig::RigSettings& Rig() const { return rigSettings_; }
   const remote::SystemView& System() const { return system_; }
+  link::LinkSession& Link() { return link_; }
 
  private:
   // Follows the host's current project: a change resets the show and loads the new project's
@@ -141,6 +150,8 @@ class Core {
   std::optional<std::string> ForwardToMain(const std::string& line);
   // This rig's project print, taken again now and then; true when it changed.
   bool RefreshProjectPrint();
+  // A setlist song plays live (not a practise or sound-check run) and this rig leads the room.
+  bool LeadsTheRoomsBeat() const;
   // The earliest moment a result a transport's pace held may go out, in ms (0: now); -1: none.
   int64_t HeldResultDueInMs() const;
   // Asks the wake's one-shot timer for a call at the earlier of the running count-in's end and the
@@ -186,6 +197,9 @@ class Core {
   std::string sentToBackups_;
   // Every way the clients reach us, started in this order and stopped in the reverse.
   std::vector<inbox::Transport*> transports_;
+  // The room's Link session, joined only while wanted, and the song's beat published into it.
+  link::LinkSession link_;
+  RoomBeat roomBeat_{link_};
   const platform::MainThreadWake* wake_ = nullptr;
   uint64_t armedWakeDeadline_ = 0;
   bool shuttingDown_ = false;

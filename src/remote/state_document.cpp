@@ -329,13 +329,11 @@ void WriteRig(protocol::JsonWriter& json, const ui::RigStatus& rig) {
       .Bool(rig.onBackupRig)
       .Key("backupAddress")
       .String(rig.backupAddress)
-      .Key("problem")
-      .String(rig.problem)
       .Key("projectDifferences")
       .BeginArray();
   for (const std::string& difference : rig.projectDifferences)
     json.String(difference);
-  json.EndArray().EndObject();
+  json.EndArray().Key("problem").String(rig.problem).EndObject();
 }
 
 std::string WriteDocument(const SystemView& system, const ProjectView& project,
@@ -418,6 +416,14 @@ std::string WriteDocument(const SystemView& system, const ProjectView& project,
       .Integer(static_cast<uint64_t>(system.server.ClientCount()))
       .EndObject();
   WriteLiveSections(json, system.engine.Sections());
+  json.Key("resumed").Bool(snapshot.resumed);
+  json.Key("link")
+      .BeginObject()
+      .Key("enabled")
+      .Bool(ui.link.joined)
+      .Key("peers")
+      .Integer(static_cast<int64_t>(ui.link.peers))
+      .EndObject();
   WriteRig(json, system.ui.rig);
   json.EndObject();
   return json.Take();

@@ -140,6 +140,7 @@ class Page {
       // A whole document, or a patch on the last one; other messages are not the state.
       const Json patch = Json::parse(*message, nullptr, false);
       if (!patch.is_object()) continue;
+      if (patch.value("type", "") == "REFUSED") refusals_.push_back(patch.value("reason", ""));
       if (patch.value("type", "") == "STATE") {
         document_ = patch;
       } else if (!patch.contains("type") && document_.is_object()) {
@@ -150,10 +151,13 @@ class Page {
   }
   bool Send(const std::string& command) { return client_ && client_->Send(command); }
   const Json& Document() const { return document_; }
+  // Why the commands of this page were refused, in order.
+  const std::vector<std::string>& Refusals() const { return refusals_; }
 
  private:
   std::unique_ptr<WebSocketClient> client_;
   Json document_;
+  std::vector<std::string> refusals_;
 };
 
 bool RigSays(const Json& document, const char* member, const Json& value) {
@@ -238,10 +242,15 @@ TEST_F(TwoRigs, TheBackupFollowsTheMainTakesItsKeysAndPassesCommandsOn) {
   EXPECT_TRUE(onMain.WaitFor([](const Json& d) { return d.value("showStatus", "") == "LIVE"; }))
       << onMain.Document().value("showStatus", "");
 
-  // The main gone, the backup says it is no longer connected and refuses to pretend it ran a
-  // command (it does not lead).
+  // The main gone, the backup says it is no longer connected and refuses a command rather than
+  // pretend it ran it (it does not lead).
   main.Kill(SIGKILL);
   EXPECT_TRUE(onBackup.WaitFor([](const Json& d) { return RigSays(d, "connected", false); }));
+  ASSERT_TRUE(onBackup.Send(R"({"cmd":"LIVE_PLAY_NEXT"})"));
+  EXPECT_TRUE(onBackup.WaitFor([&](const Json&) {
+    return !onBackup.Refusals().empty() &&
+           onBackup.Refusals().back() == "The main rig is not reachable.";
+  }));
 }
 
 TEST_F(TwoRigs, ABackupWithAMalformedAddressSaysWhy) {
