@@ -107,6 +107,10 @@ int main(int argc, char** argv) {
   }
   SetClocksFromSystem(host);
   if (!options.settingsFile.empty()) host.UseSettingsFile(options.settingsFile);
+  // The rig's part is read when the extension loads.
+  if (!options.rigRole.empty()) host.SetGlobalExtState("Quorvane", "rigRole", options.rigRole);
+  if (!options.rigFollow.empty())
+    host.SetGlobalExtState("Quorvane", "rigMainAddress", options.rigFollow);
 
   if (options.library.empty()) options.library = DefaultLibraryPath();
   quorvane::platform::DynamicLibrary library;

@@ -88,6 +88,7 @@
 
   function heard() {
     lastHeard = Date.now();
+    lostAt = 0;
     setOffline(false);
   }
 
@@ -112,8 +113,24 @@
       if (socket !== ws) return;
       ws = null;
       setOffline(true);
+      if (!lostAt) lostAt = Date.now();
+      if (moveToBackup()) return;
       retry = setTimeout(connect, 1000);
     };
+  }
+
+  // A main rig names its backup: when the main is gone (one more try failed, or it is silent),
+  // the page moves there with the same key (the backup adopted the main's keys) and view.
+  var lostAt = 0;
+  var kTryMainFor = 900;
+  function moveToBackup() {
+    var backup = doc && doc.rig && doc.rig.role === 'main' ? doc.rig.backupAddress : '';
+    if (!backup || Date.now() - lostAt < kTryMainFor) return false;
+    var target;
+    try { target = new URL(location.search, backup); } catch (e) { return false; }
+    if (target.protocol !== 'http:' && target.protocol !== 'https:') return false;
+    location.replace(target.href);
+    return true;
   }
 
   function reconnectNow() {
@@ -127,6 +144,8 @@
     var silent = Date.now() - lastHeard > kSilence;
     if (silent) setOffline(true);
     text('offline-detail', 'reconnecting… last heard ' + clock((Date.now() - lastHeard) / 1000) + ' ago');
+    if (silent && !lostAt) lostAt = Date.now();
+    if (silent && moveToBackup()) return;
     if (silent && ws && ws.readyState === 1) reconnectNow();
   }, 200);
 
@@ -210,6 +229,20 @@
     renderSetlist();
     renderPractise();
     renderTracks();
+    renderRig();
+  }
+
+  // The two-rig show: which rig plays, and what differs between the two projects.
+  function renderRig() {
+    var rig = doc.rig || { onBackupRig: false, projectDifferences: [] };
+    $('on-backup').hidden = !rig.onBackupRig;
+    var lines = rig.projectDifferences || [];
+    var box = $('rig-differences');
+    box.hidden = lines.length === 0;
+    if (box.hidden) return;
+    var list = el('ul');
+    lines.forEach(function (line) { list.appendChild(el('li', '', line)); });
+    box.replaceChildren(el('div', '', 'The two rigs\' projects differ:'), list);
   }
 
   // What the show and monitor views share.

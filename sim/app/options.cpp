@@ -21,7 +21,7 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions* options,
     std::string value;
     const bool takesValue = arg == "--library" || arg == "--seconds" || arg == "--action" ||
                             arg == "--speed" || arg == "--script" || arg == "--project" ||
-                            arg == "--settings";
+                            arg == "--settings" || arg == "--rig" || arg == "--follow";
     if (const size_t eq = arg.find('='); eq != std::string::npos && arg.rfind("--", 0) == 0) {
       value = arg.substr(eq + 1);
       arg.resize(eq);
@@ -72,6 +72,18 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions* options,
         return false;
       }
       options->actions.push_back(value);
+    } else if (arg == "--rig") {
+      if (value != "single" && value != "main" && value != "backup") {
+        *error = "--rig needs single, main or backup, not '" + value + "'";
+        return false;
+      }
+      options->rigRole = value;
+    } else if (arg == "--follow") {
+      if (value.empty()) {
+        *error = "--follow needs the main rig's address";
+        return false;
+      }
+      options->rigFollow = value;
     } else if (arg == "--window") {
       options->window = true;
     } else if (arg == "--plain") {
@@ -84,6 +96,13 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions* options,
     }
   }
   if (!options->script.empty() && !options->speedGiven) options->speed = kScriptSpeed;
+  if (!options->rigFollow.empty()) {
+    if (!options->rigRole.empty() && options->rigRole != "backup") {
+      *error = "--follow makes this rig a backup, not a " + options->rigRole;
+      return false;
+    }
+    options->rigRole = "backup";
+  }
   return true;
 }
 
@@ -107,6 +126,10 @@ std::string UsageText(const std::string& defaultLibrary) {
          "  --settings FILE  keep the host's global settings (the web remote's port and keys,\n"
          "                   a live show) in FILE, so its address stays the same from run to\n"
          "                   run and a show killed mid-way goes on when started again\n"
+         "  --rig ROLE       this rig's part in a two-rig show: single, main or backup (kept\n"
+         "                   with the settings); a backup follows the main it is told to\n"
+         "  --follow ADDR    be the backup of the main at ADDR, its web remote's control\n"
+         "                   address (http://HOST:PORT/?key=KEY); implies --rig backup\n"
          "  --action NAME    run a registered action at start, e.g. Quorvane_StartShow\n"
          "                   (repeatable, run in order)\n"
          "  --window         open the extension's window (the Windows build has one)\n"

@@ -23,6 +23,8 @@ struct SimOptions {
   bool plain = false;  // plain lines even on a terminal
   bool trace = false;  // every host call too (plain lines)
   bool help = false;
+  std::string rigRole;    // empty: as the settings say; "single", "main" or "backup"
+  std::string rigFollow;  // the main's control address (a backup's)
 };
 
 // False with `error` naming the argument at fault.

@@ -66,14 +66,17 @@ bool Core::Init() {
   UpdateLinkMembership();
   // Without the servers the extension still runs, only not remotely.
   if (listen_) {
+    InitRig();
     for (inbox::Transport* transport : transports_)
       transport->Start();
+    StartRig();
   }
   return true;
 }
 
 void Core::Shutdown() {
   shuttingDown_ = true;
+  if (mainLink_) mainLink_->Close();
   engine_.ReleaseHostSettings();
   for (auto transport = transports_.rbegin(); transport != transports_.rend(); ++transport)
     (*transport)->Stop();
@@ -114,9 +117,11 @@ void Core::Tick() {
   // A modal loop opened from here dispatches wakes: they wait for the next tick.
   const platform::OwnCodeScope ours;
   TrackProject();
+  TakeRigArrivals();
   RunQueuedCommands();
   engine_.Tick();
   if (practise_.Run().active) practise_.PractiseTick();
+  if (following_) following_->Tick(backups_.get(), mainLink_.get());
   UpdateLinkMembership();
   roomBeat_.Tick(host_, LeadsTheRoomsBeat());
   PublishState(inbox::Offer::kTick);
@@ -150,7 +155,10 @@ void Core::OnWake(platform::WakeReason reason) {
 }
 
 void Core::RunQueuedCommands() {
-  inbox_.Run([this](const std::string& line) { return RunRemoteCommand(line).refusal; });
+  inbox_.Run([this](const std::string& line) {
+    if (std::optional<std::string> forwarded = ForwardToMain(line)) return *forwarded;
+    return RunRemoteCommand(line).refusal;
+  });
 }
 
 void Core::PublishState(inbox::Offer offer) {
@@ -162,6 +170,7 @@ void Core::PublishState(inbox::Offer offer) {
   operations_.RefreshPractiseDisplay();
   for (inbox::Transport* transport : transports_)
     transport->Publish(offer);
+  PublishToBackups();
 }
 
 int64_t Core::HeldResultDueInMs() const {

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,10 +33,14 @@
 #include "remote/state_document.h"
 #include "remote/system_view.h"
 #include "core/room_beat.h"
+#include "rig/main_link_client.h"
+#include "rig/rig_channel.h"
+#include "rig/rig_settings.h"
 #include "show/setlist.h"
 #include "show/show_engine.h"
 #include "ui/model_views.h"
 #include "ui/plugin_ui.h"
+#include "web/rig_endpoint.h"
 #include "web/web_remote.h"
 
 namespace quorvane::core {
@@ -118,6 +124,7 @@ class Core {
   inbox::CommandInbox& Inbox() { return inbox_; }
   remote::RemoteServer& Server() { return server_; }
   web::WebRemote& Web() { return web_; }
+  const rig::RigSettings& Rig() const { return rigSettings_; }
   const remote::SystemView& System() const { return system_; }
   link::LinkSession& Link() { return link_; }
 
@@ -129,6 +136,20 @@ class Core {
   void RunQueuedCommands();
   // The show clock, the views and the state document for every transport, as things are now.
   void PublishState(inbox::Offer offer);
+  // Two rigs, one show (core_rig.cpp). By the role read at Init: a main opens the channel on its
+  // web server before it starts and says its hello after; a backup dials the main.
+  void InitRig();
+  void StartRig();
+  // The channel's arrivals: hellos (project comparison, keys), forwarded commands (into the
+  // inbox), the main's show (to the follower); the connection and the projects, as pages show them.
+  void TakeRigArrivals();
+  // Main: the state document to the backups when it changed.
+  void PublishToBackups();
+  // A following backup passes its clients' commands to the main: nullopt when this rig runs the
+  // command itself, else the refusal ("" when it went to the main).
+  std::optional<std::string> ForwardToMain(const std::string& line);
+  // This rig's project print, taken again now and then; true when it changed.
+  bool RefreshProjectPrint();
   // A setlist song plays live (not a practise or sound-check run) and this rig leads the room.
   bool LeadsTheRoomsBeat() const;
   // The earliest moment a result a transport's pace held may go out, in ms (0: now); -1: none.
@@ -163,6 +184,17 @@ class Core {
   // Keeps the document's project sections between builds: a cache, hence mutable.
   mutable remote::StateDocumentBuilder documents_;
   web::WebRemote web_;
+  // The rig's part, and the channel's end it has by it (both null on a single rig); the follower
+  // plays the main's show here or samples it for the backups (null until a role needs it).
+  rig::RigSettings rigSettings_;
+  std::unique_ptr<web::RigEndpoint> backups_;
+  std::unique_ptr<rig::MainLinkClient> mainLink_;
+  std::unique_ptr<rig::ShowFollowing> following_;
+  rig::ProjectPrint projectPrint_;
+  std::optional<rig::ProjectPrint> otherPrint_;  // the other rig's, from its hello
+  uint64_t printTakenAt_ = 0;
+  std::string ownWebAddress_;  // a backup's, where the pages go when the main is gone
+  std::string sentToBackups_;
   // Every way the clients reach us, started in this order and stopped in the reverse.
   std::vector<inbox::Transport*> transports_;
   // The room's Link session, joined only while wanted, and the song's beat published into it.

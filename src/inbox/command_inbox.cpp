@@ -17,7 +17,15 @@ int64_t SteadyNanoseconds() {
 }  // namespace
 
 std::string_view CommandFailurePlace(Origin origin) {
-  return origin == Origin::kWeb ? "web remote: command" : "remote server: command";
+  switch (origin) {
+    case Origin::kWeb:
+      return "web remote: command";
+    case Origin::kRig:
+      return "rig channel: command";
+    case Origin::kTcp:
+      break;
+  }
+  return "remote server: command";
 }
 
 CommandInbox::CommandInbox(SteadyClock clock)

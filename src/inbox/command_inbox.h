@@ -17,10 +17,11 @@
 
 namespace quorvane::inbox {
 
-enum class Origin : uint8_t { kTcp, kWeb };
+// kRig: a command a following backup rig passed on to this main from one of its clients.
+enum class Origin : uint8_t { kTcp, kWeb, kRig };
 
-// What a failure of a command from `origin` is reported as: "remote server: command" (TCP) or
-// "web remote: command".
+// What a failure of a command from `origin` is reported as: "remote server: command" (TCP),
+// "web remote: command" or "rig channel: command".
 std::string_view CommandFailurePlace(Origin origin);
 
 struct InboxCommand {

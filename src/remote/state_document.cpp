@@ -314,6 +314,28 @@ void WriteLiveSections(protocol::JsonWriter& json, const show::LiveSections& liv
       .Real(live.QueuedAt());
 }
 
+// The two-rig show: this rig's part and what the pages must show loudly (the projects differ, the
+// backup took over).
+void WriteRig(protocol::JsonWriter& json, const ui::RigStatus& rig) {
+  json.Key("rig")
+      .BeginObject()
+      .Key("role")
+      .String(rig.role)
+      .Key("leading")
+      .Bool(rig.leading)
+      .Key("connected")
+      .Bool(rig.connected)
+      .Key("onBackupRig")
+      .Bool(rig.onBackupRig)
+      .Key("backupAddress")
+      .String(rig.backupAddress)
+      .Key("projectDifferences")
+      .BeginArray();
+  for (const std::string& difference : rig.projectDifferences)
+    json.String(difference);
+  json.EndArray().Key("problem").String(rig.problem).EndObject();
+}
+
 std::string WriteDocument(const SystemView& system, const ProjectView& project,
                           const RegionLookup& regions, const SectionsText& sections) {
   const host::HostApi& host = system.host;
@@ -402,6 +424,7 @@ std::string WriteDocument(const SystemView& system, const ProjectView& project,
       .Key("peers")
       .Integer(static_cast<int64_t>(ui.link.peers))
       .EndObject();
+  WriteRig(json, system.ui.rig);
   json.EndObject();
   return json.Take();
 }

@@ -16,6 +16,7 @@ struct RigStatus {
   std::string mainAddress;      // the main's control address, as the backup dials it
   std::string backupAddress;    // where the pages go when the main is gone ("http://HOST:PORT/")
   std::vector<std::string> projectDifferences;  // empty: the projects agree
+  std::string problem;  // why this rig cannot reach the other one (a malformed address); empty
 };
 
 }  // namespace quorvane::ui

@@ -2,6 +2,7 @@
 
 #include <boost/beast/websocket/rfc6455.hpp>
 
+#include "web/rig_session.h"
 #include "web/web_page.h"
 #include "web/websocket_session.h"
 
@@ -105,6 +106,18 @@ void HttpSession::Serve(Request request) {
           std::make_shared<WebSocketSession>(server_, id, stream_.release_socket(), route.access);
       server_.connections[id] = client;
       client->Run(std::move(request));
+      return;
+    }
+    case Answer::kRigUpgrade: {
+      if (!server_.RigPlaceLeft()) {
+        return Respond(request, http::status::service_unavailable, "text/plain",
+                       "Too many backups\n");
+      }
+      stream_.expires_never();
+      const uint64_t id = server_.nextId++;
+      auto backup = std::make_shared<RigSession>(server_, id, stream_.release_socket());
+      server_.connections[id] = backup;
+      backup->Run(std::move(request));
       return;
     }
     case Answer::kPage:

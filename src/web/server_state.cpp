@@ -6,6 +6,8 @@
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/websocket/error.hpp>
 
+#include "web/rig_endpoint.h"
+#include "web/rig_session.h"
 #include "web/websocket_session.h"
 
 namespace quorvane::web {
@@ -32,8 +34,9 @@ bool IsHangUp(const beast::error_code& error) {
 
 WebServer::Impl::Impl(AccessKeys initialKeys, std::atomic<std::size_t>& count,
                       std::atomic<uint64_t>& joined, inbox::CommandInbox& inbox, FailureSink sink,
-                      std::vector<std::string> hostNames)
-    : rules{std::move(initialKeys), {}, std::move(hostNames)},
+                      std::vector<std::string> hostNames, std::shared_ptr<RigHub> hub)
+    : rules{std::move(initialKeys), {}, std::move(hostNames), hub != nullptr},
+      rigHub(std::move(hub)),
       clientCount(count),
       registrations(joined),
       commands(inbox),
@@ -124,6 +127,49 @@ void WebServer::Impl::ReplaceKeys(AccessKeys next) {
   }
   for (const auto& client : open)
     client->Close();
+  // A backup came in with the old key too.
+  std::vector<std::shared_ptr<RigSession>> rigs;
+  for (const auto& [id, weak] : connections) {
+    if (auto backup = std::dynamic_pointer_cast<RigSession>(weak.lock()))
+      rigs.push_back(std::move(backup));
+  }
+  for (const auto& backup : rigs)
+    backup->Close();
+}
+
+bool WebServer::Impl::RigPlaceLeft() const {
+  return rigHub && rigPlaces < kMaxBackups;
+}
+
+void WebServer::Impl::RegisterBackup(const std::shared_ptr<RigSession>& backup) {
+  backups[backup->Id()] = backup;
+  rigHub->connected = backups.size();
+  for (const Message& text : rigHub->Greeting())
+    backup->Send(text);
+}
+
+void WebServer::Impl::ForgetBackup(uint64_t id) {
+  backups.erase(id);
+  connections.erase(id);
+  if (rigHub) rigHub->connected = backups.size();
+}
+
+void WebServer::Impl::SendToBackups(const Message& message) {
+  std::vector<std::shared_ptr<RigSession>> open;
+  for (const auto& [id, weak] : backups) {
+    if (auto backup = weak.lock()) open.push_back(std::move(backup));
+  }
+  for (const auto& backup : open)
+    backup->Send(message);
+}
+
+void WebServer::Impl::BackupFailed(std::string_view what) {
+  if (closing || !failureSink) return;
+  try {
+    failureSink("rig channel: a backup", what);
+  } catch (...) {
+    // A sink that fails is itself left unreported.
+  }
 }
 
 bool WebServer::Impl::Queue(uint64_t client, std::string_view name, std::string line) {

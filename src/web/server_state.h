@@ -44,10 +44,13 @@ class Connection {
 };
 
 class WebSocketSession;
+class RigSession;
+struct RigHub;
 
 struct WebServer::Impl : std::enable_shared_from_this<WebServer::Impl> {
   Impl(AccessKeys initialKeys, std::atomic<std::size_t>& count, std::atomic<uint64_t>& joined,
-       inbox::CommandInbox& inbox, FailureSink sink, std::vector<std::string> hostNames);
+       inbox::CommandInbox& inbox, FailureSink sink, std::vector<std::string> hostNames,
+       std::shared_ptr<RigHub> rigHub);
 
   // Starts the listener's accepting and the heartbeat, on the thread.
   void Begin();
@@ -64,6 +67,13 @@ struct WebServer::Impl : std::enable_shared_from_this<WebServer::Impl> {
   // The registered clients still open, taken before sending to them: a send may drop a client,
   // which removes it from `clients`.
   std::vector<std::shared_ptr<WebSocketSession>> OpenClients() const;
+  // The rig channel's backups (only with a hub): joined after their handshake, sent to in order.
+  bool RigPlaceLeft() const;
+  void RegisterBackup(const std::shared_ptr<RigSession>& backup);
+  void ForgetBackup(uint64_t id);
+  void SendToBackups(const Message& message);
+  // A backup's bad message or a failed read: told to the failure sink like other bad input.
+  void BackupFailed(std::string_view what);
   // A WebSocket place for a client with `access`, taken when its upgrade starts; false when none
   // is left for that key.
   bool TakePlace(Access access);
@@ -80,6 +90,9 @@ struct WebServer::Impl : std::enable_shared_from_this<WebServer::Impl> {
   StatePatcher patcher;
   std::unordered_map<uint64_t, std::weak_ptr<Connection>> connections;
   std::unordered_map<uint64_t, std::weak_ptr<WebSocketSession>> clients;
+  const std::shared_ptr<RigHub> rigHub;  // null: no rig channel
+  std::unordered_map<uint64_t, std::weak_ptr<RigSession>> backups;
+  std::size_t rigPlaces = 0;  // backups from the upgrade's start to the close
   std::size_t pageConnections = 0;
   std::unordered_map<std::string, std::size_t> keylessByAddress;
   std::size_t places = 0;  // WebSocket places taken, from the upgrade's start to the close

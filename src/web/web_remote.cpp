@@ -82,6 +82,19 @@ AccessKeys WebRemote::DrawNewKeyPair() {
   return keys_;
 }
 
+bool WebRemote::AdoptKeys(const AccessKeys& keys) {
+  if (!IsWellFormedAccessKey(keys.control) || !IsWellFormedAccessKey(keys.view) ||
+      keys.control == keys.view) {
+    return false;
+  }
+  if (keys.control == keys_.control && keys.view == keys_.view) return true;
+  keys_ = keys;
+  Write("webControlKey", keys_.control, true);
+  Write("webViewKey", keys_.view, true);
+  server_.ReplaceKeys(keys_);
+  return true;
+}
+
 std::string WebRemote::Address(const std::string& host, const std::string& key) const {
   if (!server_.IsRunning()) return {};
   return "http://" + host + ":" + std::to_string(server_.Port()) + "/?key=" + key;

@@ -56,6 +56,10 @@ class WebRemote final : public ui::WebAccessPort, public inbox::Transport {
   void Publish(inbox::Offer) override { server_.Publish(); }
   // Draws two new keys and keeps them; every connected web client is disconnected.
   AccessKeys DrawNewKeyPair();
+  // A backup rig takes the main's keys and keeps them, so that the same address opens the show on
+  // either rig; false (and nothing changed) when they are not a well-formed pair. Keys already
+  // held disconnect nobody.
+  bool AdoptKeys(const AccessKeys& keys);
 
   const AccessKeys& Keys() const { return keys_; }
   // "http://HOST:PORT/?key=KEY" with the control or the view key; empty while not running.

@@ -87,6 +87,9 @@ Route AccessRules::Decide(const PageRequest& request, const std::string& address
                           const std::optional<LocalEnd>& local,
                           std::chrono::steady_clock::time_point now) {
   if (!request.get) return {Answer::kGetOnly};
+  const std::string_view path = PathOf(request.target);
+  // Only a main has the rig channel; elsewhere the path is as unknown as any other.
+  if (path == "/rig" && !rigChannel) return {Answer::kNotFound};
   const std::string key = QueryValue(request.target, "key");
   const Access access = keys.Check(key);
   if (access == Access::kNone) {
@@ -94,7 +97,15 @@ Route AccessRules::Decide(const PageRequest& request, const std::string& address
             key.empty() ? std::chrono::steady_clock::duration::zero()
                         : throttle.RecordWrongKey(address, now)};
   }
-  const std::string_view path = PathOf(request.target);
+  if (path == "/rig") {
+    // A backup follows and commands the show: the view key is not enough. A browser always sends
+    // an Origin and a rig never does, so no page, ours or a foreign one, reaches the channel.
+    if (access != Access::kControl) return {Answer::kKeyNeeded};
+    if (request.origin) return {Answer::kForeignOrigin, access};
+    if (!request.upgrade) return {Answer::kWebSocketOnly, access};
+    if (!local) return {Answer::kHangUp, access};
+    return {Answer::kRigUpgrade, access};
+  }
   if (path == "/ws") {
     if (!request.upgrade) return {Answer::kWebSocketOnly, access};
     if (!local) return {Answer::kHangUp, access};

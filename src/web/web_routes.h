@@ -55,6 +55,7 @@ enum class Answer {
   kWebSocketOnly,  // 400: /ws without an upgrade
   kForeignOrigin,  // 403: a page from elsewhere may not open the channel
   kUpgrade,        // a WebSocket client, when a place is left for its key
+  kRigUpgrade,     // a backup rig on the rig channel, when a place is left
   kPage,           // 200: the page for `access`
   kNotFound,       // 404
   kHangUp,         // closed unanswered (the connection's own address is gone)
@@ -73,6 +74,7 @@ struct AccessRules {
   AccessKeys keys;
   WrongKeyThrottle throttle;
   std::vector<std::string> extraHostNames;  // lower case
+  bool rigChannel = false;                  // this rig is a main: backups may connect at /rig
 
   Route Decide(const PageRequest& request, const std::string& address,
                const std::optional<LocalEnd>& local, std::chrono::steady_clock::time_point now);

@@ -40,7 +40,7 @@ bool WebServer::Start(uint16_t preferredPort, AccessKeys keys) {
   if (impl_) return true;
   try {
     auto impl = std::make_shared<Impl>(std::move(keys), clientCount_, registrations_, commands_,
-                                       failureSink_, extraHostNames_);
+                                       failureSink_, extraHostNames_, rigHub_);
     const uint16_t port = impl->listener.Listen(preferredPort);
     if (port == 0) return false;
     Impl& server = *impl;
@@ -85,6 +85,13 @@ void WebServer::ReplaceKeys(AccessKeys keys) {
   asio::post(server->io, [&server = *server, keys = std::move(keys)]() mutable {
     server.ReplaceKeys(std::move(keys));
   });
+}
+
+void WebServer::SendToBackups(std::shared_ptr<const std::string> message) {
+  const std::shared_ptr<Impl> server = Running();
+  if (!server) return;
+  asio::post(server->io,
+             [&server = *server, message = std::move(message)] { server.SendToBackups(message); });
 }
 
 void WebServer::Publish() {

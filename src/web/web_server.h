@@ -26,6 +26,8 @@
 
 namespace quorvane::web {
 
+struct RigHub;
+
 class WebServer {
  public:
   // The whole state document, on the main thread.
@@ -63,6 +65,12 @@ class WebServer {
   // a page loaded through one of them may open the WebSocket. Lower case. Set before Start.
   void SetExtraHostNames(std::vector<std::string> names) { extraHostNames_ = std::move(names); }
 
+  // Opens the rig channel's path ("/rig") to backups, sharing `hub` with the main thread's end
+  // (RigEndpoint). Before Start; without it the path is not found.
+  void OpenRigChannel(std::shared_ptr<RigHub> hub) { rigHub_ = std::move(hub); }
+  // Main thread: `message` to every connected backup.
+  void SendToBackups(std::shared_ptr<const std::string> message);
+
   // Listens on every interface at `preferredPort`, else on one of the next kPortsToTry ports,
   // else on a port the system chooses (0 asks for that at once). True when running afterwards.
   bool Start(uint16_t preferredPort, AccessKeys keys);
@@ -90,6 +98,7 @@ class WebServer {
   inbox::CommandInbox& commands_;
   FailureSink failureSink_;                  // written before Start only
   std::vector<std::string> extraHostNames_;  // written before Start only
+  std::shared_ptr<RigHub> rigHub_;           // written before Start only
   std::atomic<uint16_t> port_{0};
   std::atomic<std::size_t> clientCount_{0};
   std::atomic<uint64_t> registrations_{0};  // clients that completed their handshake so far

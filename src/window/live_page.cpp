@@ -31,6 +31,20 @@ RECT TimeRow(int width) {
 RECT DelayRow(int width) {
   return Rect(15, 201, width - 15, 226);
 }
+// Over the page's heading, in every state of the show: a band must not miss it.
+RECT RigRow(int width) {
+  return Rect(0, 0, width, 24);
+}
+
+// The two-rig show's loud line: the backup plays now, or the rigs' projects differ.
+std::wstring RigLine(const ui::RigStatus& rig) {
+  if (rig.onBackupRig) return L"ON BACKUP RIG";
+  if (rig.projectDifferences.empty()) return {};
+  std::wstring line = L"PROJECTS DIFFER: " + ToWide(rig.projectDifferences.front());
+  if (rig.projectDifferences.size() > 1)
+    line += L"  (+" + std::to_wstring(rig.projectDifferences.size() - 1) + L" more)";
+  return line;
+}
 
 std::string SongName(const host::ProjectRegion* region, int32_t regionId) {
   if (region && !region->name.empty()) return region->name;
@@ -77,6 +91,7 @@ void LivePage::Enter() {
   timeSignatureText_.clear();
   tempoText_.clear();
   delayText_.clear();
+  rigText_.clear();
   banner_.Clear();
   RebuildList();
   RefreshTransportButtons();
@@ -276,6 +291,7 @@ void LivePage::RefreshPanel() {
   update(songText_, song, SongRow(width), false);
   update(showTimeText_, showTime, TimeRow(width), timeRowChanged);
   update(delayText_, delay, DelayRow(width), false);
+  update(rigText_, RigLine(ui_.rig), RigRow(width), false);
 }
 
 void LivePage::RebuildList() {
@@ -425,6 +441,16 @@ void LivePage::Paint(HDC dc, const RECT& client) {
     banner_.Paint(dc, client.right);
   } else {
     PaintPanel(dc, client.right);
+  }
+  if (!rigText_.empty()) {
+    // Amber as on the web page when the backup plays, red when the projects differ.
+    const bool onBackup = ui_.rig.onBackupRig;
+    const RECT row = RigRow(client.right);
+    FillRectColour(dc, row, onBackup ? colour::kInfoWarning : colour::kDelay);
+    OwnedFont font = MakeFont(16, FW_BOLD);
+    DrawTextIn(dc, rigText_, row,
+               DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS,
+               onBackup ? colour::kBlack : colour::kWhite, font.Get());
   }
 }
 

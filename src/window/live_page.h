@@ -57,6 +57,7 @@ class LivePage final : public Page, private ListHook {
   std::vector<LiveRow> rows_;
   // The panel's display texts.
   std::wstring statusText_, songText_, showTimeText_, timeSignatureText_, tempoText_, delayText_;
+  std::wstring rigText_;  // the two-rig line over the heading; empty: none
   int32_t scrolledTo_ = -999999;
 };
 

@@ -28,7 +28,8 @@ TEST_F(LinkOption, ASingleRigWithTheOptionOffStaysOffTheNetwork) {
   EXPECT_EQ(stage.core->Link().Peers(), 0u);
   const nlohmann::json document = stage.Document();
   EXPECT_EQ(document["link"], (nlohmann::json{{"enabled", false}, {"peers", 0}}));
-  EXPECT_EQ(stage.LastMember(), "link") << "appended after every older member";
+  EXPECT_EQ(stage.LastMembers(2), (std::vector<std::string>{"link", "rig"}))
+      << "appended after every older member, the rig's after it";
   EXPECT_FALSE(stage.host.HasGlobalExtState("Quorvane", "linkEnabled")) << "nothing stored unasked";
 }
 

@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstddef>
 #include <iterator>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/core.h"
 #include "sim/sim_host.h"
@@ -33,9 +35,15 @@ class LinkStage {
   remote::CommandResult Command(const std::string& line) { return core->RunRemoteCommand(line); }
   nlohmann::json Document() const { return nlohmann::json::parse(core->StateDocument()); }
   // The document's last member, as a client reads it.
-  std::string LastMember() const {
+  // The document's last members' names, in order ("link", "rig").
+  std::vector<std::string> LastMembers(std::size_t count) const {
     const auto document = nlohmann::ordered_json::parse(core->StateDocument());
-    return document.empty() ? std::string() : std::prev(document.end()).key();
+    std::vector<std::string> names;
+    for (auto member = document.begin(); member != document.end(); ++member)
+      names.push_back(member.key());
+    if (names.size() > count)
+      names.erase(names.begin(), names.end() - static_cast<std::ptrdiff_t>(count));
+    return names;
   }
   void Run(int64_t ms, int64_t tickMs = 33) {
     for (int64_t done = 0; done < ms; done += tickMs) {

@@ -262,5 +262,29 @@ TEST(SimOptions, TheScriptRunsFastUnlessASpeedIsGivenAndBadValuesAreNamed) {
   }
 }
 
+TEST(SimOptions, FollowingAMainMakesABackupAndARoleIsOneOfThree) {
+  SimOptions backup;
+  std::string error;
+  ASSERT_TRUE(ParseSimOptions({"--follow", "http://127.0.0.1:8470/?key=abc"}, &backup, &error))
+      << error;
+  EXPECT_EQ(backup.rigRole, "backup");
+  EXPECT_EQ(backup.rigFollow, "http://127.0.0.1:8470/?key=abc");
+  SimOptions main;
+  ASSERT_TRUE(ParseSimOptions({"--rig=main"}, &main, &error)) << error;
+  EXPECT_EQ(main.rigRole, "main");
+
+  const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+      {{"--rig", "leader"}, "--rig needs single, main or backup, not 'leader'"},
+      {{"--rig", "main", "--follow", "http://a:1/?key=k"},
+       "--follow makes this rig a backup, not a main"},
+      {{"--follow="}, "--follow needs the main rig's address"},
+  };
+  for (const auto& [args, message] : bad) {
+    SimOptions refused;
+    EXPECT_FALSE(ParseSimOptions(args, &refused, &error)) << message;
+    EXPECT_EQ(error, message);
+  }
+}
+
 }  // namespace
 }  // namespace quorvane::sim
