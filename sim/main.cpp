@@ -100,6 +100,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   SetLocalTimeFromSystem(host);
+  host.SetClockSkewPpm(options.clockSkewPpm);
+  host.SetStartLatency(options.startLatencyMinMs, options.startLatencyMaxMs,
+                       static_cast<uint64_t>(std::time(nullptr)));
   if (!options.settingsFile.empty()) host.UseSettingsFile(options.settingsFile);
 
   if (options.library.empty()) options.library = DefaultLibraryPath();

@@ -1,6 +1,7 @@
 // quorvane-sim's command line.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,11 @@ struct SimOptions {
   bool plain = false;  // plain lines even on a terminal
   bool trace = false;  // every host call too (plain lines)
   bool help = false;
+  // A backup rig's conditions, for following tests: the audio clock's error in millionths and the
+  // range of the delay between play pressed and the transport moving.
+  double clockSkewPpm = 0.0;
+  int64_t startLatencyMinMs = 0;
+  int64_t startLatencyMaxMs = 0;
 };
 
 // False with `error` naming the argument at fault.
