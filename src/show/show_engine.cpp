@@ -336,6 +336,36 @@ host::Outcome ShowEngine::CancelJump() {
   return player_.Sections().CancelJump();
 }
 
+// --- A show another rig runs ---
+
+void ShowEngine::AdoptShow(const AdoptedShow& show) {
+  if (setlist_.Items() != show.items) {
+    setlist_.Clear();
+    for (const SetlistItem& item : show.items)
+      setlist_.Append(item);
+    listeners_.Tell([](ShowListener& views) { views.SetlistLoaded(); });
+  }
+  setlist_.MakeCurrent(setlist_.IsValidIndex(show.currentIndex) ? show.currentIndex : -1);
+  if (played_.Indexes() != show.played) {
+    played_.Clear();
+    listeners_.Tell([](ShowListener& views) { views.PlayedCleared(); });
+    for (const int32_t index : show.played) {
+      if (played_.Mark(index)) {
+        listeners_.Tell([index](ShowListener& views) { views.SongPlayed(index); });
+      }
+    }
+  }
+  const bool started = record_.status != ShowStatus::kLive && show.status == ShowStatus::kLive;
+  record_.status = show.status;
+  record_.startMs = show.startMs;
+  record_.finishMs = show.finishMs;
+  record_.elapsed = show.elapsed;
+  if (started) {
+    const ShowStatus status = record_.status;
+    listeners_.Tell([status](ShowListener& views) { views.ShowStarted(status); });
+  }
+}
+
 // --- Show ---
 
 bool ShowEngine::StartShow() {
