@@ -1,12 +1,17 @@
 #include "core/core.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <variant>
 
 #include "platform/host_seams.h"
 #include "platform/own_code_scope.h"
 #include "protocol/command_scanner.h"
+#include "rig/follower.h"
 #include "ui/pages.h"
 
 namespace quorvane::core {
@@ -18,6 +23,12 @@ const platform::ClockSource* SimulatedClock(GetFunc getFunc) {
 
 const platform::MessageSink* SimulatedMessages(GetFunc getFunc) {
   return static_cast<const platform::MessageSink*>(getFunc(platform::kMessageSinkName));
+}
+
+// One of the extension's global settings; empty when unset.
+std::string GlobalSetting(const host::HostApi& host, const char* key) {
+  const char* value = host.GetExtState("Quorvane", key);
+  return value ? value : "";
 }
 
 }  // namespace
@@ -62,6 +73,7 @@ bool Core::Init() {
   // The web remote keeps its port and keys with the host's settings (a session's memory when the
   // host lacks them).
   web_.UseSettings({host_.GetExtState, host_.SetExtState});
+  StartRig();
   // Without the servers the extension still runs, only not remotely.
   if (listen_) {
     for (inbox::Transport* transport : transports_)
@@ -95,6 +107,7 @@ void Core::Tick() {
   RunQueuedCommands();
   engine_.Tick();
   if (practise_.Run().active) practise_.PractiseTick();
+  RunRig();
   PublishState(inbox::Offer::kTick);
   ArmWakeTimer();
   failures_.Flush();
@@ -123,6 +136,34 @@ void Core::OnWake(platform::WakeReason reason) {
   }
   ArmWakeTimer();  // woken early, or for one of two things: the rest of the wait
   failures_.Flush();
+}
+
+void Core::StartRig() {
+  const rig::Role role = rig::ParseRole(GlobalSetting(host_, "rigRole"));
+  std::chrono::milliseconds failover = rig::Follower::kDefaultFailover;
+  if (const std::string text = GlobalSetting(host_, "rigFailoverMs"); !text.empty()) {
+    char* end = nullptr;
+    const long ms = std::strtol(text.c_str(), &end, 10);
+    if (end && *end == '\0' && ms >= 100 && ms <= 60000) failover = std::chrono::milliseconds(ms);
+  }
+  if (role != rig::Role::kSingle) link_.Join();
+  following_ = std::make_unique<rig::Follower>(
+      rig::FollowerParts{host_, held_, clock_, engine_, setlist_, ui_.rig}, link_, role, failover);
+}
+
+void Core::AttachRigChannel(rig::BackupLinks* backups, rig::MainLink* main) {
+  rigBackups_ = backups;
+  rigMain_ = main;
+}
+
+void Core::RunRig() {
+  if (!following_) return;
+  if (rigMain_) {
+    for (const rig::FromMain& message : rigMain_->TakeArrived()) {
+      if (!std::holds_alternative<rig::MainHello>(message)) following_->OnMainMessage(message);
+    }
+  }
+  following_->Tick(rigBackups_, rigMain_);
 }
 
 void Core::RunQueuedCommands() {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "host/project_tracker.h"
 #include "inbox/command_inbox.h"
 #include "inbox/transport.h"
+#include "link/link_session.h"
 #include "operations/user_operations.h"
 #include "platform/clock.h"
 #include "platform/main_thread_wake.h"
@@ -29,6 +31,7 @@
 #include "remote/remote_server.h"
 #include "remote/state_document.h"
 #include "remote/system_view.h"
+#include "rig/rig_channel.h"
 #include "show/setlist.h"
 #include "show/show_engine.h"
 #include "ui/model_views.h"
@@ -111,6 +114,11 @@ class Core {
   remote::RemoteServer& Server() { return server_; }
   web::WebRemote& Web() { return web_; }
   const remote::SystemView& System() const { return system_; }
+  link::LinkSession& Link() { return link_; }
+
+  // The two ends of the rig channel (the main's to its backups, the backup's to its main); either
+  // may be null. Not owned: detached (null) before they go.
+  void AttachRigChannel(rig::BackupLinks* backups, rig::MainLink* main);
 
  private:
   // Follows the host's current project: a change resets the show and loads the new project's
@@ -125,6 +133,11 @@ class Core {
   // Asks the wake's one-shot timer for a call at the earlier of the running count-in's end and the
   // moment a command's result held by the TCP server's pace may go out (once per deadline).
   void ArmWakeTimer();
+  // The rig's part in a two-rig show, from the host's global settings: its follower (a single rig's
+  // does nothing) and the shared beat it needs.
+  void StartRig();
+  // The main's show traffic to the follower, and the follower's tick.
+  void RunRig();
 
   GetFunc getFunc_;
   HWND hostMainWindow_;
@@ -154,6 +167,11 @@ class Core {
   web::WebRemote web_;
   // Every way the clients reach us, started in this order and stopped in the reverse.
   std::vector<inbox::Transport*> transports_;
+  // The rigs' shared beat; joined only while a rig has a part in a two-rig show.
+  link::LinkSession link_;
+  std::unique_ptr<rig::ShowFollowing> following_;
+  rig::BackupLinks* rigBackups_ = nullptr;
+  rig::MainLink* rigMain_ = nullptr;
   const platform::MainThreadWake* wake_ = nullptr;
   uint64_t armedWakeDeadline_ = 0;
   bool shuttingDown_ = false;
