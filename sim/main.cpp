@@ -2,6 +2,7 @@
 // built-in demo project or a project file, in real time (or faster), with its remote server live.
 // Interactive with a status display and keys, or a narrated demo show (--script demo). The pieces
 // live in sim/app/.
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -48,11 +49,16 @@ std::string DefaultLibraryPath() {
   return beside.string();
 }
 
-void SetLocalTimeFromSystem(Host& host) {
+// The host's clocks start from the computer's: the time of day for a timed start, the calendar for
+// a show that goes on after the simulator was killed and started again.
+void SetClocksFromSystem(Host& host) {
   const std::time_t now = std::time(nullptr);
   if (const std::tm* local = std::localtime(&now)) {
     host.SetLocalTime(local->tm_hour, local->tm_min, local->tm_sec);
   }
+  host.SetWallClock(std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::system_clock::now().time_since_epoch())
+                        .count());
 }
 
 // The web remote's addresses, as the extension kept them in the host's settings, on the
@@ -99,7 +105,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quorvane-sim: %s\n", error.c_str());
     return 2;
   }
-  SetLocalTimeFromSystem(host);
+  SetClocksFromSystem(host);
   host.SetClockSkewPpm(options.clockSkewPpm);
   host.SetStartLatency(options.startLatencyMinMs, options.startLatencyMaxMs,
                        static_cast<uint64_t>(std::time(nullptr)));

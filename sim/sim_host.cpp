@@ -39,6 +39,11 @@ void ClockLocalTime(void* context, int* hour, int* minute, int* second) {
   if (second) *second = now.second;
 }
 
+int64_t ClockWall(void* context) {
+  const auto* state = static_cast<const Host::State*>(context);
+  return state->wallClockOffsetMs.load() + state->elapsedMs.load();
+}
+
 void SinkShow(void* context, const char* text, const char* title, int icon) {
   auto* state = static_cast<Host::State*>(context);
   state->messages.push_back(ShownMessage{text ? text : "", title ? title : "",
@@ -79,7 +84,7 @@ Host::State::State(Host* owner) : host(owner) {
   info.hwnd_main = nullptr;
   info.Register = &SimRegister;
   info.GetFunc = &SimGetFunc;
-  clock = platform::ClockSource{this, &ClockMs, &ClockNs, &ClockLocalTime};
+  clock = platform::ClockSource{this, &ClockMs, &ClockNs, &ClockLocalTime, &ClockWall};
   sink = platform::MessageSink{this, &SinkShow};
   wake = platform::WakeSource{this, &WakeAttach, &WakePost, &WakeArm};
   for (const char* name : {"projmetroen", "preroll", "smoothseek", "audioprshift"}) {
@@ -180,6 +185,14 @@ void Host::SetLocalTime(int hour, int minute, int second) {
 
 platform::LocalTimeOfDay Host::LocalTime() const {
   return state_->LocalTime();
+}
+
+void Host::SetWallClock(int64_t millisecondsSince1970) {
+  state_->wallClockOffsetMs.store(millisecondsSince1970 - state_->elapsedMs.load());
+}
+
+int64_t Host::WallClockMs() const {
+  return ClockWall(state_.get());
 }
 
 void Host::Advance(int64_t ms) {

@@ -209,17 +209,22 @@ class Host {
 
   // --- Virtual clock ---
   // Milliseconds since system start begin at kStartMs (so that 0 is never a reading), the
-  // monotonic clock at kMonotonicStartMs (deliberately different, so that a mix-up shows), and the
-  // local time of day at 12:00:00 unless set; all three advance together. The three readings may
-  // be taken from any thread; everything else of the host belongs to the thread that drives it.
+  // monotonic clock at kMonotonicStartMs (deliberately different, so that a mix-up shows), the
+  // local time of day at 12:00:00 and the calendar at kWallClockStartMs unless set; all four
+  // advance together. The readings may be taken from any thread; everything else of the host
+  // belongs to the thread that drives it.
   static constexpr uint64_t kStartMs = 10'000'000;
   static constexpr int64_t kMonotonicStartMs = 50'000'000;
+  static constexpr int64_t kWallClockStartMs = 1'780'000'000'000;  // a day in May 2026
   const platform::ClockSource* ClockSource();
   uint64_t NowMs() const;  // milliseconds since system start
   int64_t MonotonicNs() const;
   int64_t ElapsedMs() const;  // virtual milliseconds since this host was constructed
   void SetLocalTime(int hour, int minute, int second);
   platform::LocalTimeOfDay LocalTime() const;
+  // The calendar clock in milliseconds since 1970 (UTC): what a later run of the host reads too.
+  void SetWallClock(int64_t millisecondsSince1970);
+  int64_t WallClockMs() const;
   // Advances the clock, the transport (by `ms` times the play rate) and the playing previews by
   // `ms`, without ticking. Loop wraps at the end of the time selection and deferred smooth seeks
   // land at their exact times within the step, whatever its size.

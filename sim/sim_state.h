@@ -60,6 +60,7 @@ struct Host::State {
   // --- Clock ---
   std::atomic<int64_t> elapsedMs{0};
   std::atomic<int64_t> localTimeOffsetMs{12 * 3600 * 1000};  // local time of day at elapsed 0
+  std::atomic<int64_t> wallClockOffsetMs{Host::kWallClockStartMs};  // the calendar at elapsed 0
   platform::ClockSource clock{};
   platform::LocalTimeOfDay LocalTime() const;
 

@@ -240,6 +240,7 @@
     setClass('status', status);
     text('status', status === 'LIVE' ? (doc.playing ? 'LIVE · playing' : 'LIVE · stopped') : status);
     text('project', doc.projectName);
+    $('resumed').hidden = !doc.resumed;
     if (text('song', s.item ? s.item.name : '—')) fitSong($('song'));
     text('marker', doc.currentMarkerName || '');
     text('note', s.item ? s.item.note || '' : '');

@@ -71,9 +71,11 @@ bool Core::Init() {
     transport->SetStateProvider([this] { return StateDocument(); });
   }
   // The web remote keeps its port and keys with the host's settings (a session's memory when the
-  // host lacks them).
+  // host lacks them), as the options keep the Link switch.
   web_.UseSettings({host_.GetExtState, host_.SetExtState});
+  operations_.LoadLinkOption();
   StartRig();
+  UpdateLinkMembership();
   // Without the servers the extension still runs, only not remotely.
   if (listen_) {
     for (inbox::Transport* transport : transports_)
@@ -89,6 +91,26 @@ void Core::Shutdown() {
     (*transport)->Stop();
   practise_.StopPractise();
   held_.ReleaseAll();  // the rest: the practise rate and its pitch mode
+  link_.Leave();
+  ui_.link.joined = false;
+  ui_.link.peers = 0;
+}
+
+void Core::UpdateLinkMembership() {
+  if (shuttingDown_) return;
+  const bool wanted = ui_.link.option || ui_.rig.role == "main" || ui_.rig.role == "backup";
+  if (wanted) {
+    link_.Join();
+  } else {
+    link_.Leave();
+  }
+  ui_.link.joined = link_.Joined();
+  ui_.link.peers = ui_.link.joined ? static_cast<int32_t>(link_.Peers()) : 0;
+}
+
+bool Core::LeadsTheRoomsBeat() const {
+  return ui_.rig.leading && engine_.Player().Playing() && host_.IsHostPlaying() &&
+         !practise_.Run().active;
 }
 
 void Core::AttachWake(const platform::MainThreadWake* wake) {
@@ -108,6 +130,8 @@ void Core::Tick() {
   engine_.Tick();
   if (practise_.Run().active) practise_.PractiseTick();
   RunRig();
+  UpdateLinkMembership();
+  roomBeat_.Tick(host_, LeadsTheRoomsBeat());
   PublishState(inbox::Offer::kTick);
   ArmWakeTimer();
   failures_.Flush();
@@ -146,7 +170,8 @@ void Core::StartRig() {
     const long ms = std::strtol(text.c_str(), &end, 10);
     if (end && *end == '\0' && ms >= 100 && ms <= 60000) failover = std::chrono::milliseconds(ms);
   }
-  if (role != rig::Role::kSingle) link_.Join();
+  // A rig with a part in a two-rig show joins the shared beat (UpdateLinkMembership).
+  ui_.rig.role = rig::RoleName(role);
   following_ = std::make_unique<rig::Follower>(
       rig::FollowerParts{host_, held_, clock_, engine_, setlist_, ui_.rig}, link_, role, failover);
 }
@@ -172,6 +197,8 @@ void Core::RunQueuedCommands() {
 
 void Core::PublishState(inbox::Offer offer) {
   engine_.UpdateShowTiming();
+  // Whatever changed the show (a tick, a command, an action) is stored before anyone sees it.
+  engine_.KeepShowState();
   engine_.SnapshotShowState();
   ui::SyncWindowState(ui_, engine_.Snapshot());
   operations_.RefreshPractiseDisplay();
@@ -217,18 +244,25 @@ bool Core::TrackProject() {
       break;
     case host::ProjectTracker::Change::kOpened:
       engine_.ResetForProjectChange();
-      engine_.InitShowEngine();
+      engine_.InitShowEngine(projects_.Path());
       break;
   }
   server_.SetProjectName(projects_.DisplayName());
-  ui::ShowModeSelectPage(ui_);
+  // A show that went on after a restart is on stage at once.
+  if (engine_.Status() == show::ShowStatus::kLive) {
+    ui::ShowLivePage(ui_, practise_);
+  } else {
+    ui::ShowModeSelectPage(ui_);
+  }
   return true;
 }
 
 remote::CommandResult Core::RunRemoteCommand(const std::string& line) {
   const std::optional<protocol::DecodedCommand> command = protocol::DecodeCommand(line);
   if (!command) return {false, "unknown command"};
-  return remote::HandleRemoteCommand(system_, *command);
+  remote::CommandResult result = remote::HandleRemoteCommand(system_, *command);
+  UpdateLinkMembership();  // the command may have switched Link on or off
+  return result;
 }
 
 std::string Core::StateDocument() const {

@@ -31,6 +31,7 @@
 #include "remote/remote_server.h"
 #include "remote/state_document.h"
 #include "remote/system_view.h"
+#include "core/room_beat.h"
 #include "rig/rig_channel.h"
 #include "show/setlist.h"
 #include "show/show_engine.h"
@@ -94,6 +95,12 @@ class Core {
   // sends a command's result that the TCP server's pace held.
   void OnWake(platform::WakeReason reason);
 
+  // Joins the room's Link session while the "Ableton Link" option is on or this rig is a main or
+  // a backup, leaves it otherwise (a single rig without the option stays silent on the network),
+  // and notes what the pages show of it. Every tick and every remote command calls it; the rig's
+  // code calls it at once after a change of role.
+  void UpdateLinkMembership();
+
   // One remote command line, decoded and run as the inbox runs it between ticks; a line that names
   // no command is refused as "unknown command".
   remote::CommandResult RunRemoteCommand(const std::string& line);
@@ -128,6 +135,8 @@ class Core {
   void RunQueuedCommands();
   // The show clock, the views and the state document for every transport, as things are now.
   void PublishState(inbox::Offer offer);
+  // A setlist song plays live (not a practise or sound-check run) and this rig leads the room.
+  bool LeadsTheRoomsBeat() const;
   // The earliest moment a result a transport's pace held may go out, in ms (0: now); -1: none.
   int64_t HeldResultDueInMs() const;
   // Asks the wake's one-shot timer for a call at the earlier of the running count-in's end and the
@@ -167,8 +176,9 @@ class Core {
   web::WebRemote web_;
   // Every way the clients reach us, started in this order and stopped in the reverse.
   std::vector<inbox::Transport*> transports_;
-  // The rigs' shared beat; joined only while a rig has a part in a two-rig show.
+  // The room's Link session, joined only while wanted, and the song's beat published into it.
   link::LinkSession link_;
+  RoomBeat roomBeat_{link_};
   std::unique_ptr<rig::ShowFollowing> following_;
   rig::BackupLinks* rigBackups_ = nullptr;
   rig::MainLink* rigMain_ = nullptr;

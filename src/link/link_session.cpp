@@ -4,11 +4,6 @@
 #include <algorithm>
 
 namespace quorvane::link {
-namespace {
-// Link's own bounds for a session's tempo.
-constexpr double kMinBpm = 20.0;
-constexpr double kMaxBpm = 999.0;
-}  // namespace
 
 struct LinkSession::Impl {
   ableton::Link link{120.0};

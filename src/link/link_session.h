@@ -15,6 +15,10 @@ namespace quorvane::link {
 // Microseconds on Link's clock: the machine's monotonic clock, the same for every process on it.
 using Micros = std::chrono::microseconds;
 
+// Link's own bounds for a session's tempo; Lead clamps to them.
+inline constexpr double kMinBpm = 20.0;
+inline constexpr double kMaxBpm = 999.0;
+
 // The session's beat at one moment, for a given quantum (beats per bar).
 struct SessionBeat {
   double bpm = 120.0;

@@ -1,5 +1,7 @@
 #include "operations/user_operations.h"
 
+#include <string_view>
+
 #include "host/host_api.h"
 #include "practise/track_manager.h"
 #include "show/setlist.h"
@@ -7,6 +9,13 @@
 #include "ui/plugin_ui.h"
 
 namespace quorvane::operations {
+namespace {
+
+// The host's global settings where the option is kept, beside the web remote's.
+constexpr const char* kSettingsSection = "Quorvane";
+constexpr const char* kLinkOptionKey = "linkEnabled";
+
+}  // namespace
 
 UserOperations::UserOperations(host::HostApi& host, ui::PluginUI& ui, show::Setlist& setlist,
                                show::ShowEngine& engine, practise::PractiseSession& practise)
@@ -54,13 +63,24 @@ void UserOperations::WindowDestroyed() {
   engine_.ResetAutoStart();
 }
 
+// --- Options ---
+
+bool UserOperations::SetLinkOption(bool enabled) {
+  const bool changed = ui_.link.option != enabled;
+  ui_.link.option = enabled;
+  host_.SetExtState(kSettingsSection, kLinkOptionKey, enabled ? "1" : "0", true);
+  return changed;
+}
+
+void UserOperations::LoadLinkOption() {
+  const char* stored = host_.GetExtState(kSettingsSection, kLinkOptionKey);
+  ui_.link.option = stored != nullptr && std::string_view(stored) == "1";
+}
+
 // --- Live ---
 
 bool UserOperations::StartShow() {
-  if (!setlist_.Empty()) {
-    setlist_.SetCurrentIndex(0, host_);
-    engine_.SaveSetlist();
-  }
+  if (!setlist_.Empty()) setlist_.SetCurrentIndex(0, host_);
   const bool started = engine_.StartShow();
   SyncViews();
   return started;

@@ -94,6 +94,13 @@ class UserOperations {
   void SetAutoStartEnabled(bool enabled);
   bool SetAutoStartTime(int hour, int minute);
 
+  // --- Options ---
+  // The "Ableton Link" option, kept with the host's settings (the core joins or leaves the room's
+  // Link session on its next tick). True when it changed.
+  bool SetLinkOption(bool enabled);
+  // The option as the host's settings keep it, read at load.
+  void LoadLinkOption();
+
   // --- Practise ---
   host::Outcome StartPractise();
   void StopPractise();

@@ -20,4 +20,9 @@ LocalTimeOfDay Clock::LocalTime() const {
   return t;
 }
 
+int64_t Clock::WallClockMilliseconds() const {
+  const ClockSource& source = source_.wallClockMilliseconds ? source_ : SystemClockSource();
+  return source.wallClockMilliseconds(source.context);
+}
+
 }  // namespace quorvane::platform

@@ -1,4 +1,4 @@
-// The three clocks the engine reads. The real ones come from the operating system; the simulator
+// The four clocks the engine reads. The real ones come from the operating system; the simulator
 // and the tests hand in a virtual source so that whole shows run on virtual time.
 #pragma once
 
@@ -20,6 +20,7 @@ struct ClockSource {
   uint64_t (*millisecondsSinceStart)(void* context);  // the system tick counter
   int64_t (*monotonicNanoseconds)(void* context);     // the steady clock
   void (*localTimeOfDay)(void* context, int* hour, int* minute, int* second);
+  int64_t (*wallClockMilliseconds)(void* context);  // milliseconds since 1970 (UTC)
 };
 
 class Clock {
@@ -34,6 +35,9 @@ class Clock {
   // Monotonic clock divided down to whole milliseconds.
   int64_t MonotonicMilliseconds() const { return MonotonicNanoseconds() / 1000000; }
   LocalTimeOfDay LocalTime() const;
+  // The calendar clock: the one reading that means the same to the next run of the host (a show
+  // resumed after a restart counts from it). A source without one reads the system's.
+  int64_t WallClockMilliseconds() const;
 
  private:
   ClockSource source_;

@@ -25,7 +25,13 @@ void LocalTimeOfDayNow(void*, int* hour, int* minute, int* second) {
   *second = st.wSecond;
 }
 
-const ClockSource kSystem{nullptr, &TickMs, &SteadyNs, &LocalTimeOfDayNow};
+int64_t WallMs(void*) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+const ClockSource kSystem{nullptr, &TickMs, &SteadyNs, &LocalTimeOfDayNow, &WallMs};
 
 }  // namespace
 

@@ -49,6 +49,8 @@ constexpr std::array kCommands = std::to_array<CommandDefinition>({
      "show marker names on the live page"},
     {kOptionsTimeSigBpm, "OPTIONS_TIME_SIG_BPM", kEnabledOrCurrent, kAlways,
      "show time signature and tempo on the live page"},
+    {kOptionsLink, "OPTIONS_LINK", kEnabledOrCurrent, kAlways,
+     "Ableton Link: the song's tempo and bars for the room's Link apps"},
     {kExitOptions, "EXIT_OPTIONS", {}, kNo, "leave the Options page"},
     {kClosePlugin,
      "CLOSE_PLUGIN",

@@ -19,6 +19,7 @@ enum class CommandId : uint8_t {
   kOpenOptions,
   kOptionsLiveMarkers,
   kOptionsTimeSigBpm,
+  kOptionsLink,
   kExitOptions,
   kClosePlugin,
   kOpenLiveSetup,

@@ -68,6 +68,16 @@ class Command {
     }
     return true;
   }
+  bool SetLinkOption() const {
+    const auto value = Bool("enabled");
+    if (!value) return false;
+    Ops().SetLinkOption(*value);
+    if (Window()) {
+      Window()->ShowOptions();
+      Window()->InvalidateAll(true);
+    }
+    return true;
+  }
   bool SetTrack(bool (operations::UserOperations::*set)(int32_t, bool),
                 std::string_view stateKey) const {
     const auto track = Int("trackIndex");
@@ -137,6 +147,8 @@ std::optional<bool> Command::Run() {
       return SetOption(&ui::PluginUI::showMarkerNames);
     case CommandId::kOptionsTimeSigBpm:
       return SetOption(&ui::PluginUI::showTimeSignatureAndBpm);
+    case CommandId::kOptionsLink:
+      return SetLinkOption();
     case CommandId::kClosePlugin:
       if (Window()) Window()->Destroy();
       return true;

@@ -394,6 +394,14 @@ std::string WriteDocument(const SystemView& system, const ProjectView& project,
       .Integer(static_cast<uint64_t>(system.server.ClientCount()))
       .EndObject();
   WriteLiveSections(json, system.engine.Sections());
+  json.Key("resumed").Bool(snapshot.resumed);
+  json.Key("link")
+      .BeginObject()
+      .Key("enabled")
+      .Bool(ui.link.joined)
+      .Key("peers")
+      .Integer(static_cast<int64_t>(ui.link.peers))
+      .EndObject();
   json.EndObject();
   return json.Take();
 }

@@ -28,6 +28,10 @@ constexpr double kBarWindow = 0.060;
 // A big gap the main's samples do not explain (this rig looped a vamp a moment before the main):
 // left alone this long, in case the main's samples show the same.
 constexpr int64_t kUnexplainedGraceUs = 150'000;
+// A sample placed this far after its arrival, or this long before it, was placed on beats that
+// moved under it.
+constexpr int64_t kFutureSampleUs = 50'000;
+constexpr int64_t kStaleSampleUs = 1'000'000;
 
 int32_t IndexOfSong(const show::Setlist& setlist, int32_t regionId) {
   for (int32_t index = 0; index < setlist.Count(); ++index) {
@@ -93,6 +97,10 @@ void Follower::OnMainMessage(const FromMain& message) {
     MainMoment moment;
     // The beat, not the main's clock, is what both machines share: placed on ours now.
     moment.localUs = timeline_.TimeAtBeat(sample->linkBeat).count();
+    // The main's room beat may have moved the session's beats (a seek, a new song) between the
+    // sample and its arrival: a sample that lands far from now is not trusted.
+    const int64_t age = *heardUs_ - moment.localUs;
+    if (age < -kFutureSampleUs || age > kStaleSampleUs) return;
     moment.position = sample->position;
     moment.rate = sample->rate > 0.0 && std::isfinite(sample->rate) ? sample->rate : 1.0;
     moment.playing = sample->playing;

@@ -10,6 +10,13 @@ bool PlayedSongs::Mark(int32_t index) {
   return true;
 }
 
+bool PlayedSongs::MarkRegion(int32_t regionId) {
+  for (int32_t i = 0; i < setlist_.Count(); ++i) {
+    if (setlist_.IsSong(i) && setlist_.At(i).regionId == regionId) return Mark(i);
+  }
+  return false;
+}
+
 bool PlayedSongs::IsPlayed(int32_t index) const {
   return setlist_.IsSong(index) && regions_.contains(setlist_.At(index).regionId);
 }

@@ -16,10 +16,14 @@ class PlayedSongs {
 
   // Marks the song at `index`; false (nothing marked) for a pause or no item.
   bool Mark(int32_t index);
+  // Marks the song of region `regionId`; false (nothing marked) when the setlist has no such song.
+  bool MarkRegion(int32_t regionId);
   void Clear() { regions_.clear(); }
   bool IsPlayed(int32_t index) const;
   // The setlist indexes of the played songs, as they stand now.
   std::set<int32_t> Indexes() const;
+  // The region numbers of the played songs, ascending.
+  const std::set<int32_t>& Regions() const { return regions_; }
 
  private:
   const Setlist& setlist_;

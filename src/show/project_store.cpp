@@ -4,8 +4,11 @@
 #include <array>
 #include <charconv>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <set>
+#include <string_view>
 #include <vector>
 
 #include "host/host_api.h"
@@ -201,13 +204,178 @@ bool LoadSetlist(const host::HostApi& host, Setlist& setlist) {
   return true;
 }
 
-bool SaveShowState(const host::HostApi& host, const ShowRecord& record) {
-  bool written = Write(host, "show_status", show::ShowStatusName(record.status));
-  written = Write(host, "show_start", IntText(record.startMs)) && written;
-  written = Write(host, "show_finish", IntText(record.finishMs)) && written;
-  written = Write(host, "show_current", IntText(record.showCurrentIndex)) && written;
-  written = Write(host, "show_duration", FixedText(record.duration, 3)) && written;
+namespace {
+
+constexpr const char* kLastShowProjectKey = "lastShowProject";
+constexpr const char* kLastShowStateKey = "lastShowState";
+// A stored show: its status word and numbers; the played list grows with the setlist.
+constexpr int kShowValueBufferSize = 64;
+constexpr int kPlayedBufferSize = Setlist::kMaxItems * 12 + 1;
+
+std::optional<ShowStatus> ParseStatus(std::string_view name) {
+  for (const ShowStatus status :
+       {ShowStatus::kPrepared, ShowStatus::kLive, ShowStatus::kFinished}) {
+    if (name == ShowStatusName(status)) return status;
+  }
+  return std::nullopt;
+}
+
+template <typename Number>
+Number ParseNumber(std::string_view text, Number fallback) {
+  Number value{};
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (result.ec != std::errc{} || result.ptr != text.data() + text.size()) return fallback;
+  return value;
+}
+
+std::string PlayedText(const std::vector<int32_t>& played) {
+  std::string text;
+  for (const int32_t region : played) {
+    if (!text.empty()) text += ',';
+    text += IntText(region);
+  }
+  return text;
+}
+
+// Region numbers of songs (1 and up), ascending and each once, whatever order the text has; what
+// is not a number is left out.
+std::vector<int32_t> ParsePlayed(std::string_view text) {
+  std::set<int32_t> regions;
+  while (!text.empty()) {
+    const size_t comma = text.find(',');
+    const int32_t region = ParseNumber<int32_t>(text.substr(0, comma), 0);
+    if (region > 0) regions.insert(region);
+    text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
+  }
+  return {regions.begin(), regions.end()};
+}
+
+double ParseDuration(std::string_view text) {
+  const double seconds = ParseNumber<double>(text, kDefaultShowDuration);
+  return std::isfinite(seconds) && seconds > 0.0 ? seconds : kDefaultShowDuration;
+}
+
+// One key of a stored show, as the project keeps it and as its one line names it.
+struct ShowField {
+  const char* projectKey;
+  const char* lineName;
+  std::string (*text)(const StoredShow&);
+  void (*read)(StoredShow&, std::string_view);
+};
+
+const std::array<ShowField, 7> kShowFields{{
+    {"show_status", "status",
+     [](const StoredShow& s) { return std::string(ShowStatusName(s.status)); },
+     [](StoredShow& s, std::string_view t) {
+       s.status = ParseStatus(t).value_or(ShowStatus::kPrepared);
+     }},
+    {"show_start", "start", [](const StoredShow& s) { return IntText(s.startMs); },
+     [](StoredShow& s, std::string_view t) { s.startMs = ParseNumber<int64_t>(t, 0); }},
+    {"show_finish", "finish", [](const StoredShow& s) { return IntText(s.finishMs); },
+     [](StoredShow& s, std::string_view t) { s.finishMs = ParseNumber<int64_t>(t, 0); }},
+    {"show_current", "current", [](const StoredShow& s) { return IntText(s.current); },
+     [](StoredShow& s, std::string_view t) { s.current = ParseNumber<int32_t>(t, -1); }},
+    {"show_song", "song", [](const StoredShow& s) { return IntText(s.currentSong); },
+     [](StoredShow& s, std::string_view t) { s.currentSong = ParseNumber<int32_t>(t, 0); }},
+    {"show_duration", "duration", [](const StoredShow& s) { return FixedText(s.duration, 3); },
+     [](StoredShow& s, std::string_view t) { s.duration = ParseDuration(t); }},
+    {"show_played", "played", [](const StoredShow& s) { return PlayedText(s.played); },
+     [](StoredShow& s, std::string_view t) { s.played = ParsePlayed(t); }},
+}};
+
+}  // namespace
+
+bool SaveShowState(const host::HostApi& host, const StoredShow& show) {
+  bool written = true;
+  for (const ShowField& field : kShowFields)
+    written = Write(host, field.projectKey, field.text(show)) && written;
   return written;
+}
+
+int SaveShowChanges(const host::HostApi& host, const StoredShow& before, const StoredShow& now) {
+  int written = 0;
+  for (const ShowField& field : kShowFields) {
+    std::string text = field.text(now);
+    if (text == field.text(before)) continue;
+    Write(host, field.projectKey, text);
+    ++written;
+  }
+  return written;
+}
+
+std::optional<StoredShow> LoadShowState(const host::HostApi& host) {
+  std::array<char, kShowValueBufferSize> status{};
+  if (!Read(host, "show_status", status) || !ParseStatus(status.data())) return std::nullopt;
+  StoredShow show;
+  std::vector<char> buffer(kPlayedBufferSize);
+  for (const ShowField& field : kShowFields) {
+    std::fill(buffer.begin(), buffer.end(), '\0');
+    const int length = host.GetProjExtState(nullptr, kExtStateSection, field.projectKey,
+                                            buffer.data(), static_cast<int>(buffer.size()));
+    if (length <= 0) continue;
+    buffer.back() = '\0';
+    field.read(show, buffer.data());
+  }
+  return show;
+}
+
+std::string StoredShowText(const StoredShow& show) {
+  std::string line;
+  for (const ShowField& field : kShowFields) {
+    if (!line.empty()) line += ';';
+    line += field.lineName;
+    line += '=';
+    line += field.text(show);
+  }
+  return line;
+}
+
+std::optional<StoredShow> ParseStoredShow(const std::string& text) {
+  StoredShow show;
+  bool hasStatus = false;
+  std::string_view rest = text;
+  while (!rest.empty()) {
+    const size_t end = rest.find(';');
+    const std::string_view part = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+    const size_t equals = part.find('=');
+    if (equals == std::string_view::npos) continue;
+    const std::string_view name = part.substr(0, equals);
+    const std::string_view value = part.substr(equals + 1);
+    for (const ShowField& field : kShowFields) {
+      if (name != field.lineName) continue;
+      if (name == "status") {
+        if (!ParseStatus(value)) return std::nullopt;
+        hasStatus = true;
+      }
+      field.read(show, value);
+    }
+  }
+  if (!hasStatus) return std::nullopt;
+  return show;
+}
+
+void SaveLastShow(const host::HostApi& host, const std::string& projectPath, const StoredShow& show,
+                  bool withProject) {
+  if (withProject)
+    host.SetExtState(kExtStateSection, kLastShowProjectKey, projectPath.c_str(), true);
+  host.SetExtState(kExtStateSection, kLastShowStateKey, StoredShowText(show).c_str(), true);
+}
+
+std::string LastShowProject(const host::HostApi& host) {
+  const char* path = host.GetExtState(kExtStateSection, kLastShowProjectKey);
+  return path ? path : "";
+}
+
+std::optional<StoredShow> LoadLastShow(const host::HostApi& host, const std::string& projectPath) {
+  if (projectPath.empty() || LastShowProject(host) != projectPath) return std::nullopt;
+  const char* line = host.GetExtState(kExtStateSection, kLastShowStateKey);
+  return line ? ParseStoredShow(line) : std::nullopt;
+}
+
+void ClearLastShow(const host::HostApi& host) {
+  host.DeleteExtState(kExtStateSection, kLastShowProjectKey, true);
+  host.DeleteExtState(kExtStateSection, kLastShowStateKey, true);
 }
 
 bool SaveShowDuration(const host::HostApi& host, double seconds) {

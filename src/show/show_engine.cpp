@@ -37,7 +37,42 @@ bool ShowEngine::LivePageShown() const {
 }
 
 bool ShowEngine::SaveShowState() const {
-  return show::SaveShowState(host_, record_);
+  return show::SaveShowState(host_, StoredNow());
+}
+
+StoredShow ShowEngine::StoredNow() const {
+  StoredShow show;
+  show.status = record_.status;
+  show.startMs = record_.startWallMs;
+  show.finishMs = record_.finishWallMs;
+  // Before the show the current item is only a selection: nothing a restart would go on from.
+  show.current = record_.status == ShowStatus::kPrepared ? -1 : setlist_.CurrentIndex();
+  show.currentSong = setlist_.IsSong(show.current) ? setlist_.At(show.current).regionId : 0;
+  show.duration = record_.duration;
+  // The marks stay on the finished show's page, but a restart after the end starts fresh.
+  if (show.status == ShowStatus::kLive) {
+    show.played.assign(played_.Regions().begin(), played_.Regions().end());
+  }
+  return show;
+}
+
+void ShowEngine::KeepShowState() {
+  StoredShow now = StoredNow();
+  if (now == kept_) return;
+  SaveShowChanges(host_, kept_, now);
+  KeepLastShow(now);
+  kept_ = std::move(now);
+}
+
+void ShowEngine::KeepLastShow(const StoredShow& now) {
+  if (projectPath_.empty()) return;
+  if (now.status == ShowStatus::kLive) {
+    SaveLastShow(host_, projectPath_, now, !lastShowOurs_);
+    lastShowOurs_ = true;
+  } else if (lastShowOurs_) {
+    ClearLastShow(host_);
+    lastShowOurs_ = false;
+  }
 }
 
 bool ShowEngine::SaveSetlist() const {
@@ -46,12 +81,74 @@ bool ShowEngine::SaveSetlist() const {
 
 // --- Load and project change ---
 
-void ShowEngine::InitShowEngine() {
+void ShowEngine::InitShowEngine(std::string_view projectPath) {
   // A damaged or partial stored setlist is not used at all.
   setlist_.Clear();
   if (!LoadSetlist(host_, setlist_)) setlist_.Clear();
   player_.Reset();
+
+  // The global settings' slot is written at once, the project's keys only with the project: the
+  // slot is the later word on this project's show.
+  projectPath_ = projectPath;
+  lastShowOurs_ = !projectPath_.empty() && LastShowProject(host_) == projectPath_;
+  std::optional<StoredShow> stored = LoadLastShow(host_, projectPath_);
+  if (!stored) stored = LoadShowState(host_);
+  if (stored) ResumeShow(*stored);
+  kept_ = StoredNow();
+  // Either the show as it goes on (what no longer matches the setlist dropped) or a fresh one
+  // over whatever was stored.
+  SaveShowState();
+  KeepLastShow(kept_);
   listeners_.Tell([](ShowListener& views) { views.SetlistLoaded(); });
+}
+
+bool ShowEngine::ResumeShow(const StoredShow& stored) {
+  if (stored.status != ShowStatus::kLive || stored.startMs <= 0) return false;
+  const int64_t age = clock_.WallClockMilliseconds() - stored.startMs;
+  // In doubles: a duration edited by hand may be far beyond any integer.
+  const double limit = stored.duration * 1000.0 + static_cast<double>(kResumeMarginMs);
+  // A start ahead of the calendar is a clock set back: nothing to trust.
+  constexpr int64_t kClockSkewMs = 60 * 1000;
+  if (age < -kClockSkewMs || static_cast<double>(age) > limit) return false;
+
+  record_ = ShowRecord{};
+  record_.status = ShowStatus::kLive;
+  record_.duration = stored.duration;
+  record_.startWallMs = stored.startMs;
+  const int64_t now = clock_.MonotonicMilliseconds();
+  record_.startMs = now - std::max<int64_t>(age, 0);
+
+  // Marks of songs the setlist no longer has are dropped.
+  played_.Clear();
+  for (const int32_t region : stored.played)
+    played_.MarkRegion(region);
+  // The current song by its region, wherever it moved; a pause by its place; an item gone gives
+  // its place to the item now there, offered as selected.
+  int32_t current = -1;
+  bool sameItem = false;
+  for (int32_t i = 0; i < setlist_.Count() && stored.currentSong > 0; ++i) {
+    if (setlist_.IsSong(i) && setlist_.At(i).regionId == stored.currentSong) current = i;
+  }
+  if (current >= 0) {
+    sameItem = true;
+  } else if (stored.currentSong == 0 && setlist_.IsPause(stored.current)) {
+    current = stored.current;
+    sameItem = true;
+  } else if (!setlist_.Empty()) {
+    current = std::clamp(stored.current, 0, setlist_.Count() - 1);
+  }
+  setlist_.MakeCurrent(current);
+  record_.showCurrentIndex = current;
+  // A song the crash interrupted is offered again; after a finished song or on a pause, the next.
+  LiveTransport offer = LiveTransport::kNext;
+  if (setlist_.IsSong(current) && !played_.IsPlayed(current)) {
+    offer = sameItem ? LiveTransport::kReplay : LiveTransport::kSelected;
+  }
+  SetLiveTransport(offer);
+  resumed_ = true;
+  resumedAtMs_ = now;
+  UpdateShowTiming();
+  return true;
 }
 
 void ShowEngine::ReleaseHostSettings() {
@@ -64,11 +161,16 @@ void ShowEngine::ResetForProjectChange() {
   practise_.StopPractise();
   player_.StopPlayback();
   held_.ReleaseAll();
-  ResetShow();
+  player_.StopPlayback();
+  record_ = ShowRecord{};
+  resumed_ = false;
   ResetAutoStart();
   ClearPlayed();
   ResetAutoStartClock();
   setlist_.Clear();
+  projectPath_.clear();
+  lastShowOurs_ = false;
+  kept_ = StoredNow();
 }
 
 // --- Per tick ---
@@ -167,7 +269,6 @@ void ShowEngine::HandleSongFinished() {
   const bool wasChained = player_.ChainArmed();
   int32_t finished = wasChained ? player_.PendingFromIndex() : -1;
   player_.ClearChain();
-  if (wasChained) SaveSetlist();  // the current index moved on to the chained song
 
   // Played marks, the play button and the show's own progress belong to a LIVE show.
   if (record_.status != ShowStatus::kLive) return;
@@ -188,16 +289,19 @@ void ShowEngine::HandleSongFinished() {
   if (setlist_.At(next).isPause) {
     // The show waits on the pause until the band plays on.
     setlist_.SetCurrentIndex(next, host_);
-    SaveSetlist();
     return;
   }
   if (!setlist_.At(next).autoStart) return;  // waits on the finished song; the button says NEXT
   if (!setlist_.SetCurrentIndex(next, host_)) return;
-  SaveSetlist();
   PlayCurrent();
 }
 
 void ShowEngine::UpdateShowTiming() {
+  if (resumed_) {
+    const bool noticeOver =
+        clock_.MonotonicMilliseconds() - resumedAtMs_ >= kResumedNoticeMs || player_.Playing();
+    if (noticeOver || record_.status != ShowStatus::kLive) resumed_ = false;
+  }
   if (setlist_.IsValidIndex(setlist_.CurrentIndex())) {
     record_.showCurrentIndex = setlist_.CurrentIndex();
   }
@@ -208,7 +312,6 @@ void ShowEngine::UpdateShowTiming() {
     record_.hasDelay = false;
     return;
   }
-  if (record_.startMs <= 0) return;
   const int64_t now = clock_.MonotonicMilliseconds();
   record_.elapsed = static_cast<double>(now - record_.startMs) / 1000.0;
   record_.showRemaining = std::max(0.0, record_.duration - record_.elapsed);
@@ -275,6 +378,7 @@ void ShowEngine::SnapshotShowState() {
   snapshot_.playbackRemaining = record_.playbackRemaining;
   snapshot_.hasDelay = record_.hasDelay;
   snapshot_.delay = record_.delay;
+  snapshot_.resumed = resumed_;
 }
 
 // --- Player ---
@@ -291,7 +395,6 @@ host::Outcome ShowEngine::SelectSong(int32_t index) {
   if (!setlist_.SetCurrentIndex(index, host_)) {
     return host::Outcome::Failed("Could not select this song.");
   }
-  SaveSetlist();
   if (record_.status == ShowStatus::kLive) {
     SetLiveTransport(setlist_.IsPause(index) ? LiveTransport::kNext : LiveTransport::kSelected);
   }
@@ -360,6 +463,11 @@ void ShowEngine::AdoptShow(const AdoptedShow& show) {
   record_.startMs = show.startMs;
   record_.finishMs = show.finishMs;
   record_.elapsed = show.elapsed;
+  // The calendar's start and finish follow the monotonic ones, as a show kept for a restart needs.
+  const int64_t toWall = clock_.WallClockMilliseconds() - clock_.MonotonicMilliseconds();
+  record_.startWallMs = show.status == ShowStatus::kPrepared ? 0 : show.startMs + toWall;
+  record_.finishWallMs = show.status == ShowStatus::kFinished ? show.finishMs + toWall : 0;
+  if (setlist_.IsValidIndex(show.currentIndex)) record_.showCurrentIndex = show.currentIndex;
   if (started) {
     const ShowStatus status = record_.status;
     listeners_.Tell([status](ShowListener& views) { views.ShowStarted(status); });
@@ -382,8 +490,11 @@ bool ShowEngine::StartShow() {
   record_.status = ShowStatus::kLive;
   record_.showCurrentIndex = first;
   record_.startMs = clock_.MonotonicMilliseconds();
+  record_.startWallMs = clock_.WallClockMilliseconds();
+  record_.finishWallMs = 0;
   record_.hasDelay = false;
-  SaveShowState();
+  resumed_ = false;
+  KeepShowState();
 
   if (PlayCurrent()) {
     const ShowStatus status = record_.status;
@@ -392,7 +503,8 @@ bool ShowEngine::StartShow() {
   }
   record_.status = ShowStatus::kPrepared;
   record_.startMs = 0;
-  SaveShowState();
+  record_.startWallMs = 0;
+  KeepShowState();
   return false;
 }
 
@@ -401,20 +513,27 @@ bool ShowEngine::EndShow() {
   player_.StopPlayback();
   record_.status = ShowStatus::kFinished;
   record_.finishMs = clock_.MonotonicMilliseconds();
+  record_.finishWallMs = clock_.WallClockMilliseconds();
   UpdateShowTiming();
-  return SaveShowState();
+  KeepShowState();
+  return true;
 }
 
 void ShowEngine::ResetShow() {
   player_.StopPlayback();
   record_ = ShowRecord{};
-  SaveShowState();
+  resumed_ = false;
+  KeepShowState();
 }
 
 bool ShowEngine::SetShowDuration(double seconds) {
   if (!std::isfinite(seconds) || seconds <= 0.0) return false;
   record_.duration = seconds;
-  return SaveShowDuration(host_, seconds);
+  if (!SaveShowDuration(host_, seconds)) return false;
+  kept_.duration = seconds;
+  // The global settings' slot follows a live show's new duration: it decides how long it resumes.
+  KeepLastShow(kept_);
+  return true;
 }
 
 void ShowEngine::ResetAutoStartClock() {

@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/listener_list.h"
 #include "host/outcome.h"
 #include "show/played_songs.h"
+#include "show/project_store.h"
 #include "show/setlist.h"
 #include "show/show_listener.h"
 #include "show/show_record.h"
@@ -70,6 +72,12 @@ struct AdoptedShow {
 
 class ShowEngine {
  public:
+  // How long after its set's duration a show is still resumed by a restart of the host (an
+  // overrun, the time to restart); a show started longer ago starts fresh.
+  static constexpr int64_t kResumeMarginMs = 30 * 60 * 1000;
+  // How long the live views say that the show was resumed.
+  static constexpr int64_t kResumedNoticeMs = 60 * 1000;
+
   ShowEngine(host::HostApi& host, host::HeldSettings& held, const platform::Clock& clock,
              Setlist& setlist, practise::PractiseSession& practise);
 
@@ -80,9 +88,14 @@ class ShowEngine {
 
   // --- Load and project change ---
   // Loads the project's setlist (an empty one when nothing usable is stored), binds it to the
-  // window state and resets the player.
-  void InitShowEngine();
+  // window state and resets the player. A live show the project (or, for the project at
+  // `projectPath`, the host's global settings) kept goes on where it was when it started within
+  // its set's duration and kResumeMargin before now: LIVE, stopped, the played marks and the
+  // current item as they were, the clock counting from the show's start. Any other stored show
+  // is cleared. An empty path is a project never saved: only its own keys are read.
+  void InitShowEngine(std::string_view projectPath = {});
   // The host's current project changed: everything the show and practise hold is given back.
+  // Nothing is stored: the show kept for the project left stays kept.
   void ResetForProjectChange();
   // The extension is unloading: the host settings the player changed go back to the user's,
   // whatever is playing.
@@ -92,6 +105,8 @@ class ShowEngine {
   // Song supervision with the interruption check, CheckAutoStart, HandleSongFinished.
   void Tick();
   void UpdateShowTiming();
+  // Stores what changed of the show since it was last stored (a few keys, never the setlist).
+  void KeepShowState();
   void SnapshotShowState();
 
   // The steps of Tick, for a caller that needs them one by one.
@@ -134,8 +149,14 @@ class ShowEngine {
   bool EndShow();
   void ResetShow();
   bool SetShowDuration(double seconds);
+  // Writes every show key of the project, as they stand.
   bool SaveShowState() const;
   bool SaveSetlist() const;
+  // The show as it is stored.
+  StoredShow StoredNow() const;
+  // The show went on after a restart of the host, and says so for a while (kResumedNoticeMs) or
+  // until the next song starts.
+  bool Resumed() const { return resumed_; }
   // The music still to play: the rest of the current song and every song after it.
   double ComputePlaybackRemaining();
   // Forgets which auto-start minute was handled (leaving the live mode).
@@ -166,6 +187,10 @@ class ShowEngine {
 
  private:
   bool LivePageShown() const;
+  // Goes on with a stored live show when it is recent enough; false (nothing changed) otherwise.
+  bool ResumeShow(const StoredShow& stored);
+  // The host's global settings hold this project's live show while it is live, and no longer.
+  void KeepLastShow(const StoredShow& now);
   // A setlist song plays and no chain into the next one is under way.
   bool SongMoving() const;
 
@@ -193,6 +218,14 @@ class ShowEngine {
     double seconds = 0.0;
   };
   LaterSongs laterSongs_;
+
+  // What the project's keys hold (and, while live, the host's global settings), for whose
+  // project, and whether the global settings' slot is this project's.
+  StoredShow kept_;
+  std::string projectPath_;
+  bool lastShowOurs_ = false;
+  bool resumed_ = false;
+  int64_t resumedAtMs_ = 0;  // monotonic
 
   // Motion bookkeeping of the interruption check.
   double lastPos_ = -1.0;

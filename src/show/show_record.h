@@ -12,8 +12,12 @@ inline constexpr double kDefaultShowDuration = 2700.0;  // 45 minutes
 
 struct ShowRecord {
   show::ShowStatus status = show::ShowStatus::kPrepared;
-  int64_t startMs = 0;   // monotonic milliseconds at show start; 0 = not started
-  int64_t finishMs = 0;  // monotonic milliseconds at show end
+  // Monotonic milliseconds at show start (a show resumed after a restart of the host started
+  // before this run's clock did: then below its first reading, even negative).
+  int64_t startMs = 0;
+  int64_t finishMs = 0;      // monotonic milliseconds at show end
+  int64_t startWallMs = 0;   // the calendar at show start, milliseconds since 1970 (UTC)
+  int64_t finishWallMs = 0;  // the calendar at show end
   int32_t showCurrentIndex = -1;
   double duration = kDefaultShowDuration;  // seconds
   double elapsed = 0.0;

@@ -34,6 +34,8 @@ struct ShowSnapshot {
   double playbackRemaining = 0.0;
   bool hasDelay = false;
   double delay = 0.0;
+  // The show went on after a restart of the host: said for a while, until the next song starts.
+  bool resumed = false;
 };
 
 }  // namespace quorvane::show

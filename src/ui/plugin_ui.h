@@ -38,6 +38,15 @@ class PluginUI {
 
   RigStatus rig;  // the two-rig show, as the pages show it
 
+  // The "Ableton Link" option (kept with the host's settings as "linkEnabled") and what the core
+  // last saw of its Link session.
+  struct LinkStatus {
+    bool option = false;
+    bool joined = false;
+    int32_t peers = 0;
+  };
+  LinkStatus link;
+
   int32_t aboutScroll = 0;
   int32_t aboutScrollMax = 0;
 

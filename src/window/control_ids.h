@@ -69,6 +69,7 @@ inline constexpr int kExitOptions = 2310;
 inline constexpr int kOptionMarkerNames = 2311;
 inline constexpr int kOptionTimeSignature = 2312;
 inline constexpr int kWebNewKeys = 2313;
+inline constexpr int kOptionLink = 2314;
 
 // Posted by the setlist list: low word of wParam = row, high word = action.
 inline constexpr unsigned kSetlistRowAction = 0x8071;

@@ -255,6 +255,8 @@ void LivePage::RefreshPanel() {
   std::wstring status = L"SHOW READY";
   if (snapshot.status == show::ShowStatus::kLive) {
     status = snapshot.playing ? L"PLAYING" + SectionStatus(context_.engine.Sections()) : L"STOPPED";
+    // Until the next song starts: the show went on after the host was restarted.
+    if (snapshot.resumed) status += L"  |  SHOW RESUMED AFTER A RESTART";
   } else if (snapshot.status == show::ShowStatus::kFinished) {
     status = L"SHOW FINISHED";
   }

@@ -1,5 +1,5 @@
-// The options page: the live page's two display options, and the web remote's addresses with a
-// button that draws new keys for them.
+// The options page: the live page's two display options, the "Ableton Link" switch, and the web
+// remote's addresses with a button that draws new keys for them.
 #pragma once
 
 #include "window/page.h"
@@ -19,12 +19,12 @@ class OptionsPage final : public Page {
   bool OnCommand(int id, int code, HWND control) override;
   ControlLook LookOf(HWND control) const override;
 
-  // The two check boxes follow the record's options.
+  // The check boxes follow the record's options.
   void ShowOptions();
 
  private:
   struct Controls {
-    HWND markerNames = nullptr, timeSignature = nullptr, exitOptions = nullptr;
+    HWND markerNames = nullptr, timeSignature = nullptr, link = nullptr, exitOptions = nullptr;
     HWND webNewKeys = nullptr;
   };
 

@@ -43,7 +43,8 @@ TEST(StateDocument, EmptyProjectGivesEmptyListsAndNeutralValues) {
       R"("songDuration":0.0000,"markers":[],"startChoice":-2,"stopChoice":-1,)"
       R"("currentMarker":-1,"precountBeats":0,"loop":false,"rate":1.0000,"active":false,)"
       R"("countingIn":false,"playing":false,"position":0.0000},"remote":{"clients":0},)"
-      R"("sections":[],"sectionIndex":-1,"vamp":false,"queuedSection":-1,"queuedAt":0.0000})");
+      R"("sections":[],"sectionIndex":-1,"vamp":false,"queuedSection":-1,"queuedAt":0.0000,)"
+      R"("resumed":false,"link":{"enabled":false,"peers":0}})");
 }
 
 TEST(StateDocument, ListsRegionsSetlistSetupTracksAndPractise) {

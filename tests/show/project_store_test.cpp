@@ -208,7 +208,38 @@ TEST_F(ProjectStore, ShowStateAndDurationTexts) {
   EXPECT_EQ(WrittenKeys(),
             (std::vector<std::string>{"Quorvane/show_status=PREPARED", "Quorvane/show_start=0",
                                       "Quorvane/show_finish=0", "Quorvane/show_current=-1",
-                                      "Quorvane/show_duration=90.500"}));
+                                      "Quorvane/show_song=0", "Quorvane/show_duration=90.500",
+                                      "Quorvane/show_played="}));
+}
+
+TEST_F(ProjectStore, StoredShowLineReadsBackAndADamagedOneIsRefused) {
+  StoredShow show;
+  show.status = ShowStatus::kLive;
+  show.startMs = 1'780'000'123'456;
+  show.current = 3;
+  show.currentSong = 12;
+  show.duration = 5400.0;
+  show.played = {2, 7, 12};
+  const std::string line = StoredShowText(show);
+  EXPECT_EQ(line,
+            "status=LIVE;start=1780000123456;finish=0;current=3;song=12;duration=5400.000;"
+            "played=2,7,12");
+  EXPECT_EQ(ParseStoredShow(line), show);
+
+  // Played songs are region numbers, each once and ascending, whatever the line says.
+  const auto reordered = ParseStoredShow("status=LIVE;played=9,x,3,9,-4,");
+  ASSERT_TRUE(reordered);
+  EXPECT_EQ(reordered->played, (std::vector<int32_t>{3, 9}));
+  EXPECT_EQ(reordered->duration, kDefaultShowDuration);
+
+  EXPECT_FALSE(ParseStoredShow(""));
+  EXPECT_FALSE(ParseStoredShow("start=5;current=1"));       // no status
+  EXPECT_FALSE(ParseStoredShow("status=PLAYING;start=5"));  // not a status we write
+  const auto badNumbers = ParseStoredShow("status=LIVE;start=soon;duration=-3;current=");
+  ASSERT_TRUE(badNumbers);
+  EXPECT_EQ(badNumbers->startMs, 0);  // a start that cannot be read is no start: never resumed
+  EXPECT_EQ(badNumbers->duration, kDefaultShowDuration);
+  EXPECT_EQ(badNumbers->current, -1);
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 // that a suite can start from a project that already carries its show.
 #pragma once
 
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "sim/sim_host.h"
 
@@ -18,7 +18,7 @@ inline StoredItem Pause() {
   return StoredItem{-1, false};
 }
 
-inline void StoreSetlist(sim::Host& host, std::initializer_list<StoredItem> items) {
+inline void StoreSetlist(sim::Host& host, const std::vector<StoredItem>& items) {
   host.SetExtState("Quorvane", "Setlist.Count", std::to_string(items.size()));
   int index = 0;
   for (const StoredItem& item : items) {

@@ -48,5 +48,6 @@ inline constexpr int kDonate = 2302;
 inline constexpr int kExitOptions = 2310;
 inline constexpr int kOptionMarkerNames = 2311;
 inline constexpr int kOptionTimeSignature = 2312;
+inline constexpr int kOptionLink = 2314;
 
 }  // namespace quorvane::window_tests::ids

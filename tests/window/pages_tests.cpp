@@ -383,6 +383,11 @@ TEST_F(PageTest, OptionsStartOnAndFollowTheirCheckBoxes) {
   EXPECT_EQ(stage.PlacementOf(signature), (Placement{43, 150, w - 75, 36}));
   EXPECT_EQ(SendMessageW(markers, BM_GETCHECK, 0, 0), BST_CHECKED);
   EXPECT_EQ(SendMessageW(signature, BM_GETCHECK, 0, 0), BST_CHECKED);
+  // Link starts off for a single rig (clicking it would join the network: the Link suites, in a
+  // namespace of their own, switch it).
+  HWND link = C(ids::kOptionLink);
+  EXPECT_EQ(stage.PlacementOf(link), (Placement{43, 195, w - 75, 36}));
+  EXPECT_EQ(SendMessageW(link, BM_GETCHECK, 0, 0), BST_UNCHECKED);
   {
     Capture capture(window);
     EXPECT_TRUE(NearColour(capture.Pixel(43 + 5, 105 + 2), Rgb(26, 26, 26)))

@@ -57,6 +57,7 @@ const std::vector<AliasInfo>& Aliases() {
       {"exit", "EXIT_MODE"},
       {"markers", "OPTIONS_LIVE_MARKERS"},
       {"time-signature", "OPTIONS_TIME_SIG_BPM"},
+      {"link", "OPTIONS_LINK"},
       {"close-window", "CLOSE_PLUGIN"},
   };
   return aliases;
