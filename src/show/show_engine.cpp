@@ -228,7 +228,8 @@ void ShowEngine::CheckTransportInterrupted(const TransportReading& before) {
 }
 
 void ShowEngine::CheckAutoStart() {
-  if (record_.status != ShowStatus::kPrepared) return;
+  // A backup rig following its main: the main starts the show, and the backup mirrors it.
+  if (record_.status != ShowStatus::kPrepared || player_.Following()) return;
   const bool enabled = autoStartSettings_.enabled;
   const bool valid = autoStartSettings_.HasTime();
   const int hour = autoStartSettings_.hour;
