@@ -141,6 +141,19 @@ void Follower::Mirror(const MainShow& show) {
   if (engine.Player().Playing() && show.vamp != engine.Sections().Vamping()) {
     engine.SetVamp(show.vamp);
   }
+  // A jump the main queued is queued here too, so both hosts seek on the same bar line; the
+  // samples only tell of it once it happened. Taken when the main's queue changes, never again
+  // after this rig's own jump emptied its queue.
+  const int32_t queued = show.queuedSection;
+  if (queued == mainQueued_) return;
+  mainQueued_ = queued;
+  if (!engine.Player().Playing()) return;
+  if (queued >= 0) {
+    engine.JumpToSection(
+        queued, show.queuedAtSectionEnd ? show::JumpWhen::kSectionEnd : show::JumpWhen::kNextBar);
+  } else if (engine.Sections().QueuedSection() >= 0) {
+    engine.CancelJump();
+  }
 }
 
 // --- Backup: every tick ---

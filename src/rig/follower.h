@@ -104,6 +104,7 @@ class Follower final : public ShowFollowing {
   uint64_t lastSequence_ = 0;
   std::optional<int64_t> heardUs_;  // the main's last word, on the shared timeline's clock
   std::optional<MainShow> lastShow_;
+  int32_t mainQueued_ = -1;  // the section the main's last document had queued
   MainPosition main_;
   RateTrim trim_;
   double appliedRate_ = 1.0;

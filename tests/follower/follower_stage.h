@@ -47,6 +47,11 @@ class ScriptedMain {
     position_ = position;
     sinceUs_ = nowUs;
   }
+  // The main's host seeks from `at` to `to` when it gets there (a jump on a bar line).
+  void JumpAt(double at, double to) {
+    jumpAt_ = at;
+    jumpTo_ = to;
+  }
   void Stop(int64_t nowUs) {
     position_ = PositionAt(nowUs);
     playing_ = false;
@@ -56,7 +61,9 @@ class ScriptedMain {
   void SetSkewPpm(double ppm) { skew_ = 1.0 + ppm / 1e6; }
   double PositionAt(int64_t nowUs) const {
     if (!playing_) return position_;
-    return position_ + skew_ * static_cast<double>(nowUs - sinceUs_) / 1e6;
+    const double position = position_ + skew_ * static_cast<double>(nowUs - sinceUs_) / 1e6;
+    if (jumpAt_ > position_ && position >= jumpAt_) return jumpTo_ + (position - jumpAt_);
+    return position;
   }
   bool Playing() const { return playing_; }
   TimelineSample SampleAt(int64_t nowUs, double beat) {
@@ -75,6 +82,8 @@ class ScriptedMain {
   double position_ = 0.0;
   int64_t sinceUs_ = 0;
   double skew_ = 1.0;
+  double jumpAt_ = -1.0;
+  double jumpTo_ = 0.0;
   uint64_t sequence_ = 0;
 };
 

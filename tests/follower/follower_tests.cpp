@@ -22,6 +22,8 @@ struct MainDocument {
   int current = 0;
   json setlist = json::array();
   bool vamp = false;
+  int queuedSection = -1;
+  double queuedAt = 0.0;
 
   MainDocument& Song(int region, bool autoStart = false, bool played = false,
                      const std::string& note = "") {
@@ -43,9 +45,14 @@ struct MainDocument {
     return *this;
   }
   MainState State() const {
-    json document = {{"type", "STATE"},         {"showStatus", status}, {"showElapsed", elapsed},
-                     {"currentIndex", current}, {"setlist", setlist},   {"vamp", vamp},
-                     {"queuedSection", -1},     {"queuedAt", 0.0}};
+    json document = {{"type", "STATE"},
+                     {"showStatus", status},
+                     {"showElapsed", elapsed},
+                     {"currentIndex", current},
+                     {"setlist", setlist},
+                     {"vamp", vamp},
+                     {"queuedSection", queuedSection},
+                     {"queuedAt", queuedAt}};
     return MainState{document.dump()};
   }
 };
@@ -230,6 +237,30 @@ TEST_F(FollowerTest, BackupLoopsTheMainsVampAndKeepsItWhenTheMainDies) {
   EXPECT_GE(host.PlayPosition(), 8.0);
   EXPECT_LT(host.PlayPosition(), 12.0);
   EXPECT_EQ(BackupDocument()["vamp"], true);
+}
+
+TEST_F(FollowerTest, BackupJumpsWithTheMainOnTheBarLineTheMainQueuedItFor) {
+  core.Setlist().Append(show::SetlistItem::Song(1));
+  std::unique_ptr<Follower> follower = MakeFollower(Role::kBackup);
+  MainDocument document;
+  document.Song(1);
+  follower->OnMainMessage(document.State());
+  main.Play(1, 0.0, NowUs());
+  RunAndMeasure(*follower, 2500);  // into the second bar of the intro
+  // The main queues the outro for the next bar line (4.0) and its host jumps there.
+  document.queuedSection = 3;
+  document.queuedAt = 4.0;
+  follower->OnMainMessage(document.State());
+  main.JumpAt(4.0, 12.0);
+  std::vector<double> errors;
+  RunAndMeasure(*follower, 3000, 0, &errors);
+  EXPECT_LT(*std::max_element(errors.begin(), errors.end()), 0.002);
+  EXPECT_GE(host.PlayPosition(), 13.0);
+  // The main's next document says the jump is done: nothing is queued or jumped again.
+  document.queuedSection = -1;
+  follower->OnMainMessage(document.State());
+  EXPECT_LT(RunAndMeasure(*follower, 2000), 0.002);
+  EXPECT_EQ(BackupDocument()["queuedSection"], -1);
 }
 
 TEST_F(FollowerTest, WhenTheMainGoesQuietTheBackupPlaysOnLeadsAndRunsTheShow) {
