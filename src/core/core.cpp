@@ -129,6 +129,8 @@ void Core::Tick() {
   RunQueuedCommands();
   engine_.Tick();
   if (practise_.Run().active) practise_.PractiseTick();
+  // The main's timeline sample before the room's beat is led: a backup places it with the beats
+  // as they were, whether the lead reached it before the sample or after.
   RunRig();
   UpdateLinkMembership();
   roomBeat_.Tick(host_, LeadsTheRoomsBeat());

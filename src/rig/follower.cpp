@@ -96,9 +96,8 @@ void Follower::OnMainMessage(const FromMain& message) {
     lastSequence_ = sample->sequence;
     MainMoment moment;
     // The beat, not the main's clock, is what both machines share: placed on ours now.
-    moment.localUs = timeline_.TimeAtBeat(sample->linkBeat).count();
-    // The main's room beat may have moved the session's beats (a seek, a new song) between the
-    // sample and its arrival: a sample that lands far from now is not trusted.
+    moment.localUs = placer_.Place(sample->linkBeat, *heardUs_);
+    // A sample that still lands far from now is not trusted.
     const int64_t age = *heardUs_ - moment.localUs;
     if (age < -kFutureSampleUs || age > kStaleSampleUs) return;
     moment.position = sample->position;
@@ -164,6 +163,7 @@ void Follower::Tick(BackupLinks* backups, MainLink* /*main: the samples are the 
     return;
   }
   if (role_ != Role::kBackup || tookOver_) return;
+  placer_.Watch();
   const int64_t now = timeline_.Now().count();
   if (heardUs_ && now - *heardUs_ > failoverUs_) {
     TakeLead();

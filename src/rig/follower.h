@@ -102,6 +102,7 @@ class Follower final : public ShowFollowing {
 
   // Backup.
   uint64_t lastSequence_ = 0;
+  BeatPlacer placer_{timeline_};
   std::optional<int64_t> heardUs_;  // the main's last word, on the shared timeline's clock
   std::optional<MainShow> lastShow_;
   int32_t mainQueued_ = -1;  // the section the main's last document had queued

@@ -3,6 +3,8 @@
 // their own on the simulator's virtual clock, so whole shows follow each other in milliseconds.
 #pragma once
 
+#include <cstdint>
+
 #include "link/link_session.h"
 
 namespace quorvane::rig {
@@ -28,6 +30,42 @@ class LinkTimeline final : public SharedTimeline {
 
  private:
   const link::LinkSession& session_;
+};
+
+// The session's beats against this machine's clock at one moment: a line.
+struct BeatMap {
+  int64_t atUs = 0;
+  double beat = 0.0;
+  double beatsPerUs = 0.0;  // 0: none yet
+
+  bool Valid() const { return beatsPerUs > 0.0; }
+  double BeatAt(int64_t us) const { return beat + static_cast<double>(us - atUs) * beatsPerUs; }
+  int64_t TimeAt(double at) const;
+};
+
+// Places the beats of the main's samples on this machine's clock. A leader of the room's beat
+// (the main on a seek or a new song) moves the session's beats; a sample made a moment before
+// that and arriving after it would land where it never was. The session's beats are watched every
+// tick, and a sample arriving around such a move is placed with whichever of the two maps gives
+// the age samples usually have on arrival.
+class BeatPlacer {
+ public:
+  explicit BeatPlacer(const SharedTimeline& timeline) : timeline_(timeline) {}
+  // Per tick: notes the session's beats now, and when they moved.
+  void Watch();
+  // Where `beat` falls on this machine's clock, for a sample arriving at `arrivalUs`.
+  int64_t Place(double beat, int64_t arrivalUs);
+
+ private:
+  BeatMap MapNow(int64_t nowUs) const;
+  bool Moved(const BeatMap& from, const BeatMap& to) const;
+
+  const SharedTimeline& timeline_;
+  BeatMap current_;   // as the last Watch saw the session
+  BeatMap previous_;  // before its last move
+  int64_t movedAtUs_ = 0;
+  bool everMoved_ = false;
+  double typicalAgeUs_ = -1.0;  // a sample's usual age on arrival; < 0: not known yet
 };
 
 }  // namespace quorvane::rig

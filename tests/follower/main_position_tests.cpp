@@ -1,11 +1,14 @@
 // The backup's maths on synthetic streams: the main's position predicted through jitter and
-// across seeks, and the rate trim that keeps a drifting clock on the main's.
+// across seeks, the rate trim that keeps a drifting clock on the main's, and the main's samples
+// placed on this clock while the room's beat is led elsewhere.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 
 #include "rig/main_position.h"
+#include "rig/shared_timeline.h"
 
 namespace quorvane::rig {
 namespace {
@@ -75,6 +78,57 @@ TEST(RateTrim, LearnsAClocksDriftWithinBoundsAndLetsGoOfAnError) {
   // A seek put the error right: the old error is forgotten, the drift learnt is kept.
   trim.ForgetError();
   EXPECT_NEAR(trim.Update(0.0, 0.033), 1.0 - 0.00015, 0.00002);
+}
+
+// 120 bpm; a lead moves every beat by `shiftUs` from the moment it happens.
+class MovableTimeline final : public SharedTimeline {
+ public:
+  link::Micros Now() const override { return link::Micros(nowUs); }
+  double BeatAt(link::Micros time) const override {
+    return static_cast<double>(time.count() + shiftUs) / 500'000.0;
+  }
+  link::Micros TimeAtBeat(double beat) const override {
+    return link::Micros(std::llround(beat * 500'000.0) - shiftUs);
+  }
+  int64_t nowUs = 10'000'000;
+  int64_t shiftUs = 0;
+};
+
+TEST(BeatPlacer, PlacesASampleWhereItWasMadeWhenTheBeatsMoveAroundItsArrival) {
+  MovableTimeline timeline;
+  BeatPlacer placer(timeline);
+  // Samples made every 33 ms, each arriving 20 ms later, the beats watched every tick.
+  const auto send = [&](int64_t madeUs, int64_t shiftWhenMade) {
+    const double beat = static_cast<double>(madeUs + shiftWhenMade) / 500'000.0;
+    return placer.Place(beat, madeUs + 20'000);
+  };
+  for (int tick = 0; tick < 30; ++tick) {
+    timeline.nowUs += 33'000;
+    placer.Watch();
+    EXPECT_LE(std::llabs(send(timeline.nowUs - 13'000, 0) - (timeline.nowUs - 13'000)), 1) << tick;
+  }
+  // The main led the beats 200 ms on just after it made a sample; the lead reaches this machine
+  // before the sample does, between two ticks.
+  const int64_t made = timeline.nowUs + 10'000;
+  timeline.shiftUs = 200'000;
+  EXPECT_LE(std::llabs(send(made, 0) - made), 1);
+  // The next tick sees the move; samples made before it still arrive for a moment.
+  timeline.nowUs += 33'000;
+  placer.Watch();
+  EXPECT_LE(std::llabs(send(made + 5'000, 0) - (made + 5'000)), 1);
+  // Samples made with the moved beats land where they were made.
+  for (int tick = 0; tick < 10; ++tick) {
+    timeline.nowUs += 33'000;
+    placer.Watch();
+    EXPECT_LE(std::llabs(send(timeline.nowUs - 13'000, 200'000) - (timeline.nowUs - 13'000)), 1)
+        << tick;
+  }
+  // A move back 150 ms seen by a tick before the sample made with the old beats arrives.
+  timeline.nowUs += 33'000;
+  const int64_t late = timeline.nowUs - 5'000;
+  timeline.shiftUs = 50'000;
+  placer.Watch();
+  EXPECT_LE(std::llabs(send(late, 200'000) - late), 1);
 }
 
 }  // namespace
