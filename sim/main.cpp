@@ -106,6 +106,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   SetClocksFromSystem(host);
+  host.SetClockSkewPpm(options.clockSkewPpm);
+  host.SetStartLatency(options.startLatencyMinMs, options.startLatencyMaxMs,
+                       static_cast<uint64_t>(std::time(nullptr)));
   if (!options.settingsFile.empty()) host.UseSettingsFile(options.settingsFile);
   // The rig's part is read when the extension loads.
   if (!options.rigRole.empty()) host.SetGlobalExtState("Quorvane", "rigRole", options.rigRole);

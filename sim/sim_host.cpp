@@ -200,7 +200,14 @@ void Host::Advance(int64_t ms) {
   state_->elapsedMs.fetch_add(ms);
   const double seconds = static_cast<double>(ms) / 1000.0;
   const SimProject* project = state_->Current();
-  state_->AdvanceTransport(seconds * (project ? project->playRate : 1.0));
+  double moving = seconds;
+  if (state_->transport == TransportState::kPlaying && state_->startDelayLeft > 0.0) {
+    const double waited = std::min(moving, state_->startDelayLeft);
+    state_->startDelayLeft -= waited;
+    moving -= waited;
+  }
+  const double skew = 1.0 + state_->clockSkewPpm / 1e6;
+  state_->AdvanceTransport(moving * skew * (project ? project->playRate : 1.0));
   state_->AdvancePreviews(seconds);
 }
 

@@ -332,6 +332,12 @@ class Host {
   bool RepeatOn() const;
   void SetRepeat(bool on);
   double PlayRate() const;
+  // This machine's audio clock runs `ppm` millionths fast (slow when negative): playback advances
+  // by (1 + ppm / 1e6) times the play rate per second of the clock.
+  void SetClockSkewPpm(double ppm);
+  // Play pressed while stopped leaves the transport standing still for a random time in
+  // [minMs, maxMs] before it moves, as a host's audio start does; the draws repeat for a seed.
+  void SetStartLatency(int64_t minMs, int64_t maxMs, uint64_t seed = 1);
 
   // --- Config variables (32-bit integers unless a size is given) ---
   // Defaults: "projmetroen", "preroll", "smoothseek", "audioprshift" (4-byte ints, 0) and

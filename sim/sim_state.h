@@ -133,6 +133,15 @@ struct Host::State {
   // Moves the playing transport by `seconds` of project time, with loop wraps and deferred seeks.
   void AdvanceTransport(double seconds);
   void ArmSmoothSeek(double target);
+  // A machine's audio clock is never exactly the wall clock, and a host takes a moment between
+  // play pressed and the transport moving: two rigs following each other must cope with both.
+  double clockSkewPpm = 0.0;      // playback runs this many millionths fast (slow if negative)
+  int64_t startLatencyMinMs = 0;  // play pressed: the transport stands still for a random
+  int64_t startLatencyMaxMs = 0;  // time in [min, max] ms before it moves
+  double startDelayLeft = 0.0;    // seconds the transport still stands still
+  uint64_t latencySeed = 0x9e3779b97f4a7c15ull;
+  // The real time until the transport moves: a random draw in the latency's range.
+  double DrawStartDelay();
 
   // --- Config variables ---
   struct ConfigValue {

@@ -39,6 +39,19 @@ void Host::State::Play() {
   playPosition = start;
   seekPending = false;
   transport = TransportState::kPlaying;
+  startDelayLeft = DrawStartDelay();
+}
+
+double Host::State::DrawStartDelay() {
+  if (startLatencyMaxMs <= 0) return 0.0;
+  // A small generator of our own, so that a seeded run repeats exactly on every platform.
+  latencySeed ^= latencySeed << 13;
+  latencySeed ^= latencySeed >> 7;
+  latencySeed ^= latencySeed << 17;
+  const int64_t span = startLatencyMaxMs - startLatencyMinMs + 1;
+  const int64_t ms =
+      startLatencyMinMs + static_cast<int64_t>(latencySeed % static_cast<uint64_t>(span));
+  return static_cast<double>(ms) / 1000.0;
 }
 
 void Host::State::Stop() {
@@ -177,6 +190,16 @@ void Host::SetRepeat(bool on) {
 
 double Host::PlayRate() const {
   return state_->Current() ? state_->Current()->playRate : 1.0;
+}
+
+void Host::SetClockSkewPpm(double ppm) {
+  state_->clockSkewPpm = std::isfinite(ppm) ? ppm : 0.0;
+}
+
+void Host::SetStartLatency(int64_t minMs, int64_t maxMs, uint64_t seed) {
+  state_->startLatencyMinMs = std::max<int64_t>(0, minMs);
+  state_->startLatencyMaxMs = std::max(state_->startLatencyMinMs, maxMs);
+  state_->latencySeed = seed != 0 ? seed : 1;
 }
 
 }  // namespace quorvane::sim

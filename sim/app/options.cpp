@@ -12,6 +12,45 @@ bool ReadNumber(const std::string& text, double* value) {
   return !text.empty() && *end == '\0' && std::isfinite(*value);
 }
 
+// "MIN-MAX" or a single "MS", whole milliseconds, MIN <= MAX.
+bool ReadLatencyRange(const std::string& text, int64_t* min, int64_t* max) {
+  const size_t dash = text.find('-');
+  double low = 0.0;
+  double high = 0.0;
+  if (!ReadNumber(text.substr(0, dash), &low)) return false;
+  if (dash == std::string::npos) {
+    high = low;
+  } else if (!ReadNumber(text.substr(dash + 1), &high)) {
+    return false;
+  }
+  if (low < 0.0 || high < low || high > 10000.0) return false;
+  *min = static_cast<int64_t>(low);
+  *max = static_cast<int64_t>(high);
+  return true;
+}
+
+enum class Reading { kNotOurs, kRead, kWrong };
+
+// The rig's timing conditions.
+Reading ReadRigTiming(const std::string& arg, const std::string& value, SimOptions* options,
+                      std::string* error) {
+  if (arg == "--clock-skew-ppm") {
+    if (ReadNumber(value, &options->clockSkewPpm) && std::fabs(options->clockSkewPpm) <= 10000.0) {
+      return Reading::kRead;
+    }
+    *error = "--clock-skew-ppm needs millionths between -10000 and 10000, not '" + value + "'";
+    return Reading::kWrong;
+  }
+  if (arg == "--start-latency-ms") {
+    if (ReadLatencyRange(value, &options->startLatencyMinMs, &options->startLatencyMaxMs)) {
+      return Reading::kRead;
+    }
+    *error = "--start-latency-ms needs MIN-MAX milliseconds (0 to 10000), not '" + value + "'";
+    return Reading::kWrong;
+  }
+  return Reading::kNotOurs;
+}
+
 }  // namespace
 
 bool ParseSimOptions(const std::vector<std::string>& args, SimOptions* options,
@@ -21,7 +60,8 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions* options,
     std::string value;
     const bool takesValue = arg == "--library" || arg == "--seconds" || arg == "--action" ||
                             arg == "--speed" || arg == "--script" || arg == "--project" ||
-                            arg == "--settings" || arg == "--rig" || arg == "--follow";
+                            arg == "--settings" || arg == "--rig" || arg == "--follow" ||
+                            arg == "--clock-skew-ppm" || arg == "--start-latency-ms";
     if (const size_t eq = arg.find('='); eq != std::string::npos && arg.rfind("--", 0) == 0) {
       value = arg.substr(eq + 1);
       arg.resize(eq);
@@ -32,7 +72,9 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions* options,
       }
       value = args[++i];
     }
-    if (arg == "--help" || arg == "-h") {
+    if (const Reading rig = ReadRigTiming(arg, value, options, error); rig != Reading::kNotOurs) {
+      if (rig == Reading::kWrong) return false;
+    } else if (arg == "--help" || arg == "-h") {
       options->help = true;
     } else if (arg == "--library") {
       options->library = value;
@@ -135,6 +177,8 @@ std::string UsageText(const std::string& defaultLibrary) {
          "  --window         open the extension's window (the Windows build has one)\n"
          "  --plain          plain status lines even on a terminal\n"
          "  --trace          also print every call the extension makes into the host\n"
+         "  --clock-skew-ppm N      the audio clock runs N millionths fast (negative: slow)\n"
+         "  --start-latency-ms A-B  play pressed: the transport moves after a random A to B ms\n"
          "  --library PATH   the extension library to load; by default " +
          defaultLibrary +
          "\n"

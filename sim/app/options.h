@@ -1,6 +1,7 @@
 // quorvane-sim's command line.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,11 @@ struct SimOptions {
   bool help = false;
   std::string rigRole;    // empty: as the settings say; "single", "main" or "backup"
   std::string rigFollow;  // the main's control address (a backup's)
+  // A backup rig's conditions, for following tests: the audio clock's error in millionths and the
+  // range of the delay between play pressed and the transport moving.
+  double clockSkewPpm = 0.0;
+  int64_t startLatencyMinMs = 0;
+  int64_t startLatencyMaxMs = 0;
 };
 
 // False with `error` naming the argument at fault.

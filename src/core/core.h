@@ -189,7 +189,6 @@ class Core {
   rig::RigSettings rigSettings_;
   std::unique_ptr<web::RigEndpoint> backups_;
   std::unique_ptr<rig::MainLinkClient> mainLink_;
-  std::unique_ptr<rig::ShowFollowing> following_;
   rig::ProjectPrint projectPrint_;
   std::optional<rig::ProjectPrint> otherPrint_;  // the other rig's, from its hello
   uint64_t printTakenAt_ = 0;
@@ -200,6 +199,8 @@ class Core {
   // The room's Link session, joined only while wanted, and the song's beat published into it.
   link::LinkSession link_;
   RoomBeat roomBeat_{link_};
+  // The rig's follower (null on a single rig): it reads the shared beat, so it goes before it.
+  std::unique_ptr<rig::ShowFollowing> following_;
   const platform::MainThreadWake* wake_ = nullptr;
   uint64_t armedWakeDeadline_ = 0;
   bool shuttingDown_ = false;

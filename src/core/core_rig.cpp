@@ -1,11 +1,13 @@
 // The core's part in a two-rig show: the role read at Init, the rig channel's arrivals taken each
 // tick, the state documents to the backups, and a following backup's commands passed to the main.
 // The follower (rig::ShowFollowing) plays the main's show; this file handles the channel itself.
+#include <chrono>
 #include <string>
 #include <type_traits>
 #include <variant>
 
 #include "core/core.h"
+#include "rig/follower.h"
 #include "rig/project_print.h"
 
 namespace quorvane::core {
@@ -26,6 +28,12 @@ void Core::InitRig() {
   // A main's web server carries the channel from its start.
   if (rigSettings_.role == rig::Role::kMain)
     backups_ = std::make_unique<web::RigEndpoint>(web_.Server());
+  // A main samples its show for the backups; a backup plays the main's until it takes the lead.
+  if (rigSettings_.role != rig::Role::kSingle) {
+    following_ = std::make_unique<rig::Follower>(
+        rig::FollowerParts{host_, held_, clock_, engine_, setlist_, ui_.rig}, link_,
+        rigSettings_.role, std::chrono::milliseconds(rigSettings_.failoverMs));
+  }
 }
 
 void Core::StartRig() {

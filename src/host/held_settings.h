@@ -34,6 +34,7 @@ enum class Holder : uint8_t {
   kPractiseRate,  // the practise rate chosen, with the pitch kept
   kLiveSection,   // live control in a song: repeat and time selection for a vamp, smooth seek for
                   // a jump
+  kRigFollow,     // a backup rig following the main: the rate trimmed against drift, seeks at once
 };
 
 class HeldSettings {

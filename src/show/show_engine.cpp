@@ -228,7 +228,8 @@ void ShowEngine::CheckTransportInterrupted(const TransportReading& before) {
 }
 
 void ShowEngine::CheckAutoStart() {
-  if (record_.status != ShowStatus::kPrepared) return;
+  // A backup rig following its main: the main starts the show, and the backup mirrors it.
+  if (record_.status != ShowStatus::kPrepared || player_.Following()) return;
   const bool enabled = autoStartSettings_.enabled;
   const bool valid = autoStartSettings_.HasTime();
   const int hour = autoStartSettings_.hour;
@@ -437,6 +438,41 @@ host::Outcome ShowEngine::PreviousSection() {
 
 host::Outcome ShowEngine::CancelJump() {
   return player_.Sections().CancelJump();
+}
+
+// --- A show another rig runs ---
+
+void ShowEngine::AdoptShow(const AdoptedShow& show) {
+  if (setlist_.Items() != show.items) {
+    setlist_.Clear();
+    for (const SetlistItem& item : show.items)
+      setlist_.Append(item);
+    listeners_.Tell([](ShowListener& views) { views.SetlistLoaded(); });
+  }
+  setlist_.MakeCurrent(setlist_.IsValidIndex(show.currentIndex) ? show.currentIndex : -1);
+  if (played_.Indexes() != show.played) {
+    played_.Clear();
+    listeners_.Tell([](ShowListener& views) { views.PlayedCleared(); });
+    for (const int32_t index : show.played) {
+      if (played_.Mark(index)) {
+        listeners_.Tell([index](ShowListener& views) { views.SongPlayed(index); });
+      }
+    }
+  }
+  const bool started = record_.status != ShowStatus::kLive && show.status == ShowStatus::kLive;
+  record_.status = show.status;
+  record_.startMs = show.startMs;
+  record_.finishMs = show.finishMs;
+  record_.elapsed = show.elapsed;
+  // The calendar's start and finish follow the monotonic ones, as a show kept for a restart needs.
+  const int64_t toWall = clock_.WallClockMilliseconds() - clock_.MonotonicMilliseconds();
+  record_.startWallMs = show.status == ShowStatus::kPrepared ? 0 : show.startMs + toWall;
+  record_.finishWallMs = show.status == ShowStatus::kFinished ? show.finishMs + toWall : 0;
+  if (setlist_.IsValidIndex(show.currentIndex)) record_.showCurrentIndex = show.currentIndex;
+  if (started) {
+    const ShowStatus status = record_.status;
+    listeners_.Tell([status](ShowListener& views) { views.ShowStarted(status); });
+  }
 }
 
 // --- Show ---

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/listener_list.h"
 #include "host/outcome.h"
@@ -55,6 +57,17 @@ struct AutoStartSettings {
   int minute = -1;
 
   bool HasTime() const { return hour >= 0 && hour < 24 && minute >= 0 && minute < 60; }
+};
+
+// A show that another rig runs, as this engine takes it over (a backup rig mirrors the main's).
+struct AdoptedShow {
+  std::vector<SetlistItem> items;
+  int32_t currentIndex = -1;
+  std::set<int32_t> played;  // setlist indexes
+  ShowStatus status = ShowStatus::kPrepared;
+  int64_t startMs = 0;  // on this machine's monotonic clock
+  int64_t finishMs = 0;
+  double elapsed = 0.0;
 };
 
 class ShowEngine {
@@ -158,6 +171,11 @@ class ShowEngine {
   // "AUTO-START SCHEDULED FOR hh:mm    STARTS IN hh:mm:ss" while a start is scheduled and the
   // live page is shown; empty otherwise.
   std::string AutoStartBannerText() const;
+
+  // --- A show another rig runs ---
+  // Takes the setlist, the current item, the played marks, the status and the show's clock as
+  // they are, telling the views what changed; the transport and the stored show are left alone.
+  void AdoptShow(const AdoptedShow& show);
 
   // --- Reading ---
   const ShowRecord& Record() const { return record_; }

@@ -140,6 +140,23 @@ bool SongPlayer::PreRoll(double pos) {
   return true;
 }
 
+bool SongPlayer::FollowAt(const host::ProjectRegion& region, double position) {
+  if (!std::isfinite(position)) return false;
+  // A song's settings from rest; a seek inside the song keeps what live control set (a vamp's
+  // loop).
+  if (!playing_) {
+    held_.TakeTimeSelection(kPlayer, 0.0, 0.0);
+    held_.TakeRepeat(kPlayer, false);
+  }
+  host_.SetEditCurPos(std::max(0.0, position), false, true);
+  if (!host_.IsHostPlaying()) host_.OnPlayButton();
+  currentRegionId_ = region.regionId;
+  regionStart_ = region.start;
+  regionEnd_ = region.end;
+  playing_ = true;
+  return true;
+}
+
 void SongPlayer::FinishSong() {
   StopPlayback();
   songFinished_ = true;
@@ -150,6 +167,7 @@ void SongPlayer::PlayerTick() {
   const double pos = host_.GetPlayPositionSafe();
   sections_.FollowSong(currentRegionId_);
   sections_.Tick(pos);
+  if (following_) return;
   if (!chainArmed_ && !sections_.HoldsChain() && pos < regionEnd_ && host_.TimeMap2_timeToBeats &&
       host_.TimeMap2_beatsToTime) {
     if (!PreRoll(pos)) return;

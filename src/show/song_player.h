@@ -44,6 +44,16 @@ class SongPlayer {
   // without touching the transport: the extension is being unloaded.
   void ReleaseHostSettings();
 
+  // --- Following another rig's transport (a backup rig) ---
+  // While following, the player neither pre-rolls nor ends a song by itself (the other rig's
+  // transport decides; FollowAt moves this one); vamps and jumps still know their sections. Back
+  // off, the player runs the show from where it is.
+  void SetFollowing(bool following) { following_ = following; }
+  bool Following() const { return following_; }
+  // Plays the song of `region` from `position` (a seek at once while playing), holding what a song
+  // holds; the setlist's current item is the caller's. False when the host cannot play.
+  bool FollowAt(const host::ProjectRegion& region, double position);
+
   bool Playing() const { return playing_; }
   int32_t CurrentRegionId() const { return currentRegionId_; }
   double RegionStart() const { return regionStart_; }
@@ -84,6 +94,7 @@ class SongPlayer {
   double pendingStart_ = 0.0;
   double pendingEnd_ = 0.0;
   LiveSections sections_;
+  bool following_ = false;
 };
 
 }  // namespace quorvane::show

@@ -1,6 +1,7 @@
 // Two rigs, each a quorvane-sim process with the real extension, on loopback: the backup dials the
 // main, both show what differs between their projects, the backup takes the main's web keys, and
-// a command given to the backup's web remote changes the main's show.
+// a command given to the backup's web remote changes the main's show; when the main dies mid-song,
+// the backup plays on and leads.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -149,6 +150,15 @@ class Page {
     }
     return true;
   }
+  // A backup answers to the main's key only once it has adopted it.
+  bool OpenOnceAdopted(uint16_t port, const std::string& key) {
+    const auto end = std::chrono::steady_clock::now() + kPatience;
+    while (std::chrono::steady_clock::now() < end) {
+      if (Open(port, key)) return true;
+      std::this_thread::sleep_for(250ms);
+    }
+    return false;
+  }
   bool Send(const std::string& command) { return client_ && client_->Send(command); }
   const Json& Document() const { return document_; }
   // Why the commands of this page were refused, in order.
@@ -220,14 +230,8 @@ TEST_F(TwoRigs, TheBackupFollowsTheMainTakesItsKeysAndPassesCommandsOn) {
   // The backup answers to the main's key (the same phone address works on both rigs) and shows
   // the same difference from its side.
   Page onBackup;
-  ASSERT_TRUE([&] {
-    const auto end = std::chrono::steady_clock::now() + kPatience;
-    while (std::chrono::steady_clock::now() < end) {
-      if (onBackup.Open(backup.port, main.key)) return true;
-      std::this_thread::sleep_for(250ms);
-    }
-    return false;
-  }()) << "the backup never took the main's key";
+  ASSERT_TRUE(onBackup.OpenOnceAdopted(backup.port, main.key))
+      << "the backup never took the main's key";
   EXPECT_TRUE(onBackup.WaitFor([](const Json& d) {
     return RigSays(d, "role", "backup") && RigSays(d, "connected", true) &&
            RigSays(d, "leading", false) &&
@@ -241,16 +245,41 @@ TEST_F(TwoRigs, TheBackupFollowsTheMainTakesItsKeysAndPassesCommandsOn) {
   ASSERT_TRUE(onBackup.Send(R"({"cmd":"LIVE_START_SHOW"})"));
   EXPECT_TRUE(onMain.WaitFor([](const Json& d) { return d.value("showStatus", "") == "LIVE"; }))
       << onMain.Document().value("showStatus", "");
+}
 
-  // The main gone, the backup says it is no longer connected and refuses a command rather than
-  // pretend it ran it (it does not lead).
+TEST_F(TwoRigs, WhenTheMainDiesMidSongTheBackupPlaysOnLeadsAndTakesCommands) {
+  Sim main({"--project", mainProject_, "--rig", "main"});
+  ASSERT_TRUE(main.ReadAddress()) << main.Output();
+  Sim backup({"--project", backupProject_, "--follow", main.ControlAddress()});
+  ASSERT_TRUE(backup.ReadAddress()) << backup.Output();
+  Page onMain;
+  ASSERT_TRUE(onMain.Open(main.port, main.key));
+  Page onBackup;
+  ASSERT_TRUE(onBackup.OpenOnceAdopted(backup.port, main.key));
+  ASSERT_TRUE(onBackup.WaitFor([](const Json& d) { return RigSays(d, "connected", true); }));
+
+  ASSERT_TRUE(onMain.Send(R"({"cmd":"MODE_LIVE"})"));
+  ASSERT_TRUE(onMain.Send(R"({"cmd":"LIVE_START_SHOW"})"));
+  // The backup plays the main's first song with it, a few seconds in.
+  EXPECT_TRUE(onBackup.WaitFor([](const Json& d) {
+    return d.value("showStatus", "") == "LIVE" && d.value("playing", false) &&
+           d.value("currentIndex", -1) == 0 && d.value("position", 0.0) > 3.0;
+  })) << onBackup.Document().dump();
+  ASSERT_TRUE(onMain.WaitFor([](const Json& d) { return d.value("playing", false); }));
+
   main.Kill(SIGKILL);
-  EXPECT_TRUE(onBackup.WaitFor([](const Json& d) { return RigSays(d, "connected", false); }));
-  ASSERT_TRUE(onBackup.Send(R"({"cmd":"LIVE_PLAY_NEXT"})"));
-  EXPECT_TRUE(onBackup.WaitFor([&](const Json&) {
-    return !onBackup.Refusals().empty() &&
-           onBackup.Refusals().back() == "The main rig is not reachable.";
-  }));
+  bool stopped = false;
+  EXPECT_TRUE(onBackup.WaitFor([&](const Json& d) {
+    stopped = stopped || !d.value("playing", false);
+    return RigSays(d, "leading", true) && RigSays(d, "onBackupRig", true);
+  })) << onBackup.Document().value("rig", Json()).dump();
+  EXPECT_FALSE(stopped) << "the audience heard the main die";
+  EXPECT_EQ(onBackup.Document().value("currentIndex", -1), 0);
+
+  // Leading, the backup runs its commands itself.
+  ASSERT_TRUE(onBackup.Send(R"({"cmd":"LIVE_STOP"})"));
+  EXPECT_TRUE(onBackup.WaitFor([](const Json& d) { return !d.value("playing", true); }));
+  EXPECT_TRUE(onBackup.Refusals().empty()) << onBackup.Refusals().front();
 }
 
 TEST_F(TwoRigs, ABackupWithAMalformedAddressSaysWhy) {

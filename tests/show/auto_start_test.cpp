@@ -44,6 +44,20 @@ TEST_F(AutoStart, StartsAtItsMinuteAndOnlyOnce) {
   EXPECT_EQ(host.CountCalls("OnPlayButton"), 1);
 }
 
+TEST_F(AutoStart, ABackupRigFollowingItsMainLeavesTheStartToTheMain) {
+  engine.Player().SetFollowing(true);
+  host.SetLocalTime(19, 59, 50);
+  RunFor(10200);
+  EXPECT_EQ(Status(), ShowStatus::kPrepared);
+  EXPECT_EQ(host.CountCalls("OnPlayButton"), 0);
+
+  // Leading now within the minute (the main went before it started the show): it starts here.
+  engine.Player().SetFollowing(false);
+  RunFor(800);
+  EXPECT_EQ(Status(), ShowStatus::kLive);
+  EXPECT_EQ(host.CountCalls("OnPlayButton"), 1);
+}
+
 TEST_F(AutoStart, MinuteThatHasPassedWaitsForNewSettings) {
   host.SetLocalTime(20, 5, 0);
   RunFor(2000);

@@ -247,6 +247,18 @@ TEST(SimOptions, TheScriptRunsFastUnlessASpeedIsGivenAndBadValuesAreNamed) {
   EXPECT_EQ(paced.speed, 2.0);
   EXPECT_EQ(paced.projectFile, "a.txt");
 
+  // A backup rig's timing, as the following tests run it.
+  SimOptions backup;
+  ASSERT_TRUE(
+      ParseSimOptions({"--clock-skew-ppm", "-150", "--start-latency-ms=5-40"}, &backup, &error))
+      << error;
+  EXPECT_EQ(backup.clockSkewPpm, -150.0);
+  EXPECT_EQ(backup.startLatencyMinMs, 5);
+  EXPECT_EQ(backup.startLatencyMaxMs, 40);
+  ASSERT_TRUE(ParseSimOptions({"--start-latency-ms", "12"}, &backup, &error)) << error;
+  EXPECT_EQ(backup.startLatencyMinMs, 12);
+  EXPECT_EQ(backup.startLatencyMaxMs, 12);
+
   const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
       {{"--speed", "0"}, "--speed needs a factor above 0 and up to 1000, not '0'"},
       {{"--speed", "fast"}, "--speed needs a factor above 0 and up to 1000, not 'fast'"},
@@ -254,6 +266,10 @@ TEST(SimOptions, TheScriptRunsFastUnlessASpeedIsGivenAndBadValuesAreNamed) {
       {{"--project"}, "--project needs a value"},
       {{"--seconds", "-1"}, "--seconds needs a number of seconds, not '-1'"},
       {{"--colour"}, "unknown option '--colour'"},
+      {{"--clock-skew-ppm", "fast"},
+       "--clock-skew-ppm needs millionths between -10000 and 10000, not 'fast'"},
+      {{"--start-latency-ms", "40-5"},
+       "--start-latency-ms needs MIN-MAX milliseconds (0 to 10000), not '40-5'"},
   };
   for (const auto& [args, message] : bad) {
     SimOptions refused;

@@ -2,7 +2,9 @@
 // selection, play rate and pre-roll.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "sim_test_support.h"
 
@@ -188,6 +190,56 @@ TEST_F(SimTransport, HostCommandsDriveTheTransport) {
   EXPECT_EQ(state(), 1);
   host.RunCommand(40044);
   EXPECT_EQ(state(), 0);
+}
+
+// A backup rig's conditions: its audio clock off the wall clock, and a moment between play pressed
+// and the transport moving.
+TEST_F(SimTransport, ASkewedClockAndAStartLatencyShowInThePlayPosition) {
+  host.SetClockSkewPpm(150.0);
+  host.SetStartLatency(20, 20);
+  play();
+  host.Advance(10);
+  EXPECT_DOUBLE_EQ(position(), 0.0);  // pressed, not moving yet
+  EXPECT_EQ(state(), 1);
+  host.Advance(30);
+  EXPECT_NEAR(position(), 0.020 * 1.00015, 1e-12);
+  host.Advance(100'000);
+  EXPECT_NEAR(position(), 100.020 * 1.00015, 1e-9);
+  // A seek while playing moves at once; resuming a pause waits for nothing either.
+  seek(10.0, false, true);
+  host.Advance(1000);
+  EXPECT_NEAR(position(), 11.00015, 1e-9);
+  host.UserPause();
+  play();
+  host.Advance(1000);
+  EXPECT_NEAR(position(), 12.0003, 1e-9);
+
+  // Each start draws its own latency within the range, the same draws for the same seed.
+  const auto latencies = [&](uint64_t seed) {
+    host.SetClockSkewPpm(0.0);
+    host.SetStartLatency(5, 40, seed);
+    std::vector<int> drawn;
+    for (int start = 0; start < 12; ++start) {
+      stop();
+      seek(0.0, false, false);
+      play();
+      int waited = 0;
+      while (position() == 0.0 && waited < 100) {
+        host.Advance(1);
+        ++waited;
+      }
+      drawn.push_back(waited);
+    }
+    return drawn;
+  };
+  const std::vector<int> first = latencies(7);
+  for (const int ms : first) {
+    EXPECT_GE(ms, 6);  // the millisecond that first moves it counts too
+    EXPECT_LE(ms, 41);
+  }
+  EXPECT_NE(*std::min_element(first.begin(), first.end()),
+            *std::max_element(first.begin(), first.end()));
+  EXPECT_EQ(latencies(7), first);
 }
 
 }  // namespace
