@@ -127,9 +127,10 @@ void Follower::Mirror(const MainShow& show) {
     // The document is a few milliseconds old when it arrives: a start that agrees within a
     // quarter of a second is kept, so the clock does not twitch with every document.
     const int64_t start = nowMs - std::llround(show.elapsed * 1000.0);
-    const bool agrees = record.status == show::ShowStatus::kLive && record.startMs > 0 &&
-                        std::llabs(record.startMs - start) < 250;
-    adopted.startMs = agrees ? record.startMs : std::max<int64_t>(1, start);
+    const bool agrees =
+        record.status == show::ShowStatus::kLive && std::llabs(record.startMs - start) < 250;
+    // A show older than this run's clock starts before its first reading, as a resumed one does.
+    adopted.startMs = agrees ? record.startMs : start;
   } else if (show.status == show::ShowStatus::kFinished) {
     adopted.startMs = record.startMs;
     adopted.finishMs = record.finishMs > 0 ? record.finishMs : nowMs;

@@ -199,6 +199,12 @@ TEST_F(FollowerTest, BackupMirrorsTheMainsShowWithoutMovingItsTransport) {
   EXPECT_EQ(backup["setlist"][1]["played"], true);
   EXPECT_EQ(backup["currentIndex"], 1);
 
+  // A backup started long after the show (its host restarted mid-show) shows the main's clock.
+  edited.elapsed = 12'000.0;
+  follower->OnMainMessage(edited.State());
+  core.Tick();
+  EXPECT_NEAR(BackupDocument()["showElapsed"].get<double>(), 12'000.0, 0.1);
+
   edited.status = "FINISHED";
   follower->OnMainMessage(edited.State());
   core.Tick();
