@@ -70,6 +70,10 @@ inline constexpr int kOptionMarkerNames = 2311;
 inline constexpr int kOptionTimeSignature = 2312;
 inline constexpr int kWebNewKeys = 2313;
 inline constexpr int kOptionLink = 2314;
+inline constexpr int kOptionRigSingle = 2315;
+inline constexpr int kOptionRigMain = 2316;
+inline constexpr int kOptionRigBackup = 2317;
+inline constexpr int kOptionRigMainAddress = 2318;
 
 // Posted by the setlist list: low word of wParam = row, high word = action.
 inline constexpr unsigned kSetlistRowAction = 0x8071;

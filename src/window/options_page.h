@@ -1,4 +1,5 @@
-// The options page: the live page's two display options, the "Ableton Link" switch, and the web
+// The options page: the live page's two display options, the "Ableton Link" switch, the rig's part
+// in a two-rig show (single, main or backup, and the main's address a backup dials), and the web
 // remote's addresses with a button that draws new keys for them.
 #pragma once
 
@@ -26,12 +27,19 @@ class OptionsPage final : public Page {
   struct Controls {
     HWND markerNames = nullptr, timeSignature = nullptr, link = nullptr, exitOptions = nullptr;
     HWND webNewKeys = nullptr;
+    HWND rigSingle = nullptr, rigMain = nullptr, rigBackup = nullptr, rigMainAddress = nullptr;
   };
 
   void OnOptionClicked(int id);
   void PaintWebRemote(HDC dc, const RECT& client);
+  void PaintRigStatus(HDC dc, const RECT& client);
+  // The role boxes and the address follow the host's settings (the role the next start takes).
+  void ShowRigSettings();
+  void OnRoleClicked(int id);
+  void OnMainAddressChanged();
 
   Controls c_;
+  bool fillingAddress_ = false;  // the page sets the address: not the user's edit
 };
 
 }  // namespace quorvane::window

@@ -35,6 +35,10 @@ HWND ControlMaker::List(int id, DWORD style) {
   return frame_.AddControl(L"LISTBOX", L"", style | WS_VSCROLL, id, WS_EX_CLIENTEDGE);
 }
 
+HWND ControlMaker::TextField(int id) {
+  return frame_.AddControl(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, id, WS_EX_CLIENTEDGE);
+}
+
 bool Page::Clicked(int code) {
   return code == BN_CLICKED;
 }

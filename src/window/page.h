@@ -76,6 +76,7 @@ class ControlMaker {
   HWND Label(const wchar_t* caption, int id, DWORD style = 0);
   HWND DropList(int id, DWORD extra = 0);
   HWND List(int id, DWORD style);
+  HWND TextField(int id);
 
  private:
   PageFrame& frame_;
@@ -126,6 +127,7 @@ class Page {
   }
   HWND DropList(int id, DWORD extra = 0) { return ControlMaker(frame_).DropList(id, extra); }
   HWND List(int id, DWORD style) { return ControlMaker(frame_).List(id, style); }
+  HWND TextField(int id) { return ControlMaker(frame_).TextField(id); }
   // Whether a button's notification is its click.
   static bool Clicked(int code);
   // Leaves the live or practise mode for the main page.

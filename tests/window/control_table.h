@@ -49,5 +49,9 @@ inline constexpr int kExitOptions = 2310;
 inline constexpr int kOptionMarkerNames = 2311;
 inline constexpr int kOptionTimeSignature = 2312;
 inline constexpr int kOptionLink = 2314;
+inline constexpr int kOptionRigSingle = 2315;
+inline constexpr int kOptionRigMain = 2316;
+inline constexpr int kOptionRigBackup = 2317;
+inline constexpr int kOptionRigMainAddress = 2318;
 
 }  // namespace quorvane::window_tests::ids

@@ -400,6 +400,39 @@ TEST_F(PageTest, OptionsStartOnAndFollowTheirCheckBoxes) {
   EXPECT_EQ(SendMessageW(markers, BM_GETCHECK, 0, 0), BST_UNCHECKED) << "kept while loaded";
 }
 
+TEST_F(PageTest, TheRigsRoleAndItsMainsAddressAreKeptForTheNextStart) {
+  stage.host.SetGlobalExtState("Quorvane", "rigMainAddress", "http://10.0.0.5:8470/?key=abc");
+  ASSERT_TRUE(stage.Click(ids::kOptions));
+  HWND single = C(ids::kOptionRigSingle);
+  HWND backup = C(ids::kOptionRigBackup);
+  HWND address = C(ids::kOptionRigMainAddress);
+  const auto checked = [](HWND box) { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; };
+  EXPECT_TRUE(checked(single)) << "a rig is single until told otherwise";
+  EXPECT_FALSE(IsWindowEnabled(address)) << "only a backup dials a main";
+  wchar_t text[128] = {};
+  GetWindowTextW(address, text, 128);
+  EXPECT_EQ(std::wstring(text), L"http://10.0.0.5:8470/?key=abc");
+
+  ASSERT_TRUE(stage.Click(backup));
+  EXPECT_TRUE(checked(backup));
+  EXPECT_FALSE(checked(single)) << "one role at a time";
+  EXPECT_FALSE(checked(C(ids::kOptionRigMain)));
+  EXPECT_TRUE(IsWindowEnabled(address));
+  EXPECT_EQ(stage.host.GlobalExtState("Quorvane", "rigRole"), "backup");
+  EXPECT_TRUE(stage.host.GlobalExtStatePersists("Quorvane", "rigRole"));
+
+  SetWindowTextW(address, L"http://10.0.0.7:8470/?key=k3y");  // sends EN_CHANGE as typing does
+  EXPECT_EQ(stage.host.GlobalExtState("Quorvane", "rigMainAddress"),
+            "http://10.0.0.7:8470/?key=k3y");
+
+  ASSERT_TRUE(stage.Click(ids::kOptionRigMain));
+  EXPECT_EQ(stage.host.GlobalExtState("Quorvane", "rigRole"), "main");
+  EXPECT_FALSE(IsWindowEnabled(address));
+  EXPECT_EQ(stage.host.GlobalExtState("Quorvane", "rigMainAddress"),
+            "http://10.0.0.7:8470/?key=k3y")
+      << "the address is kept for when the rig is a backup again";
+}
+
 TEST_F(PageTest, TheAboutTextScrollsWithTheWheelAndStopsAtItsEnds) {
   ASSERT_TRUE(stage.Click(ids::kAbout));
   EXPECT_TRUE(stage.Usable(C(ids::kBackToMenu)));
