@@ -113,6 +113,16 @@ std::string FitToWidth(const std::string& text, int columns) {
   return text;
 }
 
+// What a rig of two is doing, in a few words.
+std::string RigText(const remote_cli::StateView& state) {
+  if (state.rigRole == "main")
+    return state.rigConnected ? "main rig, backup following" : "main rig, no backup";
+  if (state.rigRole != "backup") return {};
+  if (state.onBackupRig) return "ON BACKUP RIG";
+  if (state.rigLeading) return "backup rig, leading";
+  return state.rigConnected ? "backup rig, following the main" : "backup rig, main not reachable";
+}
+
 void ReadShowFacts(const remote_cli::StateView& state, StatusFacts* facts) {
   facts->haveState = true;
   facts->showStatus = Printable(state.showStatus);
@@ -130,6 +140,7 @@ void ReadShowFacts(const remote_cli::StateView& state, StatusFacts* facts) {
   facts->rate = state.playbackRate;
   facts->clients = state.clients;
   facts->practise = PractiseText(state.practise);
+  facts->rig = RigText(state);
 
   const auto& items = state.setlist;
   facts->setlist.clear();
@@ -196,6 +207,7 @@ std::vector<std::string> FormatStatusScreen(const StatusFacts& facts) {
     lines.push_back("Current    " + now);
     lines.push_back("Next       " + (facts.nextSong.empty() ? std::string("-") : facts.nextSong) +
                     (facts.nextAfterPause && !facts.nextSong.empty() ? "  (after a pause)" : ""));
+    if (!facts.rig.empty()) lines.push_back("Rig        " + facts.rig);
   }
   std::string transport = "Transport  " + facts.transport + " at " +
                           FormatPosition(facts.playPosition) + "   bar " +
@@ -249,6 +261,7 @@ std::string FormatStatusLine(const StatusFacts& facts) {
   line += facts.transport + " " + FormatPosition(facts.playPosition) + " bar " +
           std::to_string(facts.bar);
   if (!facts.practise.empty()) line += " | practise: " + facts.practise;
+  if (!facts.rig.empty()) line += " | " + facts.rig;
   if (facts.haveState && facts.port != 0) {
     const int64_t apps = facts.clients > 0 ? facts.clients - 1 : 0;
     line += " | " + Plural(apps, "remote app", "remote apps");
@@ -277,7 +290,8 @@ void StatusDisplay::Update(const StatusFacts& facts, double nowSeconds) {
   // A plain line when the situation changes (status, song, transport, practise), else at most
   // one a second while the clocks move.
   const std::string situation = facts.showStatus + "|" + std::to_string(facts.currentIndex) + "|" +
-                                facts.transport + "|" + facts.practise + "|" + facts.page;
+                                facts.transport + "|" + facts.practise + "|" + facts.page + "|" +
+                                facts.rig;
   const std::string line = FormatStatusLine(facts);
   if (situation == lastSituation_) {
     if (nowSeconds - lastDraw_ < kPlainLineSeconds) return;

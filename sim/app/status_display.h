@@ -63,6 +63,7 @@ struct StatusFacts {
   double rate = 1.0;
   int64_t clients = 0;   // remote clients, this display's own connection included
   std::string practise;  // what a practise run is doing; empty when none runs
+  std::string rig;       // the rig's part in a two-rig show; empty on a single rig
   std::vector<StatusSetlistRow> setlist;
 
   std::string lastEvent;  // the last key, message or event worth showing

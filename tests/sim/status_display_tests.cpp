@@ -119,6 +119,26 @@ TEST(SimStatus, APractiseRunAndTheLastSongAreSpelledOut) {
   EXPECT_NE(text.find("port 40123: 0 apps connected"), std::string::npos) << text;
 }
 
+TEST(SimStatus, ARigOfTwoSaysWhetherItFollowsOrLeads) {
+  const auto rig = [](const std::string& members) {
+    const std::string document = R"({"type":"STATE","showStatus":"LIVE","rig":{)" + members + "}}";
+    return LiveFacts(document.c_str());
+  };
+  const StatusFacts following = rig(R"("role":"backup","leading":false,"connected":true)");
+  EXPECT_NE(FormatStatusLine(following).find("| backup rig, following the main |"),
+            std::string::npos)
+      << FormatStatusLine(following);
+  EXPECT_TRUE(HasLine(FormatStatusScreen(following), "Rig        backup rig, following the main"));
+  EXPECT_EQ(rig(R"("role":"backup","leading":false,"connected":false)").rig,
+            "backup rig, main not reachable");
+  EXPECT_EQ(rig(R"("role":"backup","leading":true,"onBackupRig":true)").rig, "ON BACKUP RIG");
+  EXPECT_EQ(rig(R"("role":"main","leading":true,"connected":true)").rig,
+            "main rig, backup following");
+  // A single rig's screen has no such line.
+  EXPECT_EQ(Joined(FormatStatusScreen(rig(R"("role":"single")"))).find("Rig "), std::string::npos);
+  EXPECT_EQ(LiveFacts().rig, "");
+}
+
 TEST(SimStatus, NamesFromTheNetworkCannotSendEscapeSequences) {
   const std::string hostile =
       R"({"type":"STATE","currentIndex":0,"setlist":[{"name":"Evil\u001b[2J","pause":false}]})";

@@ -182,6 +182,11 @@ StateView ReadStateView(const JsonValue& state) {
   view.practise.position = practise["position"].Number(0.0);
 
   view.clients = state["remote"]["clients"].Integer(0);
+  const JsonValue& rig = state["rig"];
+  view.rigRole = rig["role"].Text("single");
+  view.rigLeading = rig["leading"].Boolean(true);
+  view.rigConnected = rig["connected"].Boolean(false);
+  view.onBackupRig = rig["onBackupRig"].Boolean(false);
   return view;
 }
 

@@ -66,6 +66,11 @@ struct StateView {
   int64_t soloedTracks = 0;
   PractiseView practise;
   int64_t clients = 0;
+  // The rig's part in a two-rig show ("single" when the document has none).
+  std::string rigRole = "single";
+  bool rigLeading = true;
+  bool rigConnected = false;
+  bool onBackupRig = false;
 };
 
 StateView ReadStateView(const JsonValue& state);
