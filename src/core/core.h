@@ -127,6 +127,10 @@ class Core {
   const rig::RigSettings& Rig() const { return rigSettings_; }
   const remote::SystemView& System() const { return system_; }
   link::LinkSession& Link() { return link_; }
+  // A following backup's own controls (the host's actions) act on the main's show: true when
+  // `line` went to the main or was refused because the main is not reachable (reported), false
+  // when this rig runs it itself.
+  bool PassToLeadingRig(const std::string& line);
 
  private:
   // Follows the host's current project: a change resets the show and loads the new project's

@@ -124,6 +124,13 @@ void Core::PublishToBackups() {
   backups_->Send(rig::MainState{std::move(document)});
 }
 
+bool Core::PassToLeadingRig(const std::string& line) {
+  const std::optional<std::string> refusal = ForwardToMain(line);
+  if (!refusal) return false;
+  if (!refusal->empty()) failures_.Report("the action", *refusal);
+  return true;
+}
+
 std::optional<std::string> Core::ForwardToMain(const std::string& line) {
   if (!mainLink_ || ui_.rig.leading) return std::nullopt;
   if (mainLink_->Send(rig::ForwardedCommand{line})) return std::string();

@@ -2,7 +2,6 @@
 // main, both show what differs between their projects, the backup takes the main's web keys, and
 // a command given to the backup's web remote changes the main's show; when the main dies mid-song,
 // the backup plays on and leads.
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,16 +43,17 @@ class Sim {
  public:
   explicit Sim(const std::vector<std::string>& extra) {
     int out[2];
-    if (pipe(out) != 0) return;
+    int in[2];
+    if (pipe(out) != 0 || pipe(in) != 0) return;
     std::vector<std::string> args = {Env("QUORVANE_SIM"), "--library", Env("QUORVANE_LIBRARY"),
                                      "--plain",           "--seconds", "120"};
     args.insert(args.end(), extra.begin(), extra.end());
     pid_ = fork();
     if (pid_ == 0) {
       dup2(out[1], STDOUT_FILENO);
-      const int null = open("/dev/null", O_RDONLY);
-      dup2(null, STDIN_FILENO);
+      dup2(in[0], STDIN_FILENO);  // typed lines run the simulator's keys
       close(out[0]);
+      close(in[1]);
       std::vector<char*> argv;
       for (std::string& arg : args)
         argv.push_back(arg.data());
@@ -62,6 +62,8 @@ class Sim {
       _exit(127);
     }
     close(out[1]);
+    close(in[0]);
+    keys_ = in[1];
     reader_ = std::thread([this, fd = out[0]] {
       char buffer[4096];
       for (;;) {
@@ -74,6 +76,7 @@ class Sim {
     });
   }
   ~Sim() {
+    if (keys_ >= 0) close(keys_);
     Kill(SIGTERM);
     if (reader_.joinable()) reader_.join();
   }
@@ -100,6 +103,12 @@ class Sim {
     }
     return false;
   }
+  // Types a key (or its word) and Enter, as at the simulator's terminal.
+  bool Type(const std::string& typed) {
+    const std::string line = typed + "\n";
+    return keys_ >= 0 &&
+           write(keys_, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+  }
   std::string ControlAddress() const {
     return "http://127.0.0.1:" + std::to_string(port) + "/?key=" + key;
   }
@@ -113,6 +122,7 @@ class Sim {
 
  private:
   pid_t pid_ = -1;
+  int keys_ = -1;
   std::thread reader_;
   std::mutex mutex_;
   std::string output_;
@@ -245,6 +255,12 @@ TEST_F(TwoRigs, TheBackupFollowsTheMainTakesItsKeysAndPassesCommandsOn) {
   ASSERT_TRUE(onBackup.Send(R"({"cmd":"LIVE_START_SHOW"})"));
   EXPECT_TRUE(onMain.WaitFor([](const Json& d) { return d.value("showStatus", "") == "LIVE"; }))
       << onMain.Document().value("showStatus", "");
+
+  // So does a key pressed at the backup (the host's action): the main stops.
+  ASSERT_TRUE(onMain.WaitFor([](const Json& d) { return d.value("playing", false); }));
+  ASSERT_TRUE(backup.Type("x"));
+  EXPECT_TRUE(onMain.WaitFor([](const Json& d) { return !d.value("playing", true); }))
+      << backup.Output();
 }
 
 TEST_F(TwoRigs, WhenTheMainDiesMidSongTheBackupPlaysOnLeadsAndTakesCommands) {
