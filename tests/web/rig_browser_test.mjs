@@ -4,7 +4,7 @@
 // main's process is killed, showing the backup's state there. A rig with a role joins the Link
 // session: run it only inside a network namespace with nothing but loopback (tests/support/in-netns).
 //
-//   node rig_browser_test.mjs --sim PATH --library PATH
+//   node rig_browser_test.mjs --sim PATH --library PATH [--out FOLDER]   (screenshots there)
 import { spawn } from 'node:child_process';
 import { mkdtempSync, readFileSync, writeFileSync, rmSync } from 'node:fs';
 import { createServer } from 'node:net';
@@ -111,6 +111,14 @@ try {
   await there.waitFor({ state: 'visible', timeout: deadline });
   check((await there.innerText()).includes("'Glass Harbor' here, 'Glass Harbour' on the main"),
     'on the backup the page shows the difference from the backup\'s side');
+  // The backup leads now, and says so where a performer looks.
+  await page.locator('#on-backup').waitFor({ state: 'visible', timeout: deadline });
+  if (args.out) {
+    for (const [name, width, height] of [['phone', 390, 844], ['tablet', 820, 1180]]) {
+      await page.setViewportSize({ width, height });
+      await page.screenshot({ path: join(args.out, `web-on-backup-rig-${name}.png`) });
+    }
+  }
 } finally {
   if (browser) await browser.close();
   for (const sim of sims) sim.kill('SIGKILL');
