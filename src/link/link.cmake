@@ -42,4 +42,8 @@ if(WIN32)
   target_link_libraries(quorvane_link PUBLIC ws2_32 iphlpapi)
 else()
   target_compile_definitions(quorvane_link PRIVATE LINK_PLATFORM_LINUX=1)
+  # Link's triple buffer asks whether its atomics are lock-free: clang leaves that to libatomic.
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    target_link_libraries(quorvane_link PUBLIC atomic)
+  endif()
 endif()
