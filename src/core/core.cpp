@@ -156,7 +156,9 @@ void Core::OnWake(platform::WakeReason reason) {
 
 void Core::RunQueuedCommands() {
   inbox_.Run([this](const std::string& line) {
-    if (std::optional<std::string> forwarded = ForwardToMain(line)) return *forwarded;
+    // Handing the lead back is this rig's own business, whichever rig leads.
+    if (protocol::ReadCommandType(line) == "RIG_HAND_BACK") return HandTheLeadBack();
+    if (std::optional<std::string> forwarded = ForwardToLeader(line)) return *forwarded;
     return RunRemoteCommand(line).refusal;
   });
 }
@@ -170,7 +172,7 @@ void Core::PublishState(inbox::Offer offer) {
   operations_.RefreshPractiseDisplay();
   for (inbox::Transport* transport : transports_)
     transport->Publish(offer);
-  PublishToBackups();
+  PublishToOtherRig();
 }
 
 int64_t Core::HeldResultDueInMs() const {
@@ -227,6 +229,10 @@ bool Core::TrackProject() {
 remote::CommandResult Core::RunRemoteCommand(const std::string& line) {
   const std::optional<protocol::DecodedCommand> command = protocol::DecodeCommand(line);
   if (!command) return {false, "unknown command"};
+  if (command->Id() == protocol::CommandId::kRigHandBack) {
+    std::string refusal = HandTheLeadBack();
+    return {refusal.empty(), std::move(refusal)};
+  }
   remote::CommandResult result = remote::HandleRemoteCommand(system_, *command);
   UpdateLinkMembership();  // the command may have switched Link on or off
   return result;

@@ -127,9 +127,9 @@ class Core {
   const rig::RigSettings& Rig() const { return rigSettings_; }
   const remote::SystemView& System() const { return system_; }
   link::LinkSession& Link() { return link_; }
-  // A following backup's own controls (the host's actions) act on the main's show: true when
-  // `line` went to the main or was refused because the main is not reachable (reported), false
-  // when this rig runs it itself.
+  // A following rig's own controls (the host's actions) act on the leading rig's show: true when
+  // `line` went there or was refused because that rig is not reachable (reported), false when
+  // this rig runs it itself.
   bool PassToLeadingRig(const std::string& line);
 
  private:
@@ -147,11 +147,15 @@ class Core {
   // The channel's arrivals: hellos (project comparison, keys), forwarded commands (into the
   // inbox), the main's show (to the follower); the connection and the projects, as pages show them.
   void TakeRigArrivals();
-  // Main: the state document to the backups when it changed.
-  void PublishToBackups();
-  // A following backup passes its clients' commands to the main: nullopt when this rig runs the
-  // command itself, else the refusal ("" when it went to the main).
-  std::optional<std::string> ForwardToMain(const std::string& line);
+  // The state document to the other rig when it changed: a main's to its backups, a leading
+  // backup's to its main; and a backup's hello again when it took or gave up the lead.
+  void PublishToOtherRig();
+  // The rig that follows passes its clients' commands to the one that leads: nullopt when this rig
+  // runs the command itself, else the refusal ("" when it went to the other rig).
+  std::optional<std::string> ForwardToLeader(const std::string& line);
+  // RIG_HAND_BACK: a leading backup gives the lead back to its main between songs; the refusal,
+  // empty when it did.
+  std::string HandTheLeadBack();
   // This rig's project print, taken again now and then; true when it changed.
   bool RefreshProjectPrint();
   // A setlist song plays live (not a practise or sound-check run) and this rig leads the room.
@@ -198,6 +202,8 @@ class Core {
   uint64_t printTakenAt_ = 0;
   std::string ownWebAddress_;  // a backup's, where the pages go when the main is gone
   std::string sentToBackups_;
+  std::string sentToMain_;     // a leading backup's last state document to its main
+  bool helloLeading_ = false;  // what a backup's hello last told the main of its lead
   // Every way the clients reach us, started in this order and stopped in the reverse.
   std::vector<inbox::Transport*> transports_;
   // The room's Link session, joined only while wanted, and the song's beat published into it.

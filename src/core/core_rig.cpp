@@ -1,6 +1,8 @@
 // The core's part in a two-rig show: the role read at Init, the rig channel's arrivals taken each
-// tick, the state documents to the backups, and a following backup's commands passed to the main.
-// The follower (rig::ShowFollowing) plays the main's show; this file handles the channel itself.
+// tick, the state documents to the rig that follows, and the following rig's commands passed to
+// the one that leads. A backup leads once its main went; a main that comes back follows it until
+// the lead is handed back (RIG_HAND_BACK on the backup, between songs). The follower
+// (rig::ShowFollowing) plays the leading rig's show; this file handles the channel itself.
 #include <chrono>
 #include <string>
 #include <type_traits>
@@ -18,6 +20,7 @@ namespace {
 constexpr uint64_t kPrintEveryMs = 500;
 
 const char* const kMainUnreachable = "The main rig is not reachable.";
+const char* const kBackupUnreachable = "The backup rig is not reachable.";
 
 }  // namespace
 
@@ -77,7 +80,8 @@ void Core::TakeRigArrivals() {
       if (backups_) {
         backups_->Send(rig::MainHello{projectPrint_, web_.Keys().control, web_.Keys().view});
       } else {
-        mainLink_->UpdateHello(rig::BackupHello{projectPrint_, ownWebAddress_});
+        helloLeading_ = ui_.rig.leading;
+        mainLink_->UpdateHello(rig::BackupHello{projectPrint_, ownWebAddress_, helloLeading_});
       }
     }
   }
@@ -87,10 +91,17 @@ void Core::TakeRigArrivals() {
         if (!hello->webAddress.empty()) ui_.rig.backupAddress = hello->webAddress;
         otherPrint_ = std::move(hello->project);
         compare = true;
-      } else {
+        // A backup that leads is followed (this main came back after it took over); one that
+        // says it no longer does handed the lead back.
+        if (following_ && hello->leading && ui_.rig.leading) following_->FollowTheOther();
+        if (following_ && !hello->leading && !ui_.rig.leading) following_->TakeTheLead();
+      } else if (auto* command = std::get_if<rig::ForwardedCommand>(&message)) {
         // Runs as any client's command here, in its turn; a refusal has no way back.
-        inbox_.Push(
-            {inbox::Origin::kRig, std::move(std::get<rig::ForwardedCommand>(message).line), {}});
+        inbox_.Push({inbox::Origin::kRig, std::move(command->line), {}});
+      } else if (auto* state = std::get_if<rig::BackupState>(&message)) {
+        if (following_) following_->OnMainMessage(rig::MainState{std::move(state->document)});
+      } else if (following_) {
+        following_->OnMainMessage(std::get<rig::TimelineSample>(message));
       }
     }
     ui_.rig.connected = backups_->ConnectedBackups() > 0;
@@ -101,6 +112,10 @@ void Core::TakeRigArrivals() {
         web_.AdoptKeys({hello->controlKey, hello->viewKey});
         otherPrint_ = std::move(hello->project);
         compare = true;
+      } else if (auto* command = std::get_if<rig::ForwardedCommand>(&message)) {
+        // A command given on the main while this backup leads; one that comes while it follows
+        // is from a moment the lead was changing hands, and is dropped.
+        if (ui_.rig.leading) inbox_.Push({inbox::Origin::kRig, std::move(command->line), {}});
       } else if (following_) {
         following_->OnMainMessage(message);
       }
@@ -111,7 +126,21 @@ void Core::TakeRigArrivals() {
     ui_.rig.projectDifferences = rig::Compare(*otherPrint_, projectPrint_, there);
 }
 
-void Core::PublishToBackups() {
+void Core::PublishToOtherRig() {
+  if (mainLink_) {
+    if (helloLeading_ != ui_.rig.leading) {
+      helloLeading_ = ui_.rig.leading;
+      mainLink_->UpdateHello(rig::BackupHello{projectPrint_, ownWebAddress_, helloLeading_});
+    }
+    if (!ui_.rig.leading || !mainLink_->Connected()) {
+      sentToMain_.clear();
+      return;
+    }
+    std::string document = StateDocument();
+    if (document == sentToMain_) return;
+    if (mainLink_->Send(rig::BackupState{document})) sentToMain_ = std::move(document);
+    return;
+  }
   if (!backups_) return;
   if (backups_->ConnectedBackups() == 0) {
     // The next backup to connect gets a fresh one.
@@ -125,16 +154,34 @@ void Core::PublishToBackups() {
 }
 
 bool Core::PassToLeadingRig(const std::string& line) {
-  const std::optional<std::string> refusal = ForwardToMain(line);
+  const std::optional<std::string> refusal = ForwardToLeader(line);
   if (!refusal) return false;
   if (!refusal->empty()) failures_.Report("the action", *refusal);
   return true;
 }
 
-std::optional<std::string> Core::ForwardToMain(const std::string& line) {
-  if (!mainLink_ || ui_.rig.leading) return std::nullopt;
-  if (mainLink_->Send(rig::ForwardedCommand{line})) return std::string();
-  return std::string(kMainUnreachable);
+std::optional<std::string> Core::ForwardToLeader(const std::string& line) {
+  if (ui_.rig.leading) return std::nullopt;
+  if (mainLink_) {
+    if (mainLink_->Send(rig::ForwardedCommand{line})) return std::string();
+    return std::string(kMainUnreachable);
+  }
+  if (backups_) {
+    if (backups_->ConnectedBackups() == 0) return std::string(kBackupUnreachable);
+    backups_->Send(rig::ForwardedCommand{line});
+    return std::string();
+  }
+  return std::nullopt;
+}
+
+std::string Core::HandTheLeadBack() {
+  if (!mainLink_ || !ui_.rig.leading || !following_)
+    return "Only a backup rig that leads can hand the show back.";
+  if (!mainLink_->Connected()) return "The main rig is not connected.";
+  if (engine_.Player().Playing()) return "Hand the show back between songs.";
+  // The hello that says so goes out with this tick's state; the main leads on it.
+  following_->FollowTheOther();
+  return {};
 }
 
 }  // namespace quorvane::core

@@ -126,7 +126,7 @@ bool Extension::OnHookCommand(int command, int /*flag*/) {
 }
 
 void Extension::RunAction(Action action) {
-  // On a backup that follows its main, the show is the main's: the action goes there.
+  // On a rig that follows the other, the show is the leading rig's: the action goes there.
   if (const std::string line = LeadersCommand(action);
       !line.empty() && core_.PassToLeadingRig(line))
     return;

@@ -111,6 +111,11 @@ constexpr std::array kCommands = std::to_array<CommandDefinition>({
     {kPractisePrecount, "PRACTISE_PRECOUNT", kBeats, kAlways, "pre-count click: 0, 4 or 8 beats"},
     {kPractiseRate, "PRACTISE_RATE", kRate, kAlways,
      "playback rate, 0.50 to 1.50 in steps of 0.05"},
+    {kRigHandBack,
+     "RIG_HAND_BACK",
+     {},
+     kAlways,
+     "a backup rig that leads hands the show back to its main, between songs"},
 });
 
 }  // namespace

@@ -58,6 +58,7 @@ enum class CommandId : uint8_t {
   kPractiseStopPoint,
   kPractisePrecount,
   kPractiseRate,
+  kRigHandBack,
 };
 
 // How the extension reads a field: integers with strtol, reals with strtod, booleans by looking

@@ -252,6 +252,10 @@ std::optional<bool> Command::Run() {
       const auto rate = Rate();
       return rate && s_.practise.SetPractiseRate(*rate);
     }
+    case CommandId::kRigHandBack:
+      // The core's own: the rig channel is beyond the remote layer.
+      refusal_ = "Only a backup rig that leads can hand the show back.";
+      return false;
   }
   return std::nullopt;
 }

@@ -48,8 +48,9 @@ Follower::Follower(FollowerParts parts, const link::LinkSession& link, Role role
       ownTimeline_(std::make_unique<LinkTimeline>(link)),
       timeline_(*ownTimeline_),
       role_(role),
-      failoverUs_(failover.count() * 1000) {
-  if (role_ == Role::kBackup) {
+      failoverUs_(failover.count() * 1000),
+      follows_(role == Role::kBackup) {
+  if (follows_) {
     parts_.status.leading = false;
     parts_.engine.Player().SetFollowing(true);
   }
@@ -57,22 +58,26 @@ Follower::Follower(FollowerParts parts, const link::LinkSession& link, Role role
 
 Follower::Follower(FollowerParts parts, const SharedTimeline& timeline, Role role,
                    std::chrono::milliseconds failover)
-    : parts_(parts), timeline_(timeline), role_(role), failoverUs_(failover.count() * 1000) {
-  if (role_ == Role::kBackup) {
+    : parts_(parts),
+      timeline_(timeline),
+      role_(role),
+      failoverUs_(failover.count() * 1000),
+      follows_(role == Role::kBackup) {
+  if (follows_) {
     parts_.status.leading = false;
     parts_.engine.Player().SetFollowing(true);
   }
 }
 
 Follower::~Follower() {
-  if (role_ != Role::kBackup || tookOver_) return;
+  if (!follows_) return;
   parts_.engine.Player().SetFollowing(false);
   ReleaseHeld();
 }
 
-// --- Main ---
+// --- Leading ---
 
-void Follower::SendSample(BackupLinks& backups) {
+TimelineSample Follower::Sample() {
   const link::Micros now = timeline_.Now();
   const show::SongPlayer& player = parts_.engine.Player();
   TimelineSample sample;
@@ -83,23 +88,33 @@ void Follower::SendSample(BackupLinks& backups) {
   sample.rate = std::isfinite(rate) && rate > 0.0 ? rate : 1.0;
   sample.playing = player.Playing() && parts_.host.IsHostPlaying();
   sample.regionId = sample.playing ? player.CurrentRegionId() : -1;
-  backups.Send(sample);
+  return sample;
 }
 
-// --- Backup: what arrives ---
+// --- Following: what arrives ---
 
 void Follower::OnMainMessage(const FromMain& message) {
-  if (role_ != Role::kBackup || tookOver_) return;
+  if (!follows_) return;
   heardUs_ = timeline_.Now().count();
   if (const auto* sample = std::get_if<TimelineSample>(&message)) {
     if (sample->sequence != 0 && sample->sequence == lastSequence_) return;  // sent twice
     lastSequence_ = sample->sequence;
+    // Link shares the beat's phase against the quantum, not its count: a rig that joined the
+    // session after the other may count whole quanta apart. Learnt from the first sample (its age
+    // is far below half a quantum), and again after one that lands nowhere near now.
+    if (!quantaApart_) {
+      const double apart = sample->linkBeat - timeline_.BeatAt(link::Micros(*heardUs_));
+      quantaApart_ = std::round(apart / kTimelineQuantum);
+    }
     MainMoment moment;
     // The beat, not the main's clock, is what both machines share: placed on ours now.
-    moment.localUs = placer_.Place(sample->linkBeat, *heardUs_);
+    moment.localUs = placer_.Place(sample->linkBeat - *quantaApart_ * kTimelineQuantum, *heardUs_);
     // A sample that still lands far from now is not trusted.
     const int64_t age = *heardUs_ - moment.localUs;
-    if (age < -kFutureSampleUs || age > kStaleSampleUs) return;
+    if (age < -kFutureSampleUs || age > kStaleSampleUs) {
+      quantaApart_.reset();
+      return;
+    }
     moment.position = sample->position;
     moment.rate = sample->rate > 0.0 && std::isfinite(sample->rate) ? sample->rate : 1.0;
     moment.playing = sample->playing;
@@ -156,14 +171,16 @@ void Follower::Mirror(const MainShow& show) {
   }
 }
 
-// --- Backup: every tick ---
+// --- Following: every tick ---
 
-void Follower::Tick(BackupLinks* backups, MainLink* /*main: the samples are the heartbeat*/) {
-  if (role_ == Role::kMain) {
-    if (backups && parts_.status.leading) SendSample(*backups);
+void Follower::Tick(BackupLinks* backups, MainLink* main) {
+  if (role_ == Role::kSingle) return;
+  if (!follows_) {
+    // The samples are also the heartbeat the following rig watches.
+    if (backups) backups->Send(Sample());
+    if (main && main->Connected()) main->Send(Sample());
     return;
   }
-  if (role_ != Role::kBackup || tookOver_) return;
   placer_.Watch();
   const int64_t now = timeline_.Now().count();
   if (heardUs_ && now - *heardUs_ > failoverUs_) {
@@ -293,10 +310,37 @@ void Follower::ReleaseHeld() {
   unexplainedSinceUs_.reset();
 }
 
+void Follower::FollowTheOther() {
+  if (role_ == Role::kSingle || follows_) return;
+  follows_ = true;
+  tookOver_ = false;
+  parts_.status.leading = false;
+  // A main following its backup shows the show is on the backup; a backup that handed the lead
+  // back is just following again.
+  parts_.status.onBackupRig = role_ == Role::kMain;
+  parts_.engine.Player().SetFollowing(true);
+  // Another line to follow: nothing learnt of the last one applies, but the clocks' drift does.
+  lastSequence_ = 0;
+  quantaApart_.reset();
+  main_.Clear();
+  lastShow_.reset();
+  mainQueued_ = -1;
+  trim_.ForgetError();
+  followedLine_ = 0;
+  latencyMeasured_ = false;
+  // Heard of just now: the failover counts from here.
+  heardUs_ = timeline_.Now().count();
+}
+
+void Follower::TakeTheLead() {
+  if (follows_) TakeLead();
+}
+
 void Follower::TakeLead() {
-  tookOver_ = true;
+  follows_ = false;
+  tookOver_ = role_ == Role::kBackup;
   parts_.status.leading = true;
-  parts_.status.onBackupRig = true;
+  parts_.status.onBackupRig = role_ == Role::kBackup;
   show::ShowEngine& engine = parts_.engine;
   // The show goes on from here under this rig's own engine: chains as the setlist says.
   engine.Player().SetFollowing(false);

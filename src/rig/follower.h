@@ -71,6 +71,8 @@ class Follower final : public ShowFollowing {
 
   void OnMainMessage(const FromMain& message) override;
   void Tick(BackupLinks* backups, MainLink* main) override;
+  void FollowTheOther() override;
+  void TakeTheLead() override;
 
   // A backup that took the lead from a main gone quiet.
   bool TookOver() const { return tookOver_; }
@@ -78,7 +80,7 @@ class Follower final : public ShowFollowing {
   double StartLatency() const { return startLatency_; }
 
  private:
-  void SendSample(BackupLinks& backups);
+  TimelineSample Sample();
   void Mirror(const MainShow& show);
   void Follow(int64_t nowUs);
   // Starts (or moves to) the main's song at `position`.
@@ -96,12 +98,15 @@ class Follower final : public ShowFollowing {
   const SharedTimeline& timeline_;
   Role role_;
   int64_t failoverUs_;
+  // This rig mirrors the other one (a backup until it leads; a main while its backup leads).
+  bool follows_;
 
-  // Main.
+  // Leading.
   uint64_t sequence_ = 0;
 
-  // Backup.
+  // Following.
   uint64_t lastSequence_ = 0;
+  std::optional<double> quantaApart_;  // whole quanta the other rig's beat count is ahead of ours
   BeatPlacer placer_{timeline_};
   std::optional<int64_t> heardUs_;  // the main's last word, on the shared timeline's clock
   std::optional<MainShow> lastShow_;

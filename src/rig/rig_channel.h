@@ -50,12 +50,19 @@ namespace quorvane::rig {
 class ShowFollowing {
  public:
   virtual ~ShowFollowing() = default;
-  // Backup: a MainState or TimelineSample from the main, in arrival order.
+  // While this rig follows: a MainState or TimelineSample from the rig that leads (a leading
+  // backup's state comes as a MainState too), in arrival order.
   virtual void OnMainMessage(const FromMain& message) = 0;
   // Every tick, after the commands and the show ran. On the main `backups` is the channel's main
-  // end (timeline samples go out through it); on the backup `main` is its link to the main (the
-  // failover watches when it was last heard). Either may be null.
+  // end; on the backup `main` is its link to the main. The leading rig's timeline samples go out
+  // through whichever this rig has; a following rig takes the lead when the other went quiet for
+  // the failover time. Either may be null.
   virtual void Tick(BackupLinks* backups, MainLink* main) = 0;
+  // The other rig leads from now: this one mirrors its show and transport (a main that came back
+  // while its backup leads; a backup that handed the lead back).
+  virtual void FollowTheOther() = 0;
+  // This rig leads from now, its own engine running the show (the lead handed back to the main).
+  virtual void TakeTheLead() = 0;
 };
 
 }  // namespace quorvane::rig

@@ -103,6 +103,35 @@ bool ReadPrint(const Json& object, ProjectPrint* out) {
   return true;
 }
 
+Json SampleJson(const TimelineSample& sample) {
+  return {{"type", "timeline"},          {"sequence", sample.sequence},
+          {"linkBeat", sample.linkBeat}, {"position", sample.position},
+          {"rate", sample.rate},         {"playing", sample.playing},
+          {"regionId", sample.regionId}};
+}
+
+std::optional<TimelineSample> ReadSample(const Json& json) {
+  TimelineSample sample;
+  const auto sequence = json.find("sequence");
+  if (sequence == json.end() || !sequence->is_number_unsigned()) return std::nullopt;
+  sample.sequence = sequence->get<uint64_t>();
+  if (!ReadNumber(json, "linkBeat", -kMaxBeat, kMaxBeat, &sample.linkBeat) ||
+      !ReadNumber(json, "position", -kMaxSeconds, kMaxSeconds, &sample.position) ||
+      !ReadNumber(json, "rate", 0.0, kMaxRate, &sample.rate) || sample.rate <= 0.0 ||
+      !ReadBool(json, "playing", &sample.playing) ||
+      !ReadInt32(json, "regionId", &sample.regionId)) {
+    return std::nullopt;
+  }
+  return sample;
+}
+
+std::optional<ForwardedCommand> ReadCommand(const Json& json) {
+  ForwardedCommand command;
+  if (!ReadString(json, "line", kMaxSmallMessageBytes, &command.line) || command.line.empty())
+    return std::nullopt;
+  return command;
+}
+
 // The object a message's text holds, and its type; nullopt when it is no object with a type or is
 // larger than any message may be.
 std::optional<Json> Parse(std::string_view text) {
@@ -129,22 +158,21 @@ std::string Encode(const FromMain& message) {
   }
   if (const auto* state = std::get_if<MainState>(&message))
     return Dump({{"type", "state"}, {"document", state->document}});
-  const auto& sample = std::get<TimelineSample>(message);
-  return Dump({{"type", "timeline"},
-               {"sequence", sample.sequence},
-               {"linkBeat", sample.linkBeat},
-               {"position", sample.position},
-               {"rate", sample.rate},
-               {"playing", sample.playing},
-               {"regionId", sample.regionId}});
+  if (const auto* command = std::get_if<ForwardedCommand>(&message))
+    return Dump({{"type", "command"}, {"line", command->line}});
+  return Dump(SampleJson(std::get<TimelineSample>(message)));
 }
 
 std::string Encode(const FromBackup& message) {
   if (const auto* hello = std::get_if<BackupHello>(&message)) {
     return Dump({{"type", "hello"},
                  {"project", PrintJson(hello->project)},
-                 {"webAddress", hello->webAddress}});
+                 {"webAddress", hello->webAddress},
+                 {"leading", hello->leading}});
   }
+  if (const auto* state = std::get_if<BackupState>(&message))
+    return Dump({{"type", "state"}, {"document", state->document}});
+  if (const auto* sample = std::get_if<TimelineSample>(&message)) return Dump(SampleJson(*sample));
   return Dump({{"type", "command"}, {"line", std::get<ForwardedCommand>(message).line}});
 }
 
@@ -167,18 +195,12 @@ std::optional<FromMain> DecodeFromMain(std::string_view text) {
     return state;
   }
   if (type == "timeline" && FitsSmall(text)) {
-    TimelineSample sample;
-    const auto sequence = json->find("sequence");
-    if (sequence == json->end() || !sequence->is_number_unsigned()) return std::nullopt;
-    sample.sequence = sequence->get<uint64_t>();
-    if (!ReadNumber(*json, "linkBeat", -kMaxBeat, kMaxBeat, &sample.linkBeat) ||
-        !ReadNumber(*json, "position", -kMaxSeconds, kMaxSeconds, &sample.position) ||
-        !ReadNumber(*json, "rate", 0.0, kMaxRate, &sample.rate) || sample.rate <= 0.0 ||
-        !ReadBool(*json, "playing", &sample.playing) ||
-        !ReadInt32(*json, "regionId", &sample.regionId)) {
-      return std::nullopt;
-    }
-    return sample;
+    if (std::optional<TimelineSample> sample = ReadSample(*json)) return *sample;
+    return std::nullopt;
+  }
+  if (type == "command" && FitsSmall(text)) {
+    if (std::optional<ForwardedCommand> command = ReadCommand(*json)) return *command;
+    return std::nullopt;
   }
   return std::nullopt;
 }
@@ -193,13 +215,23 @@ std::optional<FromBackup> DecodeFromBackup(std::string_view text) {
         !ReadString(*json, "webAddress", kMaxAddressBytes, &hello.webAddress)) {
       return std::nullopt;
     }
+    // Missing: a backup that never leads (an older one) says nothing of it.
+    if (json->contains("leading") && !ReadBool(*json, "leading", &hello.leading))
+      return std::nullopt;
     return hello;
   }
+  if (type == "state") {
+    BackupState state;
+    if (!ReadString(*json, "document", kMaxLargeMessageBytes, &state.document)) return std::nullopt;
+    return state;
+  }
+  if (type == "timeline" && FitsSmall(text)) {
+    if (std::optional<TimelineSample> sample = ReadSample(*json)) return *sample;
+    return std::nullopt;
+  }
   if (type == "command" && FitsSmall(text)) {
-    ForwardedCommand command;
-    if (!ReadString(*json, "line", kMaxSmallMessageBytes, &command.line) || command.line.empty())
-      return std::nullopt;
-    return command;
+    if (std::optional<ForwardedCommand> command = ReadCommand(*json)) return *command;
+    return std::nullopt;
   }
   return std::nullopt;
 }

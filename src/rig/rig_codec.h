@@ -1,6 +1,8 @@
 // The rig channel's messages as JSON text, one WebSocket message each:
 //   main -> backup:  {"type":"hello",...}  {"type":"state",...}  {"type":"timeline",...}
-//   backup -> main:  {"type":"hello",...}  {"type":"command",...}
+//                    {"type":"command",...}
+//   backup -> main:  {"type":"hello",...}  {"type":"command",...}  and, from a backup that leads,
+//                    {"type":"state",...}  {"type":"timeline",...}
 // docs/protocol.md lists the members. Whatever arrives is untrusted: decoding answers nullopt for
 // anything malformed (not JSON, an unknown type, a missing member or one of the wrong type, a value
 // out of range, a number that is not finite) or larger than its kind may be.

@@ -55,16 +55,25 @@ struct MainHello {
 struct MainState {
   std::string document;  // the main's whole state document (the JSON its clients get)
 };
-using FromMain = std::variant<MainHello, MainState, TimelineSample>;
+// A remote command line, as a client gave it to the rig that does not lead, for the one that does.
+struct ForwardedCommand {
+  std::string line;
+};
+using FromMain = std::variant<MainHello, MainState, TimelineSample, ForwardedCommand>;
 
 // Backup -> main.
 struct BackupHello {
   ProjectPrint project;
   std::string webAddress;  // where the pages go when the main is gone: "http://HOST:PORT/"
+  // The backup leads the show (it took over from a main that went): a main that comes back
+  // follows it until the lead is handed back, which a hello without it says.
+  bool leading = false;
 };
-struct ForwardedCommand {
-  std::string line;  // a remote command line, as a client sent it to the backup
+// A leading backup's state document, for the main that follows it.
+struct BackupState {
+  std::string document;
 };
-using FromBackup = std::variant<BackupHello, ForwardedCommand>;
+// A leading backup also sends its timeline samples, as a main does.
+using FromBackup = std::variant<BackupHello, ForwardedCommand, BackupState, TimelineSample>;
 
 }  // namespace quorvane::rig

@@ -94,12 +94,21 @@ TEST_F(FollowerTest, MainSendsItsTransportAgainstTheSharedBeatEveryTickPlayingOr
   EXPECT_DOUBLE_EQ(last.position, host.PlayPosition());
   EXPECT_DOUBLE_EQ(last.linkBeat, timeline.BeatAt(timeline.Now()));
 
-  // A main that handed the lead to its backup, and a single rig, send nothing.
-  core.Ui().rig.leading = false;
+  // A main that follows its leading backup (it came back after the backup took over), and a
+  // single rig, send nothing; its pages say the show is on the backup.
+  follower->FollowTheOther();
+  EXPECT_FALSE(core.Ui().rig.leading);
+  EXPECT_TRUE(core.Ui().rig.onBackupRig);
   tick();
   std::unique_ptr<Follower> single = MakeFollower(Role::kSingle);
   single->Tick(&backups, nullptr);
   EXPECT_EQ(backups.sent.size(), 8u);
+  // Handed the lead back, it leads and sends again.
+  follower->TakeTheLead();
+  EXPECT_TRUE(core.Ui().rig.leading);
+  EXPECT_FALSE(core.Ui().rig.onBackupRig);
+  tick();
+  EXPECT_EQ(backups.sent.size(), 9u);
 }
 
 TEST_F(FollowerTest, BackupPlaysWhereTheMainPlaysThroughStartsJumpsStopsAndSongs) {

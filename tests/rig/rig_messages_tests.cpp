@@ -61,6 +61,33 @@ TEST(RigMessages, EveryMessageComesBackAsItWent) {
   EXPECT_EQ(std::get<ForwardedCommand>(*command).line, R"({"cmd":"LIVE_STOP"})");
 }
 
+TEST(RigMessages, ALeadingBackupSaysSoAndSendsItsShowAndAMainPassesCommandsOn) {
+  const auto hello = DecodeFromBackup(Encode(FromBackup(BackupHello{Print(), "", true})));
+  ASSERT_TRUE(hello && std::holds_alternative<BackupHello>(*hello));
+  EXPECT_TRUE(std::get<BackupHello>(*hello).leading);
+  // A backup that says nothing of the lead does not lead.
+  const auto quiet =
+      DecodeFromBackup(R"({"type":"hello","project":{"regions":[],"setlist":[]},"webAddress":""})");
+  ASSERT_TRUE(quiet && std::holds_alternative<BackupHello>(*quiet));
+  EXPECT_FALSE(std::get<BackupHello>(*quiet).leading);
+
+  const std::string document = R"({"showStatus":"LIVE","currentIndex":1})";
+  const auto state = DecodeFromBackup(Encode(FromBackup(BackupState{document})));
+  ASSERT_TRUE(state && std::holds_alternative<BackupState>(*state));
+  EXPECT_EQ(std::get<BackupState>(*state).document, document);
+
+  const auto timeline =
+      DecodeFromBackup(Encode(FromBackup(TimelineSample{7, 12.5, 3.25, 1.0, true, 2})));
+  ASSERT_TRUE(timeline && std::holds_alternative<TimelineSample>(*timeline));
+  EXPECT_EQ(std::get<TimelineSample>(*timeline).sequence, 7u);
+  EXPECT_DOUBLE_EQ(std::get<TimelineSample>(*timeline).position, 3.25);
+  EXPECT_EQ(std::get<TimelineSample>(*timeline).regionId, 2);
+
+  const auto command = DecodeFromMain(Encode(FromMain(ForwardedCommand{R"({"cmd":"LIVE_STOP"})"})));
+  ASSERT_TRUE(command && std::holds_alternative<ForwardedCommand>(*command));
+  EXPECT_EQ(std::get<ForwardedCommand>(*command).line, R"({"cmd":"LIVE_STOP"})");
+}
+
 TEST(RigMessages, MalformedOrOversizedMessagesAreRefused) {
   const std::string fromMain[] = {
       "",
@@ -78,14 +105,18 @@ TEST(RigMessages, MalformedOrOversizedMessagesAreRefused) {
       R"({"type":"timeline","sequence":1,"linkBeat":0,"position":0,"rate":0,"playing":true,"regionId":1})",
       R"({"type":"timeline","sequence":1,"linkBeat":0,"position":1e300,"rate":1,"playing":true,"regionId":1})",
       R"({"type":"timeline","sequence":1,"linkBeat":0,"position":0,"rate":1,"playing":1,"regionId":1})",
-      R"({"type":"command","line":"LIVE_STOP"})",  // a backup's message, not a main's
+      R"({"type":"command","line":""})",
   };
   for (const std::string& text : fromMain)
     EXPECT_FALSE(DecodeFromMain(text)) << text;
   const std::string fromBackup[] = {
-      R"({"type":"command","line":""})", R"({"type":"command","line":["LIVE_STOP"]})",
+      R"({"type":"command","line":""})",
+      R"({"type":"command","line":["LIVE_STOP"]})",
       R"({"type":"hello","project":{"regions":[],"setlist":[]}})",  // no web address
-      R"({"type":"state","document":"{}"})",  // a main's message, not a backup's
+      R"({"type":"hello","project":{"regions":[],"setlist":[]},"webAddress":"","leading":"yes"})",
+      R"({"type":"state","document":{"show":1}})",
+      R"({"type":"timeline","sequence":1,"linkBeat":0,"position":0,"rate":-1,"playing":true,"regionId":1})",
+      R"({"type":"ready"})",
   };
   for (const std::string& text : fromBackup)
     EXPECT_FALSE(DecodeFromBackup(text)) << text;

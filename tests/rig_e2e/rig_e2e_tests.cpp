@@ -1,7 +1,8 @@
 // Two rigs, each a quorvane-sim process with the real extension, on loopback: the backup dials the
 // main, both show what differs between their projects, the backup takes the main's web keys, and
 // a command given to the backup's web remote changes the main's show; when the main dies mid-song,
-// the backup plays on and leads.
+// the backup plays on and leads; a main that comes back follows it until the backup hands the
+// show back between songs.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -296,6 +297,73 @@ TEST_F(TwoRigs, WhenTheMainDiesMidSongTheBackupPlaysOnLeadsAndTakesCommands) {
   ASSERT_TRUE(onBackup.Send(R"({"cmd":"LIVE_STOP"})"));
   EXPECT_TRUE(onBackup.WaitFor([](const Json& d) { return !d.value("playing", true); }));
   EXPECT_TRUE(onBackup.Refusals().empty()) << onBackup.Refusals().front();
+}
+
+TEST_F(TwoRigs, AMainThatComesBackFollowsTheLeadingBackupUntilTheShowIsHandedBack) {
+  // The main's settings file keeps its port and keys across its restart.
+  const std::string settings = (folder_ / "main-settings.txt").string();
+  const std::vector<std::string> mainArgs = {"--project", mainProject_, "--rig",
+                                             "main",      "--settings", settings};
+  auto main = std::make_unique<Sim>(mainArgs);
+  ASSERT_TRUE(main->ReadAddress()) << main->Output();
+  const uint16_t mainPort = main->port;
+  const std::string mainKey = main->key;
+  Sim backup({"--project", backupProject_, "--follow", main->ControlAddress()});
+  ASSERT_TRUE(backup.ReadAddress()) << backup.Output();
+  Page onBackup;
+  ASSERT_TRUE(onBackup.OpenOnceAdopted(backup.port, mainKey));
+  ASSERT_TRUE(onBackup.WaitFor([](const Json& d) { return RigSays(d, "connected", true); }));
+  {
+    Page onFirstMain;
+    ASSERT_TRUE(onFirstMain.Open(mainPort, mainKey));
+    ASSERT_TRUE(onFirstMain.Send(R"({"cmd":"MODE_LIVE"})"));
+    ASSERT_TRUE(onFirstMain.Send(R"({"cmd":"LIVE_START_SHOW"})"));
+    ASSERT_TRUE(onFirstMain.WaitFor([](const Json& d) { return d.value("playing", false); }));
+  }
+  ASSERT_TRUE(onBackup.WaitFor([](const Json& d) {
+    return d.value("playing", false) && d.value("position", 0.0) > 2.0;
+  })) << onBackup.Document().dump();
+
+  main->Kill(SIGKILL);
+  main.reset();
+  ASSERT_TRUE(onBackup.WaitFor([](const Json& d) { return RigSays(d, "leading", true); }));
+
+  // The main comes back mid-song and plays the backup's show with it, without taking the lead.
+  Sim again(mainArgs);
+  ASSERT_TRUE(again.ReadAddress()) << again.Output();
+  ASSERT_EQ(again.port, mainPort);
+  ASSERT_EQ(again.key, mainKey);
+  Page onMain;
+  ASSERT_TRUE(onMain.Open(again.port, again.key));
+  EXPECT_TRUE(onMain.WaitFor([](const Json& d) {
+    return RigSays(d, "leading", false) && RigSays(d, "onBackupRig", true) &&
+           d.value("showStatus", "") == "LIVE" && d.value("currentIndex", -1) == 0 &&
+           d.value("playing", false);
+  })) << onMain.Document().dump();
+
+  // Not while a song plays; once it stopped (given on the main, it stops on the backup, which
+  // leads), the lead goes back.
+  ASSERT_TRUE(onBackup.Send(R"({"cmd":"RIG_HAND_BACK"})"));
+  EXPECT_TRUE(onBackup.WaitFor([&](const Json&) { return !onBackup.Refusals().empty(); }));
+  ASSERT_FALSE(onBackup.Refusals().empty());
+  EXPECT_EQ(onBackup.Refusals().front(), "Hand the show back between songs.");
+  ASSERT_TRUE(onMain.Send(R"({"cmd":"LIVE_STOP"})"));
+  EXPECT_TRUE(onBackup.WaitFor([](const Json& d) { return !d.value("playing", true); }));
+  EXPECT_TRUE(onMain.WaitFor([](const Json& d) { return !d.value("playing", true); }));
+  ASSERT_TRUE(onBackup.Send(R"({"cmd":"RIG_HAND_BACK"})"));
+  EXPECT_TRUE(onMain.WaitFor([](const Json& d) {
+    return RigSays(d, "leading", true) && RigSays(d, "onBackupRig", false);
+  })) << onMain.Document().value("rig", Json()).dump();
+  EXPECT_TRUE(onBackup.WaitFor([](const Json& d) {
+    return RigSays(d, "leading", false) && RigSays(d, "onBackupRig", false);
+  })) << onBackup.Document().value("rig", Json()).dump();
+  EXPECT_EQ(onBackup.Refusals().size(), 1u);
+
+  // The main leads again: the next song it starts, the backup plays with it.
+  ASSERT_TRUE(onMain.Send(R"({"cmd":"LIVE_PLAY_NEXT"})"));
+  EXPECT_TRUE(onBackup.WaitFor([](const Json& d) {
+    return d.value("playing", false) && d.value("currentIndex", -1) == 1;
+  })) << onBackup.Document().dump();
 }
 
 TEST_F(TwoRigs, ABackupWithAMalformedAddressSaysWhy) {

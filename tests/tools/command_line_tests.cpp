@@ -220,7 +220,7 @@ TEST(CommandLine, TheCommandListIsExactlyWhatTheExtensionHandles) {
     }
   }
   EXPECT_EQ(listed, handled);
-  EXPECT_EQ(listed.size(), 46u);
+  EXPECT_EQ(listed.size(), 47u);
 }
 
 }  // namespace

@@ -59,6 +59,7 @@ const std::vector<AliasInfo>& Aliases() {
       {"time-signature", "OPTIONS_TIME_SIG_BPM"},
       {"link", "OPTIONS_LINK"},
       {"close-window", "CLOSE_PLUGIN"},
+      {"hand-back", "RIG_HAND_BACK"},
   };
   return aliases;
 }
