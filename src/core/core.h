@@ -127,10 +127,6 @@ class Core {
   const rig::RigSettings& Rig() const { return rigSettings_; }
   const remote::SystemView& System() const { return system_; }
   link::LinkSession& Link() { return link_; }
-  // A following rig's own controls (the host's actions) act on the leading rig's show: true when
-  // `line` went there or was refused because that rig is not reachable (reported), false when
-  // this rig runs it itself.
-  bool PassToLeadingRig(const std::string& line);
 
  private:
   // Follows the host's current project: a change resets the show and loads the new project's

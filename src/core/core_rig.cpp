@@ -33,6 +33,13 @@ void Core::InitRig() {
     backups_ = std::make_unique<web::RigEndpoint>(web_.Server());
   // A main samples its show for the backups; a backup plays the main's until it takes the lead.
   if (rigSettings_.role != rig::Role::kSingle) {
+    // The window's and the host's actions act on the leading rig's show while this one follows;
+    // a refusal is also told in the host's console, as an action has no other way to say it.
+    operations_.SetLeaderPass([this](const std::string& line) {
+      std::optional<std::string> refusal = ForwardToLeader(line);
+      if (refusal && !refusal->empty()) failures_.Report("the rig", *refusal);
+      return refusal;
+    });
     following_ = std::make_unique<rig::Follower>(
         rig::FollowerParts{host_, held_, clock_, engine_, setlist_, ui_.rig}, link_,
         rigSettings_.role, std::chrono::milliseconds(rigSettings_.failoverMs));
@@ -151,13 +158,6 @@ void Core::PublishToOtherRig() {
   if (document == sentToBackups_) return;
   sentToBackups_ = document;
   backups_->Send(rig::MainState{std::move(document)});
-}
-
-bool Core::PassToLeadingRig(const std::string& line) {
-  const std::optional<std::string> refusal = ForwardToLeader(line);
-  if (!refusal) return false;
-  if (!refusal->empty()) failures_.Report("the action", *refusal);
-  return true;
 }
 
 std::optional<std::string> Core::ForwardToLeader(const std::string& line) {

@@ -126,12 +126,9 @@ bool Extension::OnHookCommand(int command, int /*flag*/) {
 }
 
 void Extension::RunAction(Action action) {
-  // On a rig that follows the other, the show is the leading rig's: the action goes there.
-  if (const std::string line = LeadersCommand(action);
-      !line.empty() && core_.PassToLeadingRig(line))
-    return;
-  // The host's actions are user operations like every other surface's; ending a show that is not
-  // running leaves the pages and the practise rate alone, as the action always did.
+  // The host's actions are user operations like every other surface's (so on a rig that follows
+  // another they act on the leading rig's show); ending a show that is not running leaves the
+  // pages and the practise rate alone, as the action always did.
   operations::UserOperations& operations = core_.Operations();
   switch (action) {
     case Action::kShowWindow:
@@ -171,36 +168,6 @@ void Extension::RunAction(Action action) {
       operations.CancelJump();
       break;
   }
-}
-
-std::string Extension::LeadersCommand(Action action) {
-  switch (action) {
-    case Action::kEnginePlayCurrent:
-      return R"({"cmd":"LIVE_REPLAY"})";
-    case Action::kEnginePlayNext:
-      return R"({"cmd":"LIVE_PLAY_NEXT"})";
-    case Action::kEngineStop:
-      return R"({"cmd":"LIVE_STOP"})";
-    case Action::kStartShow:
-      return R"({"cmd":"LIVE_START_SHOW"})";
-    case Action::kEndShow:
-      // The backup mirrors the main's show status.
-      return core_.Engine().Status() == show::ShowStatus::kLive ? R"({"cmd":"LIVE_END_SHOW"})" : "";
-    case Action::kVampSection:
-      return core_.Engine().Sections().Vamping() ? R"({"cmd":"LIVE_VAMP","enabled":false})"
-                                                 : R"({"cmd":"LIVE_VAMP","enabled":true})";
-    case Action::kNextSection:
-      return R"({"cmd":"LIVE_NEXT_SECTION"})";
-    case Action::kPreviousSection:
-      return R"({"cmd":"LIVE_PREVIOUS_SECTION"})";
-    case Action::kCancelJump:
-      return R"({"cmd":"LIVE_CANCEL_JUMP"})";
-    case Action::kShowWindow:
-    case Action::kShowSetlist:
-    case Action::kShowState:
-      return "";
-  }
-  return "";
 }
 
 int Extension::ToggleState(int command) {

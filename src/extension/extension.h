@@ -51,9 +51,6 @@ class Extension {
 
  private:
   void RunAction(Action action);
-  // The remote command an action that changes the show is, for a rig that passes it to the
-  // leading one; empty for the actions every rig runs itself.
-  std::string LeadersCommand(Action action);
   int ToggleState(int command);
   // Tells the user, in a message box as hosts do at load, which required functions are missing.
   void ReportMissingFunctions();

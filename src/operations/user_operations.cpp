@@ -80,6 +80,7 @@ void UserOperations::LoadLinkOption() {
 // --- Live ---
 
 bool UserOperations::StartShow() {
+  if (const auto passed = PassToLeader(R"({"cmd":"LIVE_START_SHOW"})")) return passed->applied;
   if (!setlist_.Empty()) setlist_.SetCurrentIndex(0, host_);
   const bool started = engine_.StartShow();
   SyncViews();
@@ -87,6 +88,7 @@ bool UserOperations::StartShow() {
 }
 
 void UserOperations::EndShow() {
+  if (PassToLeader(R"({"cmd":"LIVE_END_SHOW"})")) return;
   engine_.EndShow();
   engine_.SnapshotShowState();
   practise_.ResetRateToNormal();
@@ -99,46 +101,70 @@ void UserOperations::EndShow() {
 }
 
 bool UserOperations::PlayNext() {
+  if (const auto passed = PassToLeader(R"({"cmd":"LIVE_PLAY_NEXT"})")) return passed->applied;
   return engine_.PlayNext();
 }
 
 void UserOperations::Stop() {
+  if (PassToLeader(R"({"cmd":"LIVE_STOP"})")) return;
   engine_.StopLive();
   SyncViews();
 }
 
 void UserOperations::StopPlayback() {
+  if (PassToLeader(R"({"cmd":"LIVE_STOP"})")) return;
   engine_.StopPlayback();
   SyncViews();
 }
 
 void UserOperations::PlaySelected() {
+  if (PassToLeader(R"({"cmd":"LIVE_REPLAY"})")) return;
   engine_.PlayCurrent();
   SyncViews();
 }
 
 host::Outcome UserOperations::SelectItem(int32_t index) {
+  if (const auto passed =
+          PassToLeader(R"({"cmd":"LIVE_SELECT","index":)" + std::to_string(index) + "}"))
+    return *passed;
   return engine_.SelectSong(index);
 }
 
 host::Outcome UserOperations::SetVamp(bool enabled) {
+  if (const auto passed = PassToLeader(std::string(R"({"cmd":"LIVE_VAMP","enabled":)") +
+                                       (enabled ? "true}" : "false}")))
+    return *passed;
   return AfterLiveControl(engine_.SetVamp(enabled));
 }
 
 host::Outcome UserOperations::JumpToSection(int32_t index, show::JumpWhen when) {
+  if (const auto passed =
+          PassToLeader(R"({"cmd":"LIVE_JUMP_SECTION","index":)" + std::to_string(index) +
+                       R"(,"when":)" + std::to_string(static_cast<int>(when)) + "}"))
+    return *passed;
   return AfterLiveControl(engine_.JumpToSection(index, when));
 }
 
 host::Outcome UserOperations::NextSection() {
+  if (const auto passed = PassToLeader(R"({"cmd":"LIVE_NEXT_SECTION"})")) return *passed;
   return AfterLiveControl(engine_.NextSection());
 }
 
 host::Outcome UserOperations::PreviousSection() {
+  if (const auto passed = PassToLeader(R"({"cmd":"LIVE_PREVIOUS_SECTION"})")) return *passed;
   return AfterLiveControl(engine_.PreviousSection());
 }
 
 host::Outcome UserOperations::CancelJump() {
+  if (const auto passed = PassToLeader(R"({"cmd":"LIVE_CANCEL_JUMP"})")) return *passed;
   return AfterLiveControl(engine_.CancelJump());
+}
+
+std::optional<host::Outcome> UserOperations::PassToLeader(const std::string& line) {
+  if (!leaderPass_) return std::nullopt;
+  const std::optional<std::string> refusal = leaderPass_(line);
+  if (!refusal) return std::nullopt;
+  return refusal->empty() ? host::Outcome::Applied() : host::Outcome::Refused(*refusal);
 }
 
 host::Outcome UserOperations::AfterLiveControl(host::Outcome outcome) {

@@ -11,6 +11,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "host/listener_list.h"
@@ -55,6 +57,12 @@ class UserOperations {
   // The window was destroyed: the timed start is cleared, as it was when the check box that held
   // it went with the window.
   void WindowDestroyed();
+
+  // While this rig follows another one, the show is the leading rig's: the live operations below
+  // give `pass` their remote command instead of running. It answers nullopt when this rig runs
+  // the command itself, else the refusal ("" when the command went to the leading rig).
+  using LeaderPass = std::function<std::optional<std::string>(const std::string& line)>;
+  void SetLeaderPass(LeaderPass pass) { leaderPass_ = std::move(pass); }
 
   // --- Live ---
   // Makes the first item current (stored), then starts the show.
@@ -121,6 +129,8 @@ class UserOperations {
   void SyncViews();
   // The window shows a vamp or a queued jump at once.
   host::Outcome AfterLiveControl(host::Outcome outcome);
+  // The outcome of `line` given to the leading rig; nullopt when this rig runs it itself.
+  std::optional<host::Outcome> PassToLeader(const std::string& line);
 
   host::HostApi& host_;
   ui::PluginUI& ui_;
@@ -128,6 +138,7 @@ class UserOperations {
   show::ShowEngine& engine_;
   practise::PractiseSession& practise_;
   host::ListenerList<OperationsListener> listeners_;
+  LeaderPass leaderPass_;
 };
 
 }  // namespace quorvane::operations

@@ -147,6 +147,27 @@ bool FitsSmall(std::string_view text) {
   return text.size() <= kMaxSmallMessageBytes;
 }
 
+// What the leading rig sends either way (its state document, its timeline) and a forwarded
+// command: the same members whichever rig leads.
+template <typename Message, typename State>
+std::optional<Message> DecodeFromLeader(const Json& json, const std::string& type,
+                                        std::string_view text) {
+  if (type == "state") {
+    State state;
+    if (!ReadString(json, "document", kMaxLargeMessageBytes, &state.document)) return std::nullopt;
+    return state;
+  }
+  if (type == "timeline" && FitsSmall(text)) {
+    if (std::optional<TimelineSample> sample = ReadSample(json)) return *sample;
+    return std::nullopt;
+  }
+  if (type == "command" && FitsSmall(text)) {
+    if (std::optional<ForwardedCommand> command = ReadCommand(json)) return *command;
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string Encode(const FromMain& message) {
@@ -189,20 +210,7 @@ std::optional<FromMain> DecodeFromMain(std::string_view text) {
     }
     return hello;
   }
-  if (type == "state") {
-    MainState state;
-    if (!ReadString(*json, "document", kMaxLargeMessageBytes, &state.document)) return std::nullopt;
-    return state;
-  }
-  if (type == "timeline" && FitsSmall(text)) {
-    if (std::optional<TimelineSample> sample = ReadSample(*json)) return *sample;
-    return std::nullopt;
-  }
-  if (type == "command" && FitsSmall(text)) {
-    if (std::optional<ForwardedCommand> command = ReadCommand(*json)) return *command;
-    return std::nullopt;
-  }
-  return std::nullopt;
+  return DecodeFromLeader<FromMain, MainState>(*json, type, text);
 }
 
 std::optional<FromBackup> DecodeFromBackup(std::string_view text) {
@@ -220,20 +228,7 @@ std::optional<FromBackup> DecodeFromBackup(std::string_view text) {
       return std::nullopt;
     return hello;
   }
-  if (type == "state") {
-    BackupState state;
-    if (!ReadString(*json, "document", kMaxLargeMessageBytes, &state.document)) return std::nullopt;
-    return state;
-  }
-  if (type == "timeline" && FitsSmall(text)) {
-    if (std::optional<TimelineSample> sample = ReadSample(*json)) return *sample;
-    return std::nullopt;
-  }
-  if (type == "command" && FitsSmall(text)) {
-    if (std::optional<ForwardedCommand> command = ReadCommand(*json)) return *command;
-    return std::nullopt;
-  }
-  return std::nullopt;
+  return DecodeFromLeader<FromBackup, BackupState>(*json, type, text);
 }
 
 }  // namespace quorvane::rig
