@@ -4,6 +4,7 @@
 
 #include "host/host_api.h"
 #include "practise/track_manager.h"
+#include "protocol/json_writer.h"
 #include "show/setlist.h"
 #include "ui/pages.h"
 #include "ui/plugin_ui.h"
@@ -124,9 +125,7 @@ void UserOperations::PlaySelected() {
 }
 
 host::Outcome UserOperations::SelectItem(int32_t index) {
-  if (const auto passed =
-          PassToLeader(R"({"cmd":"LIVE_SELECT","index":)" + std::to_string(index) + "}"))
-    return *passed;
+  if (const auto passed = PassToLeader(Line("LIVE_SELECT", "index", index))) return *passed;
   return engine_.SelectSong(index);
 }
 
@@ -160,6 +159,14 @@ host::Outcome UserOperations::CancelJump() {
   return AfterLiveControl(engine_.CancelJump());
 }
 
+std::string UserOperations::Line(std::string_view command, std::string_view field, int32_t value) {
+  std::string line = R"({"cmd":")";
+  line.append(command).append(R"(",")").append(field).append("\":");
+  line += std::to_string(value);
+  line += '}';
+  return line;
+}
+
 std::optional<host::Outcome> UserOperations::PassToLeader(const std::string& line) {
   if (!leaderPass_) return std::nullopt;
   const std::optional<std::string> refusal = leaderPass_(line);
@@ -175,30 +182,47 @@ host::Outcome UserOperations::AfterLiveControl(host::Outcome outcome) {
 // --- Setlist setup ---
 
 bool UserOperations::AddSong(int32_t regionId) {
+  if (const auto passed = PassToLeader(Line("SETUP_ADD_REGION", "regionId", regionId)))
+    return passed->applied;
   return AfterSetlistEdit(setlist_.AddRegionToSetlist(regionId));
 }
 
 bool UserOperations::AddPause() {
+  if (const auto passed = PassToLeader(R"({"cmd":"SETUP_ADD_PAUSE"})")) return passed->applied;
   return AfterSetlistEdit(setlist_.AddPause());
 }
 
 bool UserOperations::RemoveItem(int32_t index) {
+  if (const auto passed = PassToLeader(Line("SETUP_REMOVE", "index", index)))
+    return passed->applied;
   return AfterSetlistEdit(setlist_.RemoveItem(index));
 }
 
 bool UserOperations::MoveItemUp(int32_t index) {
+  if (const auto passed = PassToLeader(Line("SETUP_MOVE_UP", "index", index)))
+    return passed->applied;
   return AfterSetlistEdit(setlist_.MoveItemUp(index));
 }
 
 bool UserOperations::MoveItemDown(int32_t index) {
+  if (const auto passed = PassToLeader(Line("SETUP_MOVE_DOWN", "index", index)))
+    return passed->applied;
   return AfterSetlistEdit(setlist_.MoveItemDown(index));
 }
 
 bool UserOperations::ToggleAutoStart(int32_t index) {
+  if (const auto passed = PassToLeader(Line("SETUP_TOGGLE_AUTOSTART", "index", index)))
+    return passed->applied;
   return AfterSetlistEdit(setlist_.ToggleAutoStart(index));
 }
 
 bool UserOperations::SetNote(int32_t index, std::string note) {
+  if (leaderPass_) {
+    std::string line = R"({"cmd":"SETUP_NOTE","index":)" + std::to_string(index) + R"(,"note":)";
+    protocol::AppendJsonString(line, note);
+    line += '}';
+    if (const auto passed = PassToLeader(line)) return passed->applied;
+  }
   if (setlist_.IsValidIndex(index) && setlist_.At(index).note == note) return true;
   if (!setlist_.SetNote(index, std::move(note))) return false;
   engine_.SaveSetlist();
@@ -215,6 +239,8 @@ bool UserOperations::AfterSetlistEdit(bool edited) {
 }
 
 bool UserOperations::SetShowDuration(int32_t minutes) {
+  if (const auto passed = PassToLeader(Line("SETUP_DURATION", "minutes", minutes)))
+    return passed->applied;
   if (minutes < 5) return false;
   engine_.SetShowDuration(static_cast<double>(minutes) * 60.0);
   engine_.SaveSetlist();

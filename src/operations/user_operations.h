@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "host/listener_list.h"
 #include "host/outcome.h"
@@ -58,9 +59,10 @@ class UserOperations {
   // it went with the window.
   void WindowDestroyed();
 
-  // While this rig follows another one, the show is the leading rig's: the live operations below
-  // give `pass` their remote command instead of running. It answers nullopt when this rig runs
-  // the command itself, else the refusal ("" when the command went to the leading rig).
+  // While this rig follows another one, the show is the leading rig's: the live operations and the
+  // setlist edits below give `pass` their remote command instead of running. It answers nullopt
+  // when this rig runs the command itself, else the refusal ("" when the command went to the
+  // leading rig).
   using LeaderPass = std::function<std::optional<std::string>(const std::string& line)>;
   void SetLeaderPass(LeaderPass pass) { leaderPass_ = std::move(pass); }
 
@@ -131,6 +133,8 @@ class UserOperations {
   host::Outcome AfterLiveControl(host::Outcome outcome);
   // The outcome of `line` given to the leading rig; nullopt when this rig runs it itself.
   std::optional<host::Outcome> PassToLeader(const std::string& line);
+  // A remote command line with one integer field.
+  static std::string Line(std::string_view command, std::string_view field, int32_t value);
 
   host::HostApi& host_;
   ui::PluginUI& ui_;

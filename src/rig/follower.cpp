@@ -44,16 +44,12 @@ int32_t IndexOfSong(const show::Setlist& setlist, int32_t regionId) {
 
 Follower::Follower(FollowerParts parts, const link::LinkSession& link, Role role,
                    std::chrono::milliseconds failover)
-    : parts_(parts),
-      ownTimeline_(std::make_unique<LinkTimeline>(link)),
-      timeline_(*ownTimeline_),
-      role_(role),
-      failoverUs_(failover.count() * 1000),
-      follows_(role == Role::kBackup) {
-  if (follows_) {
-    parts_.status.leading = false;
-    parts_.engine.Player().SetFollowing(true);
-  }
+    : Follower(parts, std::make_unique<LinkTimeline>(link), role, failover) {}
+
+Follower::Follower(FollowerParts parts, std::unique_ptr<SharedTimeline> own, Role role,
+                   std::chrono::milliseconds failover)
+    : Follower(parts, *own, role, failover) {
+  ownTimeline_ = std::move(own);
 }
 
 Follower::Follower(FollowerParts parts, const SharedTimeline& timeline, Role role,

@@ -80,6 +80,9 @@ class Follower final : public ShowFollowing {
   double StartLatency() const { return startLatency_; }
 
  private:
+  // On a timeline it keeps.
+  Follower(FollowerParts parts, std::unique_ptr<SharedTimeline> own, Role role,
+           std::chrono::milliseconds failover);
   TimelineSample Sample();
   void Mirror(const MainShow& show);
   void Follow(int64_t nowUs);
