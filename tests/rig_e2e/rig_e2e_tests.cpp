@@ -2,7 +2,7 @@
 // main, both show what differs between their projects, the backup takes the main's web keys, and
 // a command given to the backup's web remote changes the main's show; when the main dies mid-song,
 // the backup plays on and leads; a main that comes back follows it until the backup hands the
-// show back between songs.
+// show back between songs, or plays on and leads when the backup dies in its turn.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -216,6 +216,57 @@ class TwoRigs : public ::testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(folder_); }
 
+  // Two rigs after the main died mid-song and came back: the backup leads, the main follows it.
+  struct Returned {
+    std::unique_ptr<Sim> backup;
+    std::unique_ptr<Sim> main;
+    Page onBackup;
+    Page onMain;
+  };
+  void MainDiesMidSongAndComesBack(Returned& rigs) {
+    // The main's settings file keeps its port and keys across its restart.
+    const std::string settings = (folder_ / "main-settings.txt").string();
+    const std::vector<std::string> mainArgs = {"--project", mainProject_, "--rig",
+                                               "main",      "--settings", settings};
+    rigs.main = std::make_unique<Sim>(mainArgs);
+    ASSERT_TRUE(rigs.main->ReadAddress()) << rigs.main->Output();
+    const uint16_t mainPort = rigs.main->port;
+    const std::string mainKey = rigs.main->key;
+    rigs.backup = std::make_unique<Sim>(std::vector<std::string>{
+        "--project", backupProject_, "--follow", rigs.main->ControlAddress()});
+    ASSERT_TRUE(rigs.backup->ReadAddress()) << rigs.backup->Output();
+    Page& onBackup = rigs.onBackup;
+    ASSERT_TRUE(onBackup.OpenOnceAdopted(rigs.backup->port, mainKey));
+    ASSERT_TRUE(onBackup.WaitFor([](const Json& d) { return RigSays(d, "connected", true); }));
+    {
+      Page onFirstMain;
+      ASSERT_TRUE(onFirstMain.Open(mainPort, mainKey));
+      ASSERT_TRUE(onFirstMain.Send(R"({"cmd":"MODE_LIVE"})"));
+      ASSERT_TRUE(onFirstMain.Send(R"({"cmd":"LIVE_START_SHOW"})"));
+      ASSERT_TRUE(onFirstMain.WaitFor([](const Json& d) { return d.value("playing", false); }));
+    }
+    ASSERT_TRUE(onBackup.WaitFor([](const Json& d) {
+      return d.value("playing", false) && d.value("position", 0.0) > 2.0;
+    })) << onBackup.Document().dump();
+
+    rigs.main->Kill(SIGKILL);
+    rigs.main.reset();
+    ASSERT_TRUE(onBackup.WaitFor([](const Json& d) { return RigSays(d, "leading", true); }));
+
+    // The main comes back mid-song and plays the backup's show with it, without taking the lead.
+    rigs.main = std::make_unique<Sim>(mainArgs);
+    ASSERT_TRUE(rigs.main->ReadAddress()) << rigs.main->Output();
+    ASSERT_EQ(rigs.main->port, mainPort);
+    ASSERT_EQ(rigs.main->key, mainKey);
+    Page& onMain = rigs.onMain;
+    ASSERT_TRUE(onMain.Open(rigs.main->port, rigs.main->key));
+    ASSERT_TRUE(onMain.WaitFor([](const Json& d) {
+      return RigSays(d, "leading", false) && RigSays(d, "onBackupRig", true) &&
+             d.value("showStatus", "") == "LIVE" && d.value("currentIndex", -1) == 0 &&
+             d.value("playing", false);
+    })) << onMain.Document().dump();
+  }
+
   std::filesystem::path folder_;
   std::string mainProject_;
   std::string backupProject_;
@@ -300,46 +351,10 @@ TEST_F(TwoRigs, WhenTheMainDiesMidSongTheBackupPlaysOnLeadsAndTakesCommands) {
 }
 
 TEST_F(TwoRigs, AMainThatComesBackFollowsTheLeadingBackupUntilTheShowIsHandedBack) {
-  // The main's settings file keeps its port and keys across its restart.
-  const std::string settings = (folder_ / "main-settings.txt").string();
-  const std::vector<std::string> mainArgs = {"--project", mainProject_, "--rig",
-                                             "main",      "--settings", settings};
-  auto main = std::make_unique<Sim>(mainArgs);
-  ASSERT_TRUE(main->ReadAddress()) << main->Output();
-  const uint16_t mainPort = main->port;
-  const std::string mainKey = main->key;
-  Sim backup({"--project", backupProject_, "--follow", main->ControlAddress()});
-  ASSERT_TRUE(backup.ReadAddress()) << backup.Output();
-  Page onBackup;
-  ASSERT_TRUE(onBackup.OpenOnceAdopted(backup.port, mainKey));
-  ASSERT_TRUE(onBackup.WaitFor([](const Json& d) { return RigSays(d, "connected", true); }));
-  {
-    Page onFirstMain;
-    ASSERT_TRUE(onFirstMain.Open(mainPort, mainKey));
-    ASSERT_TRUE(onFirstMain.Send(R"({"cmd":"MODE_LIVE"})"));
-    ASSERT_TRUE(onFirstMain.Send(R"({"cmd":"LIVE_START_SHOW"})"));
-    ASSERT_TRUE(onFirstMain.WaitFor([](const Json& d) { return d.value("playing", false); }));
-  }
-  ASSERT_TRUE(onBackup.WaitFor([](const Json& d) {
-    return d.value("playing", false) && d.value("position", 0.0) > 2.0;
-  })) << onBackup.Document().dump();
-
-  main->Kill(SIGKILL);
-  main.reset();
-  ASSERT_TRUE(onBackup.WaitFor([](const Json& d) { return RigSays(d, "leading", true); }));
-
-  // The main comes back mid-song and plays the backup's show with it, without taking the lead.
-  Sim again(mainArgs);
-  ASSERT_TRUE(again.ReadAddress()) << again.Output();
-  ASSERT_EQ(again.port, mainPort);
-  ASSERT_EQ(again.key, mainKey);
-  Page onMain;
-  ASSERT_TRUE(onMain.Open(again.port, again.key));
-  EXPECT_TRUE(onMain.WaitFor([](const Json& d) {
-    return RigSays(d, "leading", false) && RigSays(d, "onBackupRig", true) &&
-           d.value("showStatus", "") == "LIVE" && d.value("currentIndex", -1) == 0 &&
-           d.value("playing", false);
-  })) << onMain.Document().dump();
+  Returned rigs;
+  ASSERT_NO_FATAL_FAILURE(MainDiesMidSongAndComesBack(rigs));
+  Page& onBackup = rigs.onBackup;
+  Page& onMain = rigs.onMain;
 
   // Not while a song plays; once it stopped (given on the main, it stops on the backup, which
   // leads), the lead goes back.
@@ -364,6 +379,24 @@ TEST_F(TwoRigs, AMainThatComesBackFollowsTheLeadingBackupUntilTheShowIsHandedBac
   EXPECT_TRUE(onBackup.WaitFor([](const Json& d) {
     return d.value("playing", false) && d.value("currentIndex", -1) == 1;
   })) << onBackup.Document().dump();
+}
+
+TEST_F(TwoRigs, AMainFollowingTheBackupPlaysOnAndLeadsWhenTheBackupDies) {
+  Returned rigs;
+  ASSERT_NO_FATAL_FAILURE(MainDiesMidSongAndComesBack(rigs));
+  rigs.backup->Kill(SIGKILL);
+  bool stopped = false;
+  EXPECT_TRUE(rigs.onMain.WaitFor([&](const Json& d) {
+    stopped = stopped || !d.value("playing", false);
+    return RigSays(d, "leading", true);
+  })) << rigs.onMain.Document().value("rig", Json()).dump();
+  EXPECT_FALSE(stopped) << "the audience heard the backup die";
+  EXPECT_EQ(rigs.onMain.Document().value("currentIndex", -1), 0);
+
+  // Leading, the main runs its commands itself.
+  ASSERT_TRUE(rigs.onMain.Send(R"({"cmd":"LIVE_STOP"})"));
+  EXPECT_TRUE(rigs.onMain.WaitFor([](const Json& d) { return !d.value("playing", true); }));
+  EXPECT_TRUE(rigs.onMain.Refusals().empty()) << rigs.onMain.Refusals().front();
 }
 
 TEST_F(TwoRigs, ABackupWithAMalformedAddressSaysWhy) {
