@@ -25,25 +25,12 @@
 #include "rig/follower.h"
 #include "rig/shared_timeline.h"
 #include "sim/sim_host.h"
+#include "tests/follower/virtual_timeline.h"
 
 namespace quorvane::bench {
 namespace {
 
-// The shared beat at 120 bpm on the simulator's clock.
-class VirtualTimeline final : public rig::SharedTimeline {
- public:
-  explicit VirtualTimeline(const sim::Host& host) : host_(host) {}
-  link::Micros Now() const override { return link::Micros(host_.MonotonicNs() / 1000); }
-  double BeatAt(link::Micros time) const override {
-    return static_cast<double>(time.count()) / 500'000.0;
-  }
-  link::Micros TimeAtBeat(double beat) const override {
-    return link::Micros(std::llround(beat * 500'000.0));
-  }
-
- private:
-  const sim::Host& host_;
-};
+using rig::test::VirtualTimeline;
 
 // The main's transport, exact on the shared clock.
 struct ScriptedMain {

@@ -15,24 +15,9 @@
 #include "core/core.h"
 #include "rig/follower.h"
 #include "sim/sim_host.h"
+#include "tests/follower/virtual_timeline.h"
 
 namespace quorvane::rig::test {
-
-// The shared beat at 120 bpm on the simulator's clock.
-class VirtualTimeline final : public SharedTimeline {
- public:
-  explicit VirtualTimeline(const sim::Host& host) : host_(host) {}
-  link::Micros Now() const override { return link::Micros(host_.MonotonicNs() / 1000); }
-  double BeatAt(link::Micros time) const override {
-    return static_cast<double>(time.count()) / 500'000.0;
-  }
-  link::Micros TimeAtBeat(double beat) const override {
-    return link::Micros(std::llround(beat * 500'000.0));
-  }
-
- private:
-  const sim::Host& host_;
-};
 
 // What the main's transport does, as the test tells it: exact on the shared clock.
 class ScriptedMain {
