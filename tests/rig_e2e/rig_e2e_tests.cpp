@@ -216,35 +216,40 @@ class TwoRigs : public ::testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(folder_); }
 
-  // Two rigs after the main died mid-song and came back: the backup leads, the main follows it.
-  struct Returned {
-    std::unique_ptr<Sim> backup;
+  // A main and the backup that follows it, each with a page open; the backup's answers to the
+  // main's key once it adopted it (the same phone address works on both rigs).
+  struct Rigs {
     std::unique_ptr<Sim> main;
-    Page onBackup;
+    std::unique_ptr<Sim> backup;
     Page onMain;
+    Page onBackup;
   };
-  void MainDiesMidSongAndComesBack(Returned& rigs) {
+  void StartBoth(Rigs& rigs, const std::vector<std::string>& mainArgs) {
+    rigs.main = std::make_unique<Sim>(mainArgs);
+    ASSERT_TRUE(rigs.main->ReadAddress()) << rigs.main->Output();
+    rigs.backup = std::make_unique<Sim>(std::vector<std::string>{
+        "--project", backupProject_, "--follow", rigs.main->ControlAddress()});
+    ASSERT_TRUE(rigs.backup->ReadAddress()) << rigs.backup->Output();
+    ASSERT_TRUE(rigs.onMain.Open(rigs.main->port, rigs.main->key));
+    ASSERT_TRUE(rigs.onBackup.OpenOnceAdopted(rigs.backup->port, rigs.main->key))
+        << "the backup never took the main's key";
+  }
+  void StartBoth(Rigs& rigs) { StartBoth(rigs, {"--project", mainProject_, "--rig", "main"}); }
+
+  // The show started on the main, the main killed mid-song and started again: the backup leads,
+  // the main follows it.
+  void MainDiesMidSongAndComesBack(Rigs& rigs) {
     // The main's settings file keeps its port and keys across its restart.
     const std::string settings = (folder_ / "main-settings.txt").string();
     const std::vector<std::string> mainArgs = {"--project", mainProject_, "--rig",
                                                "main",      "--settings", settings};
-    rigs.main = std::make_unique<Sim>(mainArgs);
-    ASSERT_TRUE(rigs.main->ReadAddress()) << rigs.main->Output();
+    ASSERT_NO_FATAL_FAILURE(StartBoth(rigs, mainArgs));
     const uint16_t mainPort = rigs.main->port;
     const std::string mainKey = rigs.main->key;
-    rigs.backup = std::make_unique<Sim>(std::vector<std::string>{
-        "--project", backupProject_, "--follow", rigs.main->ControlAddress()});
-    ASSERT_TRUE(rigs.backup->ReadAddress()) << rigs.backup->Output();
     Page& onBackup = rigs.onBackup;
-    ASSERT_TRUE(onBackup.OpenOnceAdopted(rigs.backup->port, mainKey));
     ASSERT_TRUE(onBackup.WaitFor([](const Json& d) { return RigSays(d, "connected", true); }));
-    {
-      Page onFirstMain;
-      ASSERT_TRUE(onFirstMain.Open(mainPort, mainKey));
-      ASSERT_TRUE(onFirstMain.Send(R"({"cmd":"MODE_LIVE"})"));
-      ASSERT_TRUE(onFirstMain.Send(R"({"cmd":"LIVE_START_SHOW"})"));
-      ASSERT_TRUE(onFirstMain.WaitFor([](const Json& d) { return d.value("playing", false); }));
-    }
+    ASSERT_TRUE(rigs.onMain.Send(R"({"cmd":"MODE_LIVE"})"));
+    ASSERT_TRUE(rigs.onMain.Send(R"({"cmd":"LIVE_START_SHOW"})"));
     ASSERT_TRUE(onBackup.WaitFor([](const Json& d) {
       return d.value("playing", false) && d.value("position", 0.0) > 2.0;
     })) << onBackup.Document().dump();
@@ -273,14 +278,12 @@ class TwoRigs : public ::testing::Test {
 };
 
 TEST_F(TwoRigs, TheBackupFollowsTheMainTakesItsKeysAndPassesCommandsOn) {
-  Sim main({"--project", mainProject_, "--rig", "main"});
-  ASSERT_TRUE(main.ReadAddress()) << main.Output();
-  Sim backup({"--project", backupProject_, "--follow", main.ControlAddress()});
-  ASSERT_TRUE(backup.ReadAddress()) << backup.Output();
+  Rigs rigs;
+  ASSERT_NO_FATAL_FAILURE(StartBoth(rigs));
+  Page& onMain = rigs.onMain;
+  Page& onBackup = rigs.onBackup;
 
   // The main sees its backup connected, where its pages would go, and how the projects differ.
-  Page onMain;
-  ASSERT_TRUE(onMain.Open(main.port, main.key));
   EXPECT_TRUE(onMain.WaitFor([](const Json& d) {
     return RigSays(d, "role", "main") && RigSays(d, "connected", true) &&
            d["rig"]["backupAddress"].get<std::string>().rfind("http://", 0) == 0;
@@ -289,11 +292,7 @@ TEST_F(TwoRigs, TheBackupFollowsTheMainTakesItsKeysAndPassesCommandsOn) {
     return Differs(d, "Region 2: name 'Outro (long)' here, 'Outro' on the backup");
   })) << onMain.Document().value("rig", Json()).dump();
 
-  // The backup answers to the main's key (the same phone address works on both rigs) and shows
-  // the same difference from its side.
-  Page onBackup;
-  ASSERT_TRUE(onBackup.OpenOnceAdopted(backup.port, main.key))
-      << "the backup never took the main's key";
+  // The backup shows the same difference from its side.
   EXPECT_TRUE(onBackup.WaitFor([](const Json& d) {
     return RigSays(d, "role", "backup") && RigSays(d, "connected", true) &&
            RigSays(d, "leading", false) &&
@@ -310,20 +309,16 @@ TEST_F(TwoRigs, TheBackupFollowsTheMainTakesItsKeysAndPassesCommandsOn) {
 
   // So does a key pressed at the backup (the host's action): the main stops.
   ASSERT_TRUE(onMain.WaitFor([](const Json& d) { return d.value("playing", false); }));
-  ASSERT_TRUE(backup.Type("x"));
+  ASSERT_TRUE(rigs.backup->Type("x"));
   EXPECT_TRUE(onMain.WaitFor([](const Json& d) { return !d.value("playing", true); }))
-      << backup.Output();
+      << rigs.backup->Output();
 }
 
 TEST_F(TwoRigs, WhenTheMainDiesMidSongTheBackupPlaysOnLeadsAndTakesCommands) {
-  Sim main({"--project", mainProject_, "--rig", "main"});
-  ASSERT_TRUE(main.ReadAddress()) << main.Output();
-  Sim backup({"--project", backupProject_, "--follow", main.ControlAddress()});
-  ASSERT_TRUE(backup.ReadAddress()) << backup.Output();
-  Page onMain;
-  ASSERT_TRUE(onMain.Open(main.port, main.key));
-  Page onBackup;
-  ASSERT_TRUE(onBackup.OpenOnceAdopted(backup.port, main.key));
+  Rigs rigs;
+  ASSERT_NO_FATAL_FAILURE(StartBoth(rigs));
+  Page& onMain = rigs.onMain;
+  Page& onBackup = rigs.onBackup;
   ASSERT_TRUE(onBackup.WaitFor([](const Json& d) { return RigSays(d, "connected", true); }));
 
   ASSERT_TRUE(onMain.Send(R"({"cmd":"MODE_LIVE"})"));
@@ -335,7 +330,7 @@ TEST_F(TwoRigs, WhenTheMainDiesMidSongTheBackupPlaysOnLeadsAndTakesCommands) {
   })) << onBackup.Document().dump();
   ASSERT_TRUE(onMain.WaitFor([](const Json& d) { return d.value("playing", false); }));
 
-  main.Kill(SIGKILL);
+  rigs.main->Kill(SIGKILL);
   bool stopped = false;
   EXPECT_TRUE(onBackup.WaitFor([&](const Json& d) {
     stopped = stopped || !d.value("playing", false);
@@ -351,7 +346,7 @@ TEST_F(TwoRigs, WhenTheMainDiesMidSongTheBackupPlaysOnLeadsAndTakesCommands) {
 }
 
 TEST_F(TwoRigs, AMainThatComesBackFollowsTheLeadingBackupUntilTheShowIsHandedBack) {
-  Returned rigs;
+  Rigs rigs;
   ASSERT_NO_FATAL_FAILURE(MainDiesMidSongAndComesBack(rigs));
   Page& onBackup = rigs.onBackup;
   Page& onMain = rigs.onMain;
@@ -382,7 +377,7 @@ TEST_F(TwoRigs, AMainThatComesBackFollowsTheLeadingBackupUntilTheShowIsHandedBac
 }
 
 TEST_F(TwoRigs, AMainFollowingTheBackupPlaysOnAndLeadsWhenTheBackupDies) {
-  Returned rigs;
+  Rigs rigs;
   ASSERT_NO_FATAL_FAILURE(MainDiesMidSongAndComesBack(rigs));
   rigs.backup->Kill(SIGKILL);
   bool stopped = false;
