@@ -22,7 +22,8 @@ namespace quorvane::web {
 
 class WebServer;
 
-inline constexpr std::size_t kMaxBackups = 4;
+// One backup per main: two backups would both take the lead when the main dies.
+inline constexpr std::size_t kMaxBackups = 1;
 // A backup's messages not taken by the main thread yet; past it the backup is dropped.
 inline constexpr std::size_t kMaxArrivedFromBackups = 10000;
 // What may wait to go to one backup (a few state documents); past it the backup is dropped.
