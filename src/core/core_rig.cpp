@@ -128,6 +128,7 @@ void Core::TakeRigArrivals() {
       }
     }
     ui_.rig.connected = mainLink_->Connected();
+    ui_.rig.problem = mainLink_->Problem();
   }
   if (compare && otherPrint_)
     ui_.rig.projectDifferences = rig::Compare(*otherPrint_, projectPrint_, there);

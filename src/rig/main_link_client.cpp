@@ -78,14 +78,16 @@ struct MainLinkClient::Impl : std::enable_shared_from_this<MainLinkClient::Impl>
     websocket::stream<beast::tcp_stream> ws;
     tcp::resolver resolver;
     beast::flat_buffer incoming;
+    websocket::response_type answer;  // the main's answer to the upgrade
   };
 
   Impl(ControlAddress to, std::string helloText, std::atomic<bool>& up, std::atomic<int64_t>& heard,
-       inbox::FailureSink sink)
+       std::atomic<int>& refusal, inbox::FailureSink sink)
       : address(std::move(to)),
         hello(std::move(helloText)),
         connected(up),
         lastHeard(heard),
+        refusedWith(refusal),
         failures(std::move(sink)) {}
 
   void Dial() {
@@ -101,6 +103,8 @@ struct MainLinkClient::Impl : std::enable_shared_from_this<MainLinkClient::Impl>
           beast::get_lowest_layer(attempt->ws)
               .async_connect(found,
                              [self, attempt](beast::error_code failed, const tcp::endpoint&) {
+                               // Not reachable any more: an earlier refusal no longer says why.
+                               if (failed) self->refusedWith = 0;
                                if (failed || self->current != attempt) return self->Lost(attempt);
                                self->Handshake(attempt);
                              });
@@ -117,10 +121,15 @@ struct MainLinkClient::Impl : std::enable_shared_from_this<MainLinkClient::Impl>
     attempt->ws.read_message_max(kMaxChannelMessageBytes);
     attempt->ws.text(true);
     // A rig is no browser: it sends no Origin, and the main refuses any request that does.
-    attempt->ws.async_handshake(address.host + ":" + std::to_string(address.port),
+    attempt->ws.async_handshake(attempt->answer, address.host + ":" + std::to_string(address.port),
                                 "/rig?key=" + address.key,
                                 [self = shared_from_this(), attempt](beast::error_code error) {
+                                  // The main answered but would not take this backup: why is
+                                  // shown until a dial succeeds.
+                                  if (error == websocket::error::upgrade_declined)
+                                    self->refusedWith = attempt->answer.result_int();
                                   if (error || self->current != attempt) return self->Lost(attempt);
+                                  self->refusedWith = 0;
                                   self->connected = true;
                                   self->outgoing.push_front(self->hello);
                                   self->queuedBytes += self->hello.size();
@@ -227,6 +236,7 @@ struct MainLinkClient::Impl : std::enable_shared_from_this<MainLinkClient::Impl>
   std::string hello;
   std::atomic<bool>& connected;
   std::atomic<int64_t>& lastHeard;
+  std::atomic<int>& refusedWith;
   const inbox::FailureSink failures;
   asio::io_context io{1};
   asio::steady_timer redial{io};
@@ -251,7 +261,7 @@ void MainLinkClient::Open(const std::string& controlAddress, BackupHello hello) 
   if (!address) return;
   try {
     auto impl = std::make_shared<Impl>(std::move(*address), Encode(FromBackup(std::move(hello))),
-                                       connected_, lastHeard_, failures_);
+                                       connected_, lastHeard_, refusedWith_, failures_);
     asio::post(impl->io, [impl] { impl->Dial(); });
     thread_ = std::thread([impl] {
       // Runs until Close leaves it without work; a handler that throws (out of memory) is
@@ -286,6 +296,22 @@ std::vector<FromMain> MainLinkClient::TakeArrived() {
                               std::make_move_iterator(impl_->arrived.end()));
   impl_->arrived.clear();
   return taken;
+}
+
+std::string MainLinkClient::Problem() const {
+  if (!addressProblem_.empty()) return addressProblem_;
+  switch (refusedWith_.load()) {
+    case 0:
+      return {};
+    case 403:
+      return "The main rig refused the key: copy its control address again.";
+    case 404:
+      return "The rig at that address is not a main rig.";
+    case 503:
+      return "The main rig already has a backup.";
+    default:
+      return "The main rig refused this backup.";
+  }
 }
 
 std::optional<std::chrono::steady_clock::time_point> MainLinkClient::LastHeard() const {

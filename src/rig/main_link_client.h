@@ -60,6 +60,10 @@ class MainLinkClient final : public MainLink {
 
   // Why the address given to Open is not one this client can dial; empty when it is.
   const std::string& AddressProblem() const { return addressProblem_; }
+  // Why this backup is not connected, as the band reads it: a malformed address, or the main's
+  // refusal of the last dial (a wrong key, a rig that is no main, a main that has its backup);
+  // empty while connected or merely not reachable.
+  std::string Problem() const;
 
   struct Impl;  // the thread's side
 
@@ -68,6 +72,7 @@ class MainLinkClient final : public MainLink {
   std::string addressProblem_;
   std::atomic<bool> connected_{false};
   std::atomic<int64_t> lastHeard_{0};  // steady clock ticks; 0: never
+  std::atomic<int> refusedWith_{0};    // the HTTP status of the last refused dial; 0: none
   std::shared_ptr<Impl> impl_;
   std::thread thread_;
 };

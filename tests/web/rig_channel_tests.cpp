@@ -279,7 +279,7 @@ TEST(RigChannelLink, TheBackupDialsAgainAfterTheMainRestarts) {
   EXPECT_TRUE(WaitFor([&] { return main.endpoint->ConnectedBackups() == 0; }));
 }
 
-TEST(RigChannelLink, AWrongKeyOrAMalformedAddressNeverConnects) {
+TEST(RigChannelLink, AWrongKeyAMalformedAddressOrATakenMainNeverConnectsAndSaysWhy) {
   MainRig main;
   ASSERT_TRUE(main.Start());
   rig::MainLinkClient wrongKey;
@@ -288,10 +288,32 @@ TEST(RigChannelLink, AWrongKeyOrAMalformedAddressNeverConnects) {
   rig::MainLinkClient malformed;
   malformed.Open("127.0.0.1:" + std::to_string(main.port), rig::BackupHello{});
   EXPECT_FALSE(malformed.AddressProblem().empty());
-  std::this_thread::sleep_for(600ms);  // two redials at least
+  EXPECT_EQ(malformed.Problem(), malformed.AddressProblem());
+  EXPECT_TRUE(WaitFor([&] { return !wrongKey.Problem().empty(); }));
+  EXPECT_EQ(wrongKey.Problem(), "The main rig refused the key: copy its control address again.");
+  MainRig single(false);
+  ASSERT_TRUE(single.Start());
+  rig::MainLinkClient notAMain;
+  notAMain.Open(single.ControlAddress(), rig::BackupHello{});
+  EXPECT_TRUE(WaitFor([&] { return !notAMain.Problem().empty(); }));
+  EXPECT_EQ(notAMain.Problem(), "The rig at that address is not a main rig.");
   EXPECT_FALSE(wrongKey.Connected());
   EXPECT_FALSE(malformed.Connected());
+  EXPECT_FALSE(notAMain.Connected());
   EXPECT_EQ(main.endpoint->ConnectedBackups(), 0u);
+
+  // A second backup waits while the main has one, and says so; it takes the place once free.
+  rig::MainLinkClient first;
+  first.Open(main.ControlAddress(), rig::BackupHello{});
+  ASSERT_TRUE(WaitFor([&] { return first.Connected(); }));
+  rig::MainLinkClient second;
+  second.Open(main.ControlAddress(), rig::BackupHello{});
+  EXPECT_TRUE(WaitFor([&] { return !second.Problem().empty(); }));
+  EXPECT_EQ(second.Problem(), "The main rig already has a backup.");
+  EXPECT_TRUE(first.Problem().empty());
+  first.Close();
+  EXPECT_TRUE(WaitFor([&] { return second.Connected(); }));
+  EXPECT_TRUE(second.Problem().empty());
 }
 
 }  // namespace
